@@ -1,0 +1,108 @@
+#include "framework/cstring.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+namespace sjis {
+
+size_t Find(const char* text, size_t n, const char* pat, size_t patLen, size_t from)
+{
+    if (patLen == 0 || from > n) return std::string::npos;
+    const unsigned char first = static_cast<unsigned char>(pat[0]);
+    size_t i = from;
+    while (i + patLen <= n) {
+        if (static_cast<unsigned char>(text[i]) == first &&
+            std::memcmp(text + i, pat, patLen) == 0)
+            return i;
+        i += CharLength(text, i, n);
+    }
+    return std::string::npos;
+}
+
+size_t FitLength(const char* s, size_t n, size_t max)
+{
+    size_t i = 0;
+    while (i < n) {
+        const size_t len = CharLength(s, i, n);
+        if (i + len > max) break;
+        i += len;
+    }
+    return i;
+}
+
+} // namespace sjis
+
+int CString::Find(const char* sub, int start) const
+{
+    if (start < 0) start = 0;
+    const size_t pos = sjis::Find(m_s.data(), m_s.size(), sub, std::strlen(sub),
+                                  static_cast<size_t>(start));
+    return pos == std::string::npos ? -1 : static_cast<int>(pos);
+}
+
+int CString::Find(char ch, int start) const
+{
+    const char pat[2] = {ch, 0};
+    return Find(pat, start);
+}
+
+int CString::Replace(const char* from, const char* to)
+{
+    const size_t fromLen = std::strlen(from);
+    if (fromLen == 0) return 0;
+    size_t pos = sjis::Find(m_s.data(), m_s.size(), from, fromLen, 0);
+    if (pos == std::string::npos) return 0;
+
+    // Build the result in one pass so that long texts with many matches stay
+    // linear in their length.
+    std::string out;
+    out.reserve(m_s.size());
+    size_t done = 0;
+    int count = 0;
+    while (pos != std::string::npos) {
+        out.append(m_s, done, pos - done);
+        out.append(to);
+        done = pos + fromLen;
+        ++count;
+        pos = sjis::Find(m_s.data(), m_s.size(), from, fromLen, done);
+    }
+    out.append(m_s, done, std::string::npos);
+    m_s.swap(out);
+    return count;
+}
+
+CString CString::Mid(int first, int count) const
+{
+    if (first < 0) first = 0;
+    if (count < 0) count = 0;
+    const size_t f = static_cast<size_t>(first);
+    if (f >= m_s.size()) return CString();
+    return CString(m_s.substr(f, static_cast<size_t>(count)));
+}
+
+CString CString::Mid(int first) const
+{
+    if (first < 0) first = 0;
+    const size_t f = static_cast<size_t>(first);
+    if (f >= m_s.size()) return CString();
+    return CString(m_s.substr(f));
+}
+
+void CString::Format(const char* fmt, ...)
+{
+    va_list ap;
+    va_start(ap, fmt);
+    va_list copy;
+    va_copy(copy, ap);
+    const int n = std::vsnprintf(nullptr, 0, fmt, copy);
+    va_end(copy);
+    if (n < 0) {
+        m_s.clear();
+    } else {
+        m_s.assign(static_cast<size_t>(n) + 1, '\0');
+        std::vsnprintf(&m_s[0], m_s.size(), fmt, ap);
+        m_s.resize(static_cast<size_t>(n));
+    }
+    va_end(ap);
+}
