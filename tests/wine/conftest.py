@@ -1,0 +1,135 @@
+"""Shared fixtures for the tests that run Tansy's Windows programs under Wine.
+
+One Wine prefix and one Xvfb display serve the whole test session: the first
+start of a prefix takes several seconds, and a persistent wineserver keeps
+later starts quick and safe when several Wine processes run at once.
+"""
+import os
+import shutil
+import signal
+import subprocess
+import time
+from pathlib import Path
+
+import pytest
+
+ROOT = Path(__file__).resolve().parents[2]
+BUILD = Path(os.environ.get("TANSY_WIN_BUILD", ROOT / "build" / "win64"))
+PREFIX = Path(os.environ.get("TANSY_WINEPREFIX", ROOT / "build" / "wineprefix"))
+FEEDS = Path(os.environ.get("TANSY_FEEDS", ROOT.parent / "shared" / "feeds"))
+
+
+def unix_to_windows(path):
+    """The Z: drive path under which Wine sees a Linux path."""
+    return "Z:" + str(Path(path).resolve()).replace("/", "\\")
+
+
+def _free_display():
+    for n in range(90, 200):
+        if not Path(f"/tmp/.X{n}-lock").exists() and not Path(f"/tmp/.X11-unix/X{n}").exists():
+            return n
+    raise RuntimeError("no free X display number")
+
+
+class Wine:
+    """Runs Windows programs in the test session's prefix."""
+
+    def __init__(self, env, prefix, logdir):
+        self.env = env
+        self.prefix = prefix
+        self.build_dir = BUILD
+        self.logdir = logdir
+        self._count = 0
+
+    def run(self, args, cwd=None, timeout=120, check=False):
+        """Runs `wine args...` to its end and returns the CompletedProcess."""
+        result = subprocess.run(["wine", *map(str, args)], cwd=cwd, env=self.env,
+                                stdin=subprocess.DEVNULL, capture_output=True,
+                                timeout=timeout)
+        result.stdout = result.stdout.decode("utf-8", "replace")
+        result.stderr = result.stderr.decode("utf-8", "replace")
+        if check and result.returncode != 0:
+            raise AssertionError(f"wine {args} failed ({result.returncode}):\n"
+                                 f"{result.stdout}\n{result.stderr}")
+        return result
+
+    def spawn(self, args, cwd=None, name="proc"):
+        """Starts `wine args...` in the background, output into files of its own."""
+        self._count += 1
+        out = open(self.logdir / f"{name}-{self._count}.out", "wb")
+        err = open(self.logdir / f"{name}-{self._count}.err", "wb")
+        proc = subprocess.Popen(["wine", *map(str, args)], cwd=cwd, env=self.env,
+                                stdin=subprocess.DEVNULL, stdout=out, stderr=err,
+                                start_new_session=True)
+        proc.log_files = (out, err)
+        return proc
+
+    @property
+    def favorites(self):
+        """The current user's Favorites folder inside the prefix."""
+        users = self.prefix / "drive_c" / "users"
+        for user in sorted(users.iterdir()):
+            if user.name != "Public" and (user / "Favorites").is_dir():
+                return user / "Favorites"
+        return users / os.environ.get("USER", "root") / "Favorites"
+
+
+def stop_process(proc, timeout=10):
+    """Ends a background process and its group, closing its output files."""
+    if proc.poll() is None:
+        try:
+            os.killpg(proc.pid, signal.SIGTERM)
+        except ProcessLookupError:
+            pass
+        try:
+            proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            os.killpg(proc.pid, signal.SIGKILL)
+            proc.wait(timeout=timeout)
+    for f in getattr(proc, "log_files", ()):
+        f.close()
+
+
+@pytest.fixture(scope="session")
+def wine(tmp_path_factory):
+    if not shutil.which("wine"):
+        pytest.fail("wine is not installed (run `make deps`)")
+    logdir = tmp_path_factory.mktemp("wine-logs")
+    env = dict(os.environ)
+    env.update(WINEPREFIX=str(PREFIX), WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
+               LC_ALL="ja_JP.UTF-8", LANG="ja_JP.UTF-8", WINEARCH="win64")
+
+    display = _free_display()
+    xvfb = subprocess.Popen(["Xvfb", f":{display}", "-screen", "0", "1024x768x24",
+                             "-nolisten", "tcp"],
+                            stdin=subprocess.DEVNULL,
+                            stdout=open(logdir / "xvfb.out", "wb"),
+                            stderr=open(logdir / "xvfb.err", "wb"),
+                            start_new_session=True)
+    env["DISPLAY"] = f":{display}"
+    for _ in range(100):
+        if Path(f"/tmp/.X11-unix/X{display}").exists():
+            break
+        time.sleep(0.05)
+
+    PREFIX.parent.mkdir(parents=True, exist_ok=True)
+    subprocess.run(["wineboot", "--init"], env=env, stdin=subprocess.DEVNULL,
+                   stdout=open(logdir / "wineboot.out", "wb"),
+                   stderr=open(logdir / "wineboot.err", "wb"), timeout=300)
+    server = subprocess.Popen(["wineserver", "-p", "-f"], env=env, stdin=subprocess.DEVNULL,
+                              stdout=open(logdir / "wineserver.out", "wb"),
+                              stderr=open(logdir / "wineserver.err", "wb"),
+                              start_new_session=True)
+    time.sleep(0.5)
+    try:
+        yield Wine(env, PREFIX, logdir)
+    finally:
+        subprocess.run(["wineserver", "-k"], env=env, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+        for proc in (server, xvfb):
+            if proc.poll() is None:
+                proc.terminate()
+                try:
+                    proc.wait(timeout=10)
+                except subprocess.TimeoutExpired:
+                    proc.kill()
