@@ -1,0 +1,56 @@
+# Tansy's front door. `make run` and `make test` install what is missing,
+# build and go; the other targets are for developers.
+SHELL := /bin/bash
+BUILD := build
+JOBS ?= $(shell nproc)
+PYTEST := /usr/bin/python3 -m pytest
+export TANSY_FEEDS ?= $(abspath ../shared/feeds)
+
+.PHONY: all deps build native win64 win32 test test-native test-wine run bench fuzz fuzz-smoke dist screenshots clean
+
+all: build
+
+deps:
+	@tools/install-deps.sh
+
+build: native win64 win32
+
+$(BUILD)/native/CMakeCache.txt:
+	cmake -S . -B $(BUILD)/native -DCMAKE_BUILD_TYPE=Debug -DTANSY_SANITIZE=ON >/dev/null
+
+$(BUILD)/win64/CMakeCache.txt:
+	cmake -S . -B $(BUILD)/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+
+$(BUILD)/win32/CMakeCache.txt:
+	cmake -S . -B $(BUILD)/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+
+native: $(BUILD)/native/CMakeCache.txt
+	cmake --build $(BUILD)/native -j$(JOBS)
+
+win64: $(BUILD)/win64/CMakeCache.txt
+	cmake --build $(BUILD)/win64 -j$(JOBS)
+
+win32: $(BUILD)/win32/CMakeCache.txt
+	cmake --build $(BUILD)/win32 -j$(JOBS)
+
+test: deps build
+	@$(MAKE) --no-print-directory test-native test-wine
+
+test-native:
+	cd $(BUILD)/native && ctest --output-on-failure -j$(JOBS)
+
+test-wine:
+	TANSY_WIN_BUILD=$(abspath $(BUILD)/win64) $(PYTEST) -q -p no:cacheprovider tests/wine
+
+run: deps build
+	@tools/run-demo.sh $(abspath $(BUILD)/win64)
+
+$(BUILD)/release/CMakeCache.txt:
+	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release >/dev/null
+
+bench: deps $(BUILD)/release/CMakeCache.txt
+	cmake --build $(BUILD)/release -j$(JOBS)
+	@for b in $(BUILD)/release/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
+
+clean:
+	rm -rf $(BUILD) dist

@@ -1,0 +1,94 @@
+#include "app/poll_cycle.h"
+
+void PollCycle::Start()
+{
+    m_nextSite = 0;
+    m_phase = kPhaseFirstPass;
+    m_host.ArmPollTimer(kStartupDelayMs);
+}
+
+void PollCycle::OnTick()
+{
+    m_host.KillPollTimer();
+    m_host.StartFetch(m_nextSite);
+    if (++m_nextSite == 9) {
+        m_nextSite = 0;
+        if (m_phase == kPhaseFirstPass) m_phase = kPhaseLastSlotOfFirstPass;
+    }
+}
+
+void PollCycle::OnRefresh()
+{
+    if (m_host.FetchInProgress()) {
+        // The cancelled fetch leaves the cycle idle; Refresh again starts anew.
+        m_host.CancelFetch();
+        return;
+    }
+    m_host.KillPollTimer();
+    m_phase = kPhaseFirstPass;
+    m_nextSite = 0;
+    m_host.ArmPollTimer(kFirstPassIntervalMs);
+}
+
+bool PollCycle::MayExit()
+{
+    if (!m_host.FetchInProgress()) return true;
+    m_host.CancelFetch();
+    return false;
+}
+
+CString FetchLogText(const FetchResult& result)
+{
+    const char* keyword = result.cancel     ? "CANCEL "
+                          : result.error    ? "ERROR "
+                          : result.modified ? "UPDATE "
+                                            : "NOMODIFY ";
+    CString text;
+    text.Format("%d %s", result.siteIndex, keyword);
+    return text + result.url;
+}
+
+void PollCycle::OnFetchDone(const FetchResult& result)
+{
+    const int slot = result.siteIndex;
+    if (result.cancel) {
+        // No time is stored and no timer armed: the program stays idle until
+        // the user chooses Refresh, a Site item or Exit.
+        m_host.ReleaseTask();
+        m_host.DeleteDownload();
+        m_host.WriteLog(FetchLogText(result));
+        return;
+    }
+    if (!result.error && result.modified) {
+        m_host.StoreFeedTime(slot, result.lastModified);
+        m_host.UpdateSiteItems(slot);
+        m_host.DeleteDownload();
+        if (m_phase == kPhaseSteady) m_host.NotifyChange(slot);
+    }
+    m_host.WriteLog(FetchLogText(result));
+
+    if (m_phase == kPhaseLastSlotOfFirstPass) {
+        // The only sign that the first pass is over.
+        m_phase = kPhaseSteady;
+        m_host.BlinkIcon();
+    }
+    m_host.ArmPollTimer(m_phase == kPhaseFirstPass ? kFirstPassIntervalMs : kSteadyIntervalMs);
+    m_host.ReleaseTask();
+}
+
+CString ChangeTooltip(const CString& name, const CString& hourMinute, int maxBytes)
+{
+    const CString text = name + "\r\n" + hourMinute;
+    if (text.GetLength() <= maxBytes) return text;
+    // Shorten the name, never cutting a two-byte character, so that the time
+    // stays visible; if even the time does not fit, cut the whole text.
+    const CString tail = "\r\n" + hourMinute;
+    if (tail.GetLength() < maxBytes) {
+        const size_t keep = sjis::FitLength(name.GetString(), name.str().size(),
+                                            static_cast<size_t>(maxBytes - tail.GetLength()));
+        return name.Left(static_cast<int>(keep)) + tail;
+    }
+    const size_t keep = sjis::FitLength(text.GetString(), text.str().size(),
+                                        static_cast<size_t>(maxBytes));
+    return text.Left(static_cast<int>(keep));
+}

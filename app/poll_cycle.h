@@ -1,0 +1,80 @@
+// The poll cycle's decisions: which slot the next tick fetches, which timer
+// interval follows, when the first pass ends, what a fetch outcome leads to.
+//
+// PollCycle holds the cycle's state and tells its host what to do, in the
+// order it must be done. The main dialog is the real host; the unit tests use
+// a recording host with a fake clock. Platform-free.
+#pragma once
+
+#include <cstdint>
+
+#include "framework/cstring.h"
+
+constexpr int kPollTimerId = 1;
+constexpr unsigned kStartupDelayMs = 30000;       // first tick after start-up
+constexpr unsigned kFirstPassIntervalMs = 250;    // between slots of a first pass
+constexpr unsigned kSteadyIntervalMs = 300000;    // between slots in steady polling
+
+// Poll phases.
+constexpr int kPhaseSteady = 0;
+constexpr int kPhaseLastSlotOfFirstPass = 1; // slot 8 of the first pass has started
+constexpr int kPhaseFirstPass = 2;
+
+// What the worker left in the task, as the cycle needs it.
+struct FetchResult {
+    int siteIndex = 0;
+    CString url;
+    bool cancel = false;
+    bool error = false;
+    bool modified = false;
+    int64_t lastModified = 0;
+};
+
+class PollHost {
+public:
+    virtual ~PollHost() = default;
+    virtual void ArmPollTimer(unsigned intervalMs) = 0;
+    virtual void KillPollTimer() = 0;
+    virtual void StartFetch(int siteIndex) = 0;
+    virtual bool FetchInProgress() const = 0;
+    virtual void CancelFetch() = 0;                  // set the running task's cancel flag
+    virtual void ReleaseTask() = 0;                  // free the task, clear currentTask
+    virtual void StoreFeedTime(int siteIndex, int64_t feedTime) = 0;
+    virtual void UpdateSiteItems(int siteIndex) = 0; // dl.dat -> the site's shortcuts
+    virtual void DeleteDownload() = 0;               // delete dl.dat
+    virtual void NotifyChange(int siteIndex) = 0;    // sound, tooltip, blink
+    virtual void BlinkIcon() = 0;
+    virtual void WriteLog(const CString& text) = 0;
+};
+
+class PollCycle {
+public:
+    explicit PollCycle(PollHost& host) : m_host(host) {}
+
+    // Start-up: slot 0 first, first-pass phase, first tick in 30 s.
+    void Start();
+    // Timer 1 fired: fetch the next slot.
+    void OnTick();
+    // The Refresh command.
+    void OnRefresh();
+    // The fetch guard of Exit: true when Exit may go on, false when it only
+    // asked the running fetch to stop.
+    bool MayExit();
+    // The worker's final report.
+    void OnFetchDone(const FetchResult& result);
+
+    int nextSite() const { return m_nextSite; }
+    int phase() const { return m_phase; }
+
+private:
+    PollHost& m_host;
+    int m_nextSite = 0;
+    int m_phase = kPhaseFirstPass;
+};
+
+// The log text of one fetch outcome: slot index, blank, keyword, URL.
+CString FetchLogText(const FetchResult& result);
+
+// The tooltip after a changed feed: name, CR LF, "%H:%M" of the local time,
+// cut on a character boundary to fit `maxBytes` (63 for the tray record).
+CString ChangeTooltip(const CString& name, const CString& hourMinute, int maxBytes);

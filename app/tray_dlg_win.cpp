@@ -1,0 +1,373 @@
+#include "app/tray_dlg.h"
+
+#include <ctime>
+#include <mmsystem.h>
+#include <shellapi.h>
+
+#include "app/about_dlg.h"
+#include "app/messages.h"
+#include "config/site_dlg.h"
+#include "config/site_table.h"
+#include "feed/favorites.h"
+#include "feed/update_site_items.h"
+#include "fetch/fetch_task.h"
+#include "fetch/fetch_worker.h"
+#include "framework/file.h"
+#include "log/activity_log.h"
+#include "res/resource.h"
+
+static_assert(sizeof(TrayIconRecord) == NOTIFYICONDATAA_V1_SIZE,
+              "the tray record must be the first version of NOTIFYICONDATAA");
+#ifndef _WIN64
+static_assert(sizeof(TrayIconRecord) == 88, "the 32-bit tray record is 88 bytes");
+#endif
+
+namespace {
+
+constexpr UINT kTrayIconId = 0;
+constexpr DWORD kBlinkAlertMs = 750;
+constexpr DWORD kBlinkNormalMs = 250;
+constexpr int kBlinkCycles = 5;
+
+// Site menu commands in slot order; the ids are not contiguous.
+constexpr UINT kSiteCommands[kSiteCount] = {IDM_SITE1, IDM_SITE2, IDM_SITE3, IDM_SITE4, IDM_SITE5,
+                                           IDM_SITE6, IDM_SITE7, IDM_SITE8, IDM_SITE9};
+
+int SiteIndexOfCommand(UINT command)
+{
+    for (int i = 0; i < kSiteCount; ++i)
+        if (kSiteCommands[i] == command) return i;
+    return -1;
+}
+
+// Broadcast by the shell when the taskbar has been created anew.
+const UINT kTaskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+
+class MenuHandle {
+public:
+    explicit MenuHandle(HMENU menu) : m_menu(menu) {}
+    ~MenuHandle()
+    {
+        if (m_menu) DestroyMenu(m_menu);
+    }
+    MenuHandle(const MenuHandle&) = delete;
+    MenuHandle& operator=(const MenuHandle&) = delete;
+    HMENU get() const { return m_menu; }
+
+private:
+    HMENU m_menu;
+};
+
+BOOL Notify(DWORD message, TrayIconRecord& record)
+{
+    return Shell_NotifyIconA(message, reinterpret_cast<NOTIFYICONDATAA*>(&record));
+}
+
+} // namespace
+
+CTrayDlg::CTrayDlg()
+    : CDialog(IDD_TANSY_DIALOG), m_hIcon(LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
+      m_poll(*this)
+{
+}
+
+INT_PTR CTrayDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_TRAYNOTIFY) OnTrayNotify(lParam);
+    if (message == kTaskbarCreated && kTaskbarCreated != 0) AddTrayIcon();
+
+    switch (message) {
+    case WM_PAINT:
+        if (OnPaint()) return TRUE;
+        break;
+    case WM_QUERYDRAGICON:
+        return reinterpret_cast<INT_PTR>(OnQueryDragIcon());
+    case WM_TIMER:
+        OnTimer(wParam);
+        break;
+    case WM_HELP:
+        return Handled(0);
+    case WM_FETCH_BEGIN:
+    case WM_FETCH_PROGRESS:
+        return Handled(OnFetchProgress(wParam, lParam));
+    case WM_FETCH_DONE:
+        return Handled(OnFetchDone(wParam, lParam));
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDM_EXIT:
+            OnExit();
+            return TRUE;
+        case IDM_ABOUT:
+            OnAbout();
+            return TRUE;
+        case IDM_REFRESH:
+            OnRefresh();
+            return TRUE;
+        default: {
+            const int site = SiteIndexOfCommand(LOWORD(wParam));
+            if (site >= 0) {
+                OnSiteCommand(site);
+                return TRUE;
+            }
+            break;
+        }
+        }
+        break;
+    default:
+        break;
+    }
+    return CDialog::WindowProc(message, wParam, lParam);
+}
+
+// Called when the main dialog has been created: hide it, show the tray icon,
+// load the sites and start the poll cycle.
+BOOL CTrayDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    const LONG_PTR exStyle = GetWindowLongPtrA(m_hWnd, GWL_EXSTYLE);
+    SetWindowLongPtrA(m_hWnd, GWL_EXSTYLE, exStyle & ~static_cast<LONG_PTR>(WS_EX_APPWINDOW));
+    SetWindowPos(m_hWnd, HWND_TOP, 0, 0, 0, 0, SWP_HIDEWINDOW);
+
+    m_nid.cbSize = sizeof m_nid;
+    m_nid.hWnd = m_hWnd;
+    m_nid.uID = kTrayIconId;
+    m_nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    m_nid.uCallbackMessage = WM_TRAYNOTIFY;
+    m_nid.hIcon = LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDI_TRAY));
+    lstrcpynA(m_nid.szTip, "Tansy", sizeof m_nid.szTip);
+    AddTrayIcon();
+
+    g_sites.Load();
+    m_busy = 0;
+    m_poll.Start();
+    g_sites.WriteLog("START");
+    return TRUE;
+}
+
+void CTrayDlg::AddTrayIcon()
+{
+    Notify(NIM_ADD, m_nid);
+}
+
+// Called for every mouse event on the tray icon: a click of either button
+// opens the menu at the pointer.
+void CTrayDlg::OnTrayNotify(LPARAM mouseMessage)
+{
+    POINT pt;
+    GetCursorPos(&pt);
+    if (mouseMessage != WM_LBUTTONUP && mouseMessage != WM_RBUTTONUP) return;
+
+    // Foreground first and WM_NULL after, or the menu would not close when
+    // the user clicks elsewhere.
+    ::SetForegroundWindow(m_hWnd);
+    MenuHandle menu(LoadMenuA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_TRAYMENU)));
+    TrackPopupMenu(GetSubMenu(menu.get(), 0), TPM_RIGHTBUTTON, pt.x, pt.y, 0, m_hWnd, nullptr);
+    PostMessageA(m_hWnd, WM_NULL, 0, 0);
+}
+
+// Draws the icon when the window is minimised; it never is, being hidden.
+BOOL CTrayDlg::OnPaint()
+{
+    if (!IsIconic(m_hWnd)) return FALSE;
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(m_hWnd, &ps);
+    SendMessageA(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    const int cxIcon = GetSystemMetrics(SM_CXICON);
+    const int cyIcon = GetSystemMetrics(SM_CYICON);
+    RECT rect;
+    GetClientRect(m_hWnd, &rect);
+    DrawIcon(dc, (rect.right - rect.left - cxIcon + 1) / 2, (rect.bottom - rect.top - cyIcon + 1) / 2,
+             m_hIcon);
+    EndPaint(m_hWnd, &ps);
+    return TRUE;
+}
+
+// The Exit command: only asks a running fetch to stop; otherwise ends the
+// program, saving and logging nothing.
+void CTrayDlg::OnExit()
+{
+    if (!m_poll.MayExit()) return;
+    KillTimer(m_hWnd, kPollTimerId);
+    Notify(NIM_DELETE, m_nid);
+    CWinApp* app = AfxGetApp();
+    PostMessageA(app && app->m_pMainWnd ? app->m_pMainWnd->m_hWnd : m_hWnd, WM_CLOSE, 0, 0);
+}
+
+// The About command. The poll cycle goes on while the box is open.
+void CTrayDlg::OnAbout()
+{
+    ::SetForegroundWindow(m_hWnd);
+    CAboutDlg about;
+    about.DoModal();
+}
+
+void CTrayDlg::OnTimer(UINT_PTR timerId)
+{
+    if (timerId == kPollTimerId) m_poll.OnTick();
+}
+
+void CTrayDlg::OnRefresh()
+{
+    m_poll.OnRefresh();
+}
+
+// The worker's final report. It waits in its send until this returns, so the
+// task can be read and freed without a lock.
+LRESULT CTrayDlg::OnFetchDone(WPARAM, LPARAM)
+{
+    if (!currentTask) return 0;
+    FetchResult result;
+    result.siteIndex = currentTask->siteIndex;
+    result.url = currentTask->url;
+    result.cancel = currentTask->cancel.load();
+    result.error = currentTask->error;
+    result.modified = currentTask->modified;
+    result.lastModified = currentTask->lastModified;
+    m_poll.OnFetchDone(result);
+    StartPendingSiteFetch();
+    return 0;
+}
+
+void CTrayDlg::ArmPollTimer(unsigned intervalMs)
+{
+    SetTimer(m_hWnd, kPollTimerId, intervalMs, nullptr);
+}
+
+void CTrayDlg::KillPollTimer()
+{
+    KillTimer(m_hWnd, kPollTimerId);
+}
+
+void CTrayDlg::StartFetch(int siteIndex)
+{
+    ::StartFetch(this, siteIndex);
+}
+
+bool CTrayDlg::FetchInProgress() const
+{
+    return currentTask != nullptr;
+}
+
+void CTrayDlg::CancelFetch()
+{
+    if (currentTask) currentTask->cancel = true;
+}
+
+void CTrayDlg::ReleaseTask()
+{
+    delete currentTask;
+    currentTask = nullptr;
+}
+
+void CTrayDlg::StoreFeedTime(int siteIndex, int64_t feedTime)
+{
+    g_sites.lastModified[siteIndex] = feedTime;
+}
+
+void CTrayDlg::UpdateSiteItems(int siteIndex)
+{
+    ::UpdateSiteItems(siteIndex);
+}
+
+void CTrayDlg::DeleteDownload()
+{
+    SetCurrentDir(g_sites.directory);
+    DeleteFileNamed("dl.dat");
+}
+
+// A changed feed in steady polling: the site's sound (to its end), its name
+// and the time in the tooltip, and the blink.
+void CTrayDlg::NotifyChange(int siteIndex)
+{
+    const SiteEntry& site = g_sites.slots[siteIndex];
+    PlaySoundA(site.sound, nullptr, SND_FILENAME | SND_NODEFAULT);
+
+    std::tm local;
+    char hourMinute[16] = "";
+    if (!LocalTime(std::time(nullptr), local) ||
+        std::strftime(hourMinute, sizeof hourMinute, "%H:%M", &local) == 0)
+        hourMinute[0] = '\0';
+    const CString tip = ChangeTooltip(site.name, hourMinute, sizeof m_nid.szTip - 1);
+    lstrcpynA(m_nid.szTip, tip, sizeof m_nid.szTip);
+    Blink();
+}
+
+void CTrayDlg::ShowTrayIcon(UINT iconId)
+{
+    m_nid.hIcon = LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(iconId));
+    Notify(NIM_MODIFY, m_nid);
+}
+
+// Five cycles of the alert icon and the normal one, five seconds in all. The
+// user-interface thread handles no messages meanwhile.
+void CTrayDlg::Blink()
+{
+    for (int i = 0; i < kBlinkCycles; ++i) {
+        ShowTrayIcon(IDI_TRAY_ALERT);
+        Sleep(kBlinkAlertMs);
+        ShowTrayIcon(IDI_TRAY);
+        Sleep(kBlinkNormalMs);
+    }
+}
+
+void CTrayDlg::WriteLog(const CString& text)
+{
+    g_sites.WriteLog(text);
+}
+
+// A Site item: cancels a running fetch; otherwise edits the slot in the site
+// dialog and, when the user changed it, saves, takes away the folder of the
+// old name and fetches the slot at once.
+void CTrayDlg::OnSiteCommand(int index)
+{
+    if (currentTask) {
+        currentTask->cancel = true;
+        return;
+    }
+    if (m_busy) return; // a site dialog is already open
+    m_busy = 1;
+    KillPollTimer();
+    const CString oldName = g_sites.slots[index].name;
+    ::SetForegroundWindow(m_hWnd);
+
+    CSiteDlg dialog(index);
+    dialog.DoModal();
+
+    SiteEntry& site = g_sites.slots[index];
+    if (site.modified == 1) {
+        site.modified = 0;
+        g_sites.Save();
+        if (!oldName.IsEmpty()) {
+            ClearSiteFolder(oldName);
+            RemoveSiteFolder(oldName);
+        }
+        if (!site.url.IsEmpty() && !site.name.IsEmpty()) {
+            g_sites.lastModified[index] = 0;
+            m_busy = 0;
+            if (currentTask) {
+                // Refresh re-armed the timer while the dialog was open and a
+                // fetch is running: the edited slot is fetched as soon as that
+                // one has been handled, so only one fetch ever runs.
+                m_pendingSite = index;
+            } else {
+                StartFetch(index);
+            }
+            return;
+        }
+    }
+    // Nothing to fetch: the poll cycle resumes. A fetch that Refresh started
+    // meanwhile arms the timer itself when it ends.
+    if (!currentTask) ArmPollTimer(kSteadyIntervalMs);
+    m_busy = 0;
+}
+
+// Starts the fetch of a slot edited while another fetch was running.
+void CTrayDlg::StartPendingSiteFetch()
+{
+    if (m_pendingSite < 0 || currentTask) return;
+    const int site = m_pendingSite;
+    m_pendingSite = -1;
+    KillPollTimer();
+    StartFetch(site);
+}

@@ -1,0 +1,28 @@
+#include "feed/update_site_items.h"
+
+#include "config/site_table.h"
+#include "feed/decode_feed.h"
+#include "feed/favorites.h"
+#include "feed/feed_text.h"
+#include "feed/item_scan.h"
+#include "framework/file.h"
+
+void UpdateSiteItems(int siteIndex)
+{
+    const CString name = g_sites.slots[siteIndex].name;
+    if (!SiteFolderExists(name) && !CreateSiteFolder(name)) return;
+    ClearSiteFolder(name);
+
+    CString text;
+    try {
+        DecodeFeedFile("dl.dat", text);
+    } catch (const CFileException&) {
+        // dl.dat vanished or cannot be read: the folder stays empty and the
+        // poll cycle goes on.
+        return;
+    }
+    NormalizeFeedText(text);
+    ScanFeedItems(text, [&name](const CString& title, const CString& link) {
+        CreateItemShortcut(name, link, title);
+    });
+}
