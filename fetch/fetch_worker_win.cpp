@@ -1,0 +1,166 @@
+// The download worker: one HTTP GET per fetch on a thread of its own.
+//
+// The worker reports to the owner window with synchronous messages only:
+// WM_FETCH_BEGIN once when the feed changed, WM_FETCH_PROGRESS per block
+// written to dl.dat, and exactly one WM_FETCH_DONE at the end of every
+// outcome. The receiver of WM_FETCH_DONE frees the task, so nothing here
+// touches it after that send.
+#include "fetch/fetch_worker.h"
+
+#include <cstdint>
+#include <memory>
+
+#include "app/messages.h"
+#include "config/site_table.h"
+#include "fetch/feed_time.h"
+#include "fetch/fetch_task.h"
+#include "fetch/http_url.h"
+#include "framework/file.h"
+#include "framework/inet.h"
+#include "framework/thread.h"
+#include "framework/window.h"
+
+FetchTask* currentTask = nullptr;
+FetchTimeouts g_fetchTimeouts;
+
+namespace {
+// Always ask the origin server, and take the body as bytes.
+constexpr DWORD kOpenUrlFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_TRANSFER_BINARY;
+// create | write only | binary: a new or truncated dl.dat, not shared.
+constexpr unsigned kDownloadFileFlags = 0x9001;
+constexpr UINT kBlockBytes = 1024;
+// No feed is this large; a body that goes on past it is a broken or hostile
+// server, and the fetch ends as failed rather than filling the disk.
+constexpr uint64_t kMaxBodyBytes = 32ull * 1024 * 1024;
+
+void Notify(const FetchTask& task, UINT message)
+{
+    SendMessageA(task.owner->m_hWnd, message, 0, 0);
+}
+
+void ApplyTimeouts(CInternetSession& session)
+{
+    // Without these a server that accepts the connection and then says
+    // nothing would hold the worker, and with it the poll cycle, for good.
+    if (g_fetchTimeouts.connectMs)
+        session.SetOption(INTERNET_OPTION_CONNECT_TIMEOUT, g_fetchTimeouts.connectMs);
+    if (g_fetchTimeouts.sendMs)
+        session.SetOption(INTERNET_OPTION_SEND_TIMEOUT, g_fetchTimeouts.sendMs);
+    if (g_fetchTimeouts.receiveMs)
+        session.SetOption(INTERNET_OPTION_RECEIVE_TIMEOUT, g_fetchTimeouts.receiveMs);
+}
+
+CalendarFields FieldsOf(const SYSTEMTIME& time)
+{
+    CalendarFields fields;
+    fields.year = time.wYear;
+    fields.month = time.wMonth;
+    fields.day = time.wDay;
+    fields.hour = time.wHour;
+    fields.minute = time.wMinute;
+    fields.second = time.wSecond;
+    return fields;
+}
+
+// Copies the body into the file block by block until its end, a cancel or
+// the size limit.
+void DownloadBody(FetchTask& task, CInternetFile& body, CFile& file)
+{
+    char block[kBlockBytes];
+    uint64_t written = 0;
+    while (!task.cancel) {
+        const UINT got = body.Read(block, sizeof(block));
+        if (got == 0) break;
+        if (written + got > kMaxBodyBytes) {
+            task.error = true;
+            break;
+        }
+        file.Write(block, got);
+        written += got;
+        Notify(task, WM_FETCH_PROGRESS);
+    }
+}
+
+// One fetch up to, not including, WM_FETCH_DONE. The outcome is left in the
+// task; failures are thrown, and the request and the file close on the way
+// out either way.
+void Fetch(FetchTask& task, CInternetSession& session)
+{
+    if (!IsHttpUrl(task.url)) throw CInternetException(ERROR_INTERNET_UNRECOGNIZED_SCHEME);
+    std::unique_ptr<CHttpFile> response = session.OpenURL(task.url, kOpenUrlFlags);
+
+    DWORD status = 0;
+    response->QueryInfoStatusCode(status);
+    if (status != HTTP_STATUS_OK) {
+        task.modified = false;
+        task.error = true;
+        return;
+    }
+
+    SYSTEMTIME stamp = {};
+    const bool dated =
+        response->QueryInfo(HTTP_QUERY_LAST_MODIFIED | HTTP_QUERY_FLAG_SYSTEMTIME, &stamp);
+    const FeedTime time = MakeFeedTime(FieldsOf(stamp));
+    if (time.status == FeedTimeStatus::unrepresentable) {
+        // A date we cannot compare; reading the body would only replace the
+        // stored time with a meaningless one.
+        task.error = true;
+        return;
+    }
+    if (dated && time.feedTime == task.lastModified) {
+        task.modified = false; // unchanged: the body is never read
+        return;
+    }
+
+    task.lastModified = time.feedTime;
+    task.modified = true;
+    Notify(task, WM_FETCH_BEGIN);
+    CFile file(task.fileName, kDownloadFileFlags);
+    DownloadBody(task, *response, file);
+    response->Close();
+    file.Close();
+}
+} // namespace
+
+void StartFetch(CWnd* owner, int siteIndex)
+{
+    auto* task = new FetchTask(siteIndex);
+    currentTask = task;
+    task->owner = owner;
+    task->url = g_sites.slots[siteIndex].url;
+    task->fileName = "dl.dat";
+    task->error = false;
+    task->modified = false;
+    task->lastModified = g_sites.lastModified[siteIndex];
+    if (AfxBeginThread(FetchThreadProc, task)) return;
+
+    // No worker: the task still has to end with WM_FETCH_DONE, or the poll
+    // cycle would never be armed again. Posting lets our caller finish its
+    // own step first, as with a real worker, before the handler frees the
+    // task; only if the queue refuses the post is it delivered right here.
+    task->error = true;
+    if (!PostMessageA(owner->m_hWnd, WM_FETCH_DONE, 0, 0))
+        SendMessageA(owner->m_hWnd, WM_FETCH_DONE, 0, 0);
+}
+
+unsigned FetchThreadProc(void* param)
+{
+    FetchTask& task = *static_cast<FetchTask*>(param);
+    // The session outlives the task: it is closed after WM_FETCH_DONE.
+    std::unique_ptr<CInternetSession> session;
+    try {
+        session = std::make_unique<CInternetSession>();
+        ApplyTimeouts(*session);
+        Fetch(task, *session);
+    } catch (const CInternetException& failure) {
+        task.errorCode = failure.m_dwError;
+        task.error = true;
+    } catch (const CFileException& failure) {
+        task.errorCode = static_cast<uint32_t>(failure.m_lOsError);
+        task.error = true;
+    } catch (...) {
+        task.error = true;
+    }
+    Notify(task, WM_FETCH_DONE); // the last use of the task
+    return 1;
+}

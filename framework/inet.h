@@ -1,0 +1,91 @@
+// The internet classes: a thin layer over WinINet for the download worker.
+//
+// Every HINTERNET has one owner that closes it. Failures of the calls the
+// worker cannot go on without (opening a session or a URL, reading) throw
+// CInternetException carrying the thread's last error at the failing call.
+#pragma once
+
+#include <windows.h>
+#include <wininet.h>
+
+#include <memory>
+
+// A network failure: the platform error number of the call that failed.
+class CInternetException {
+public:
+    explicit CInternetException(DWORD error) : m_dwError(error) {}
+    DWORD m_dwError;
+};
+
+// Owns one HINTERNET and closes it once.
+class CInternetHandle {
+public:
+    CInternetHandle() = default;
+    explicit CInternetHandle(HINTERNET handle) : m_handle(handle) {}
+    ~CInternetHandle() { Close(); }
+    CInternetHandle(const CInternetHandle&) = delete;
+    CInternetHandle& operator=(const CInternetHandle&) = delete;
+
+    HINTERNET Get() const { return m_handle; }
+    void Close();
+
+private:
+    HINTERNET m_handle = nullptr;
+};
+
+// A response body opened by URL.
+class CInternetFile {
+public:
+    explicit CInternetFile(HINTERNET request) : m_request(request) {}
+    virtual ~CInternetFile() = default;
+    CInternetFile(const CInternetFile&) = delete;
+    CInternetFile& operator=(const CInternetFile&) = delete;
+
+    // Reads at most `count` bytes; returns how many came, 0 at the end of
+    // the body. Throws CInternetException.
+    UINT Read(void* buffer, UINT count);
+    // Closes the request; further calls do nothing.
+    void Close() { m_request.Close(); }
+    bool IsOpen() const { return m_request.Get() != nullptr; }
+
+protected:
+    CInternetHandle m_request;
+};
+
+// An HTTP response whose headers have arrived.
+class CHttpFile : public CInternetFile {
+public:
+    using CInternetFile::CInternetFile;
+
+    // The status code as a number; false (and `status` left alone) when the
+    // query fails.
+    bool QueryInfoStatusCode(DWORD& status) const;
+    // A header as calendar fields, for `infoLevel` with
+    // HTTP_QUERY_FLAG_SYSTEMTIME; false when the header is missing or is not
+    // a date.
+    bool QueryInfo(DWORD infoLevel, SYSTEMTIME* time) const;
+};
+
+// One WinINet session, named after the program file.
+class CInternetSession {
+public:
+    // Opens a synchronous session with the system's proxy settings. Throws
+    // CInternetException when WinINet cannot open one.
+    CInternetSession();
+    CInternetSession(const CInternetSession&) = delete;
+    CInternetSession& operator=(const CInternetSession&) = delete;
+
+    // Sets a numeric option on the session; false when WinINet refuses it.
+    bool SetOption(DWORD option, DWORD value);
+    // Reads a numeric option of the session; false when it cannot be read.
+    bool QueryOption(DWORD option, DWORD& value) const;
+
+    // Sends a GET for `url` without extra headers and returns the response
+    // once its headers have arrived. Throws CInternetException.
+    std::unique_ptr<CHttpFile> OpenURL(const char* url, DWORD flags);
+
+    void Close() { m_session.Close(); }
+
+private:
+    CInternetHandle m_session;
+};

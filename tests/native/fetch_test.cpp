@@ -1,0 +1,104 @@
+// Feed times made from Last-Modified dates, and the URLs the worker may open.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+
+#include "fetch/feed_time.h"
+#include "fetch/http_url.h"
+
+namespace {
+
+CalendarFields Date(int year, int month, int day, int hour = 0, int minute = 0, int second = 0)
+{
+    CalendarFields f;
+    f.year = year;
+    f.month = month;
+    f.day = day;
+    f.hour = hour;
+    f.minute = minute;
+    f.second = second;
+    return f;
+}
+
+// The fields are read as local time, so each test fixes the zone it means.
+class FeedTimeTest : public ::testing::Test {
+protected:
+    void UseZone(const char* zone)
+    {
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    void SetUp() override { UseZone("UTC0"); }
+    void TearDown() override
+    {
+        unsetenv("TZ");
+        tzset();
+    }
+};
+
+TEST_F(FeedTimeTest, YearsBefore1900GiveNoTime)
+{
+    for (const CalendarFields& f : {CalendarFields{}, Date(1899, 12, 31, 23, 59, 59), Date(1, 1, 1)}) {
+        const FeedTime t = MakeFeedTime(f);
+        EXPECT_EQ(t.status, FeedTimeStatus::ok);
+        EXPECT_EQ(t.feedTime, 0);
+    }
+}
+
+TEST_F(FeedTimeTest, ALastModifiedDateIsReadAsLocalTime)
+{
+    // Wed, 21 Oct 2015 07:28:00 GMT
+    EXPECT_EQ(MakeFeedTime(Date(2015, 10, 21, 7, 28, 0)).feedTime, 1445412480);
+    UseZone("JST-9");
+    EXPECT_EQ(MakeFeedTime(Date(2015, 10, 21, 7, 28, 0)).feedTime, 1445412480 - 9 * 3600);
+}
+
+TEST_F(FeedTimeTest, EqualDatesGiveEqualTimes)
+{
+    const FeedTime a = MakeFeedTime(Date(2024, 2, 29, 12, 0, 0));
+    const FeedTime b = MakeFeedTime(Date(2024, 2, 29, 12, 0, 0));
+    EXPECT_EQ(a.status, FeedTimeStatus::ok);
+    EXPECT_NE(a.feedTime, 0);
+    EXPECT_EQ(a.feedTime, b.feedTime);
+}
+
+TEST_F(FeedTimeTest, EveryFieldTakesPart)
+{
+    const int64_t base = MakeFeedTime(Date(2020, 6, 15, 10, 20, 30)).feedTime;
+    EXPECT_EQ(MakeFeedTime(Date(2020, 6, 15, 10, 20, 31)).feedTime, base + 1);
+    EXPECT_EQ(MakeFeedTime(Date(2020, 6, 15, 10, 21, 30)).feedTime, base + 60);
+    EXPECT_EQ(MakeFeedTime(Date(2020, 6, 15, 11, 20, 30)).feedTime, base + 3600);
+    EXPECT_EQ(MakeFeedTime(Date(2020, 6, 16, 10, 20, 30)).feedTime, base + 86400);
+    EXPECT_EQ(MakeFeedTime(Date(2020, 7, 15, 10, 20, 30)).feedTime, base + 30 * 86400);
+    EXPECT_EQ(MakeFeedTime(Date(2021, 6, 15, 10, 20, 30)).feedTime, base + 365 * 86400);
+}
+
+TEST_F(FeedTimeTest, DatesBefore1970AreUnrepresentable)
+{
+    for (const CalendarFields& f : {Date(1900, 1, 1), Date(1950, 6, 1, 12), Date(1969, 12, 31, 23, 59, 59)})
+        EXPECT_EQ(MakeFeedTime(f).status, FeedTimeStatus::unrepresentable) << f.year;
+    // The zone decides where 1970 begins: midnight in Tokyo is before it.
+    UseZone("JST-9");
+    EXPECT_EQ(MakeFeedTime(Date(1970, 1, 1, 0, 0, 0)).status, FeedTimeStatus::unrepresentable);
+    EXPECT_EQ(MakeFeedTime(Date(1970, 1, 1, 9, 0, 1)).feedTime, 1);
+}
+
+TEST(HttpUrl, HttpAndHttpsInAnyCaseAreAccepted)
+{
+    EXPECT_TRUE(IsHttpUrl("http://example.com/rss.xml"));
+    EXPECT_TRUE(IsHttpUrl("https://example.com/"));
+    EXPECT_TRUE(IsHttpUrl("HTTP://EXAMPLE.COM/"));
+    EXPECT_TRUE(IsHttpUrl("hTtPs://x"));
+}
+
+TEST(HttpUrl, EverythingElseIsRefused)
+{
+    for (const char* url : {"", "http", "http:", "http:/x", "https:/", "file:///C:/feed.xml",
+                            "C:\\feed.xml", "ftp://example.com/feed", "gopher://example.com/",
+                            " http://example.com/", "httpx://example.com/", "example.com/rss"})
+        EXPECT_FALSE(IsHttpUrl(url)) << url;
+    EXPECT_FALSE(IsHttpUrl(nullptr));
+}
+
+} // namespace
