@@ -8,14 +8,35 @@ namespace sjis {
 
 size_t Find(const char* text, size_t n, const char* pat, size_t patLen, size_t from)
 {
-    if (patLen == 0 || from > n) return std::string::npos;
-    const unsigned char first = static_cast<unsigned char>(pat[0]);
-    size_t i = from;
-    while (i + patLen <= n) {
-        if (static_cast<unsigned char>(text[i]) == first &&
-            std::memcmp(text + i, pat, patLen) == 0)
-            return i;
-        i += CharLength(text, i, n);
+    if (patLen == 0 || from > n || patLen > n - from) return std::string::npos;
+    // memchr jumps to each byte equal to the pattern's first byte; only those
+    // candidates are checked for being a character boundary. Walking every
+    // character forward instead made long feeds slow to search.
+    //
+    // A candidate i is a boundary if an even number of lead-byte values stand
+    // between it and the last point known to be a boundary: the byte before a
+    // run of lead-byte values always ends a character (a non-lead value is
+    // either a one-byte character or a trail byte), and from there the run
+    // pairs up. `boundary` only moves forward, so every byte is looked at
+    // backwards at most once and the search stays linear.
+    const char first = pat[0];
+    const char* const last = text + (n - patLen); // last possible match start
+    size_t boundary = from;
+    const char* p = text + from;
+    while (p <= last) {
+        p = static_cast<const char*>(std::memchr(p, first, static_cast<size_t>(last - p) + 1));
+        if (!p) break;
+        const size_t i = static_cast<size_t>(p - text);
+        size_t k = i;
+        while (k > boundary && IsLeadByte(static_cast<unsigned char>(text[k - 1])))
+            --k;
+        if ((i - k) % 2 == 0) {
+            if (std::memcmp(p, pat, patLen) == 0) return i;
+            boundary = i;
+        } else {
+            boundary = i + 1; // text[i] is the trail byte of the character at i - 1
+        }
+        ++p;
     }
     return std::string::npos;
 }
