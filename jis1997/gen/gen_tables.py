@@ -1,0 +1,152 @@
+#!/usr/bin/env python3
+"""Writes jis1997/jis_tables.cpp, the mapping tables of the jis1997 library.
+
+Run from anywhere: python3 jis1997/gen/gen_tables.py
+The output is committed; run the script again only when the mapping rules
+below change.
+
+Sources:
+  * Python's built-in 'cp932' codec gives the character of every double-byte
+    code of Microsoft code page 932 (NEC row 13, NEC-selected IBM rows 89-92,
+    IBM extensions 0xFA40-0xFC4B and the user-defined area 0xF040-0xF9FC).
+    Windows also decodes the single bytes 0x80, 0xA0 and 0xFD-0xFF (to
+    U+0080, U+F8F0 and U+F8F1-U+F8F3); the codec does not, so they are added.
+  * Python's 'euc_jp' codec gives the characters of JIS X 0212.
+  * glibc iconv 'EUC-JP-MS' gives the IBM extension characters that eucJP-ms
+    keeps in JIS X 0212 rows 83-84 (0x8F 0xF3F3 - 0x8F 0xF4FE).
+
+Where code page 932 has a character twice, Unicode text is written the way
+Windows writes it: the JIS X 0208 code first, then NEC row 13, then the IBM
+extension (0xFA-0xFC) in preference to the NEC-selected copy (0xED-0xEE).
+"""
+import os
+import subprocess
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+OUT = os.path.join(HERE, "..", "jis_tables.cpp")
+
+
+def cp932_decode_all():
+    """Every CP932 code (int) -> Unicode code point."""
+    table = {}
+    for b in range(0x80):
+        table[b] = b
+    for b in range(0xA1, 0xE0):
+        table[b] = ord(bytes([b]).decode("cp932"))
+    table[0x80] = 0x80
+    table[0xA0] = 0xF8F0
+    table[0xFD], table[0xFE], table[0xFF] = 0xF8F1, 0xF8F2, 0xF8F3
+    for lead in list(range(0x81, 0xA0)) + list(range(0xE0, 0xFD)):
+        for trail in list(range(0x40, 0x7F)) + list(range(0x80, 0xFD)):
+            try:
+                s = bytes([lead, trail]).decode("cp932")
+            except UnicodeDecodeError:
+                continue
+            if len(s) == 1:
+                table[(lead << 8) | trail] = ord(s)
+    return table
+
+
+def preference(code):
+    """Lower is preferred when one character has several CP932 codes."""
+    if 0xED40 <= code <= 0xEEFC:
+        return 3  # NEC-selected IBM extension
+    if 0xFA40 <= code <= 0xFC4B:
+        return 2  # IBM extension
+    if 0x8740 <= code <= 0x879C:
+        return 1  # NEC row 13
+    return 0
+
+
+def unicode_to_cp932(decode):
+    best = {}
+    for code, cp in decode.items():
+        if cp not in best or preference(code) < preference(best[cp]):
+            best[cp] = code
+    return best
+
+
+def jis_to_sjis(row, col):
+    """JIS X 0208 row/column (1-based) -> Shift_JIS code by arithmetic."""
+    lead = (row - 1) // 2 + (0x81 if row <= 62 else 0xC1)
+    if row % 2:
+        trail = col + (0x3F if col <= 63 else 0x40)
+    else:
+        trail = col + 0x9E
+    return (lead << 8) | trail
+
+
+def iconv_decode(data, code):
+    out = subprocess.run(["iconv", "-f", code, "-t", "UTF-32LE"], input=data,
+                         capture_output=True, check=True).stdout
+    return [int.from_bytes(out[i:i + 4], "little") for i in range(0, len(out), 4)]
+
+
+def main():
+    decode = cp932_decode_all()
+    encode = unicode_to_cp932(decode)
+
+    # JIS X 0208 plane (EUC-JP two-byte codes, ISO-2022-JP ESC $ B): the code
+    # is read as the CP932 code at the same position, then written in the
+    # preferred form of its character.  Rows 89-92 are thereby the NEC-selected
+    # IBM extensions, as in Microsoft's EUC-JP (code page 51932).
+    t0208 = []
+    for row in range(1, 95):
+        for col in range(1, 95):
+            sj = jis_to_sjis(row, col)
+            cp = decode.get(sj)
+            t0208.append(encode[cp] if cp is not None else 0)
+
+    # JIS X 0212 plane (EUC-JP 0x8F codes): only characters CP932 has.
+    t0212 = [0] * (94 * 94)
+    for row in range(1, 95):
+        for col in range(1, 95):
+            b = bytes([0x8F, row + 0xA0, col + 0xA0])
+            try:
+                s = b.decode("euc_jp")
+            except UnicodeDecodeError:
+                continue
+            if len(s) == 1 and ord(s) in encode:
+                t0212[(row - 1) * 94 + col - 1] = encode[ord(s)]
+    ms_codes = [(83, c) for c in range(83, 95)] + [(84, c) for c in range(1, 95)]
+    data = b"".join(bytes([0x8F, r + 0xA0, c + 0xA0]) for r, c in ms_codes)
+    chars = iconv_decode(data, "EUC-JP-MS")
+    assert len(chars) == len(ms_codes)
+    for (r, c), cp in zip(ms_codes, chars):
+        if cp in encode:
+            t0212[(r - 1) * 94 + c - 1] = encode[cp]
+
+    # Unicode BMP -> CP932 as a two-level table: 256 pages of 256 entries,
+    # pages without any character share page 0.
+    pages = [[0] * 256]
+    index = [0] * 256
+    for hi in range(256):
+        page = [encode.get((hi << 8) | lo, 0) for lo in range(256)]
+        if any(page):
+            index[hi] = len(pages)
+            pages.append(page)
+
+    def rows(values, per_line=16):
+        lines = []
+        for i in range(0, len(values), per_line):
+            lines.append("    " + ",".join("0x%X" % v for v in values[i:i + per_line]) + ",")
+        return "\n".join(lines)
+
+    with open(OUT, "w", newline="\n") as f:
+        f.write("// Generated by jis1997/gen/gen_tables.py - do not edit.\n")
+        f.write("#include \"jis_tables.h\"\n\nnamespace jis {\n\n")
+        f.write("const uint16_t kJis0208ToCp932[94 * 94] = {\n%s\n};\n\n" % rows(t0208))
+        f.write("const uint16_t kJis0212ToCp932[94 * 94] = {\n%s\n};\n\n" % rows(t0212))
+        f.write("const uint8_t kUnicodePageIndex[256] = {\n%s\n};\n\n" % rows(index))
+        f.write("const uint16_t kUnicodePages[%d][256] = {\n" % len(pages))
+        for p in pages:
+            f.write("  {\n%s\n  },\n" % rows(p))
+        f.write("};\n\n} // namespace jis\n")
+    print("wrote %s: %d Unicode pages, %d JIS X 0208 and %d JIS X 0212 codes" % (
+        OUT, len(pages), sum(1 for v in t0208 if v), sum(1 for v in t0212 if v)),
+        file=sys.stderr)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,94 @@
+// jis1997: detection of the character code of a text and conversion of
+// Japanese texts to Microsoft code page 932 (Shift_JIS with the NEC and IBM
+// extensions), the ANSI code page of the program.
+//
+// On Windows the library is jis1997.dll, whose functions are exported by
+// ordinal only (given beside each declaration); natively it is a static
+// library. All functions use the C calling convention and plain pointers.
+//
+// Conversions read `src` up to its first zero byte (UTF-16: its first zero
+// code unit), write at most `max` bytes to `dst` and return the number of
+// bytes written. They never write past `max`, never write a character in
+// part, and write no terminating zero: the caller's buffer is zero-filled.
+// When the next character does not fit, the conversion stops there.
+//
+// Characters that cannot be converted, and malformed input, become the geta
+// mark U+3013 (CP932 0x81 0xAC), one for each character or malformed
+// sequence; an ASCII byte is never swallowed by a broken sequence before it.
+#pragma once
+
+#include <stdint.h>
+
+#if defined(_WIN32)
+#define JIS_CALL __cdecl
+#else
+#define JIS_CALL
+#endif
+
+// Detection results.
+// Text whose bytes are all below 0x80 and holds no ISO-2022-JP escape.
+#define JIS_CODE_ASCII 0u
+// EUC-JP: JIS X 0208 (with NEC row 13 and the NEC-selected IBM rows 89-92 of
+// Microsoft's EUC-JP), half-width katakana after 0x8E, JIS X 0212 after 0x8F.
+#define JIS_CODE_EUC_JP 256u
+// Shift_JIS / CP932: already in the program's code; used byte for byte.
+#define JIS_CODE_SHIFT_JIS 512u
+// ISO-2022-JP (7-bit with escape sequences).
+#define JIS_CODE_ISO2022_JP 1024u
+// UTF-8, with or without a byte order mark.
+#define JIS_CODE_UTF8 2048u
+// UTF-16 little endian, with byte order mark FF FE or recognised without one.
+#define JIS_CODE_UTF16_LE 2049u
+// UTF-16 big endian, with byte order mark FE FF or recognised without one.
+#define JIS_CODE_UTF16_BE 2050u
+// Binary data: NUL and other control bytes make up more than 1/32 of the
+// start of the text (also UTF-32). Used byte for byte.
+#define JIS_CODE_BINARY 4096u
+// Text in a code this library does not convert: a single-byte code such as
+// ISO-8859-1 / Windows-1252, or a text whose XML declaration names a
+// non-Japanese multibyte code (EUC-KR, GB2312, GBK, Big5...). Used byte for
+// byte. An EUC-KR or GB2312 text WITHOUT such a declaration is
+// indistinguishable from EUC-JP by its bytes and is reported as EUC-JP.
+#define JIS_CODE_OTHER 8192u
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// Ordinal 5. Classifies `length` bytes of `text` (zero bytes included);
+// returns one of the JIS_CODE_ values. The text is not changed.
+//
+// A byte order mark decides alone. Otherwise: UTF-16 by the pattern of zero
+// bytes; binary by control bytes; ASCII, or ISO-2022-JP when it has
+// escapes; UTF-8 when every 8-bit sequence is well-formed UTF-8; then
+// EUC-JP, Shift_JIS or another 8-bit code by how the bytes parse and which
+// characters they make. An encoding named in the XML declaration breaks ties
+// between EUC-JP and Shift_JIS and marks non-Japanese multibyte codes.
+uint32_t JIS_CALL JisDetectCode(const char* text, uint32_t length);
+
+// Ordinal 43. EUC-JP to CP932. JIS X 0212 characters that CP932 lacks, and
+// codes no character is assigned to, become the geta mark.
+uint32_t JIS_CALL JisEucToSjis(char* dst, const char* src, uint32_t max);
+
+// Ordinal 51. ISO-2022-JP to CP932. Understands ESC ( B, ESC ( J (JIS X 0201
+// Roman, kept as ASCII bytes), ESC ( I and SO/SI (half-width katakana),
+// ESC $ @, ESC $ B, ESC $ ( B (JIS X 0208) and ESC $ ( D (JIS X 0212).
+// Starts in ASCII. Control bytes pass in any mode; 8-bit bytes 0xA1-0xDF
+// are taken as half-width katakana.
+uint32_t JIS_CALL JisIso2022ToSjis(char* dst, const char* src, uint32_t max);
+
+// Ordinal 31. UTF-8 to CP932. A byte order mark at the start is dropped.
+// Each malformed sequence (maximal ill-formed subpart) and each character
+// outside CP932 becomes one geta mark.
+uint32_t JIS_CALL JisUtf8ToSjis(char* dst, const char* src, uint32_t max);
+
+// Ordinal 63. UTF-16LE to UTF-8. A byte order mark at the start is dropped;
+// a surrogate without its partner becomes U+FFFD.
+uint32_t JIS_CALL JisUtf16LeToUtf8(char* dst, const char* src, uint32_t max);
+
+// Ordinal 66. UTF-16BE to UTF-8, otherwise as ordinal 63.
+uint32_t JIS_CALL JisUtf16BeToUtf8(char* dst, const char* src, uint32_t max);
+
+#ifdef __cplusplus
+}
+#endif
