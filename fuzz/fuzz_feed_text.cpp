@@ -1,0 +1,95 @@
+// Feeds arbitrary bytes through NormalizeFeedText and ScanFeedItems and checks
+// that every emitted title is a safe file name and every link an absolute
+// http(s) URL. Seed it with real feeds.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "feed/feed_text.h"
+#include "feed/item_scan.h"
+#include "framework/cstring.h"
+
+namespace {
+
+void Fail(const char* what, const CString& s)
+{
+    std::fprintf(stderr, "%s: [", what);
+    for (int i = 0; i < s.GetLength(); ++i)
+        std::fprintf(stderr, "%02X ", static_cast<unsigned char>(s.GetAt(i)));
+    std::fprintf(stderr, "]\n");
+    std::abort();
+}
+
+bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
+
+void CheckTitle(const CString& title)
+{
+    const std::string& s = title.str();
+    if (s.empty()) Fail("empty title", title);
+    if (s.find_first_not_of(". ") == std::string::npos) Fail("title of dots and blanks", title);
+    if (s.front() == ' ' || s.back() == ' ') Fail("title not trimmed", title);
+    if (IsReservedDeviceName(title)) Fail("device name", title);
+    for (size_t i = 0; i < s.size();) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        if (sjis::IsLeadByte(c)) {
+            if (i + 1 >= s.size()) Fail("lone lead byte", title);
+            const unsigned char t = static_cast<unsigned char>(s[i + 1]);
+            if (t < 0x40 || t == 0x7F || t > 0xFC) Fail("lead byte without trail byte", title);
+            i += 2;
+            continue;
+        }
+        if (IsControl(c)) Fail("control character in title", title);
+        if (std::strchr("\\/:*?\"<>|", static_cast<char>(c))) Fail("forbidden character", title);
+        ++i;
+    }
+}
+
+void CheckLink(const CString& link)
+{
+    const std::string& s = link.str();
+    std::string scheme;
+    for (size_t i = 0; i < s.size() && i < 8; ++i)
+        scheme += static_cast<char>(s[i] >= 'A' && s[i] <= 'Z' ? s[i] - 'A' + 'a' : s[i]);
+    if (scheme.compare(0, 7, "http://") != 0 && scheme.compare(0, 8, "https://") != 0)
+        Fail("link not http(s)", link);
+    for (char c : s)
+        if (IsControl(static_cast<unsigned char>(c))) Fail("control character in link", link);
+}
+
+// The plain character walk that sjis::Find must agree with.
+size_t WalkingFind(const std::string& text, const char* pat, size_t from)
+{
+    const size_t n = std::strlen(pat);
+    for (size_t i = from; i + n <= text.size(); i += sjis::CharLength(text.data(), i, text.size()))
+        if (text.compare(i, n, pat) == 0) return i;
+    return std::string::npos;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const std::string raw(reinterpret_cast<const char*>(data), size);
+
+    CString text(raw);
+    NormalizeFeedText(text);
+    ScanFeedItems(text, [](const CString& title, const CString& link) {
+        CheckTitle(title);
+        CheckLink(link);
+    });
+
+    // The mends on their own, with the whole input as title or link.
+    if (size <= 4096) {
+        CString title(raw);
+        if (MakeItemFileTitle(title)) CheckTitle(title);
+        CString link(raw);
+        if (MakeSafeLink(link)) CheckLink(link);
+        if (sjis::Find(raw.data(), raw.size(), "<", 1, 0) != WalkingFind(raw, "<", 0) ||
+            sjis::Find(raw.data(), raw.size(), "\x81", 1, 0) != WalkingFind(raw, "\x81", 0))
+            Fail("sjis::Find disagrees with the walk", CString(raw));
+    }
+    return 0;
+}
