@@ -12,7 +12,7 @@ const char kStatusTempFile[] = "status.tmp";
 
 void SiteTable::Load()
 {
-    SetCurrentDir(directory);
+    if (!SetCurrentDir(directory)) return;
     CStdioFile file;
     if (!file.Open(kStatusFile, CFile::modeRead | CFile::typeText)) return;
     try {
@@ -28,7 +28,8 @@ void SiteTable::Load()
 
 void SiteTable::Save()
 {
-    SetCurrentDir(directory);
+    // Never write the file anywhere but in the program's directory.
+    if (!SetCurrentDir(directory)) return;
     CString text;
     for (const SiteEntry& slot : slots) {
         text += slot.url;

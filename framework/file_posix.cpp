@@ -104,7 +104,8 @@ bool DeleteFileNamed(const char* path)
 
 bool ReplaceFileWith(const char* from, const char* to)
 {
-    // Refuse to replace a file the user made read-only, as Windows does.
-    if (::access(to, F_OK) == 0 && ::access(to, W_OK) != 0) return false;
+    // Refuse to replace a file made read-only, as Windows does.
+    struct stat st;
+    if (::stat(to, &st) == 0 && (st.st_mode & 0222) == 0) return false;
     return ::rename(from, to) == 0;
 }

@@ -28,7 +28,7 @@ CString LogLine(const CString& stamp, const CString& message)
 
 void SiteTable::WriteLog(CString message)
 {
-    SetCurrentDir(directory);
+    if (!SetCurrentDir(directory)) return;
     // Write only, existing file only, no sharing: a missing log.txt means
     // logging is off, and a log held open by another program loses the line.
     CFile file;

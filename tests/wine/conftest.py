@@ -133,3 +133,96 @@ def wine(tmp_path_factory):
                     proc.wait(timeout=10)
                 except subprocess.TimeoutExpired:
                     proc.kill()
+
+
+WM_COMMAND = 0x0111
+WM_TRAYNOTIFY = 0x0464
+IDM_ABOUT, IDM_EXIT, IDM_REFRESH = 32773, 32774, 32777
+SITE_COMMANDS = [32775, 32776, 32780, 32781, 32782, 32783, 32784, 32785, 32786]
+
+
+class Tansy:
+    """One running Tansy.exe in a run folder of its own."""
+
+    def __init__(self, wine, folder, proc):
+        self.wine = wine
+        self.folder = folder
+        self.proc = proc
+
+    def ctl(self, *args, timeout=60):
+        """Runs tansyctl with the arguments; returns (exit code, stdout)."""
+        result = self.wine.run([self.wine.build_dir / "tansyctl.exe", *args], timeout=timeout)
+        return result.returncode, result.stdout
+
+    def command(self, command_id):
+        code, out = self.ctl("command", "Tansy", command_id)
+        assert code == 0, out
+
+    def log_lines(self):
+        path = self.folder / "log.txt"
+        if not path.exists():
+            return []
+        return path.read_bytes().decode("cp932", "replace").split("\r\n")[:-1]
+
+    def messages(self):
+        """The log lines without their time stamps."""
+        return [line[9:] for line in self.log_lines()]
+
+    def wait_for_log(self, predicate, timeout=60):
+        """Waits until predicate(messages) holds; returns the messages."""
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            messages = self.messages()
+            if predicate(messages):
+                return messages
+            if self.proc.poll() is not None:
+                break
+            time.sleep(0.2)
+        raise AssertionError(f"log never matched; it holds {self.messages()}")
+
+    def running(self):
+        return self.proc.poll() is None
+
+    def exit(self, timeout=30):
+        """Chooses Exit and waits for the process to end."""
+        self.command(IDM_EXIT)
+        self.proc.wait(timeout=timeout)
+
+
+@pytest.fixture
+def start_tansy(wine, tmp_path):
+    """Starts Tansy from a fresh run folder, from another working directory.
+
+    start_tansy(status=bytes|None, log=True) -> Tansy
+    """
+    started = []
+
+    def start(status=None, log=True, folder=None, cwd=None):
+        folder = folder or (tmp_path / f"run{len(started)}")
+        folder.mkdir(exist_ok=True)
+        for name in ("Tansy.exe", "jis1997.dll"):
+            shutil.copy2(wine.build_dir / name, folder / name)
+        if status is not None:
+            (folder / "status.dat").write_bytes(status)
+        if log:
+            (folder / "log.txt").write_bytes(b"")
+        cwd = cwd or (tmp_path / "elsewhere")
+        cwd.mkdir(exist_ok=True)
+        proc = wine.spawn([folder / "Tansy.exe"], cwd=cwd, name="tansy")
+        tansy = Tansy(wine, folder, proc)
+        started.append(tansy)
+        code, out = tansy.ctl("wait", "Tansy", 30000)
+        assert code == 0, f"Tansy's window never appeared: {out}"
+        return tansy
+
+    yield start
+    for tansy in started:
+        if tansy.running():
+            # Close any popup menu or dialog left open, then Exit; kill last.
+            tansy.ctl("menukey", 0x1B)
+            tansy.command(IDM_EXIT)
+            try:
+                tansy.proc.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                pass
+        stop_process(tansy.proc)

@@ -1,0 +1,303 @@
+// The poll cycle driven through whole passes with a fake clock and a host
+// that records what it is asked to do.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/poll_cycle.h"
+
+namespace {
+
+constexpr long long kBlinkMs = 5000;
+
+class RecordingHost : public PollHost {
+public:
+    long long now = 0;          // fake clock, ms
+    long long timerDue = -1;    // when timer 1 fires; -1 = stopped
+    bool inFlight = false;
+    bool cancelRequested = false;
+    std::vector<std::string> actions;
+    std::vector<std::pair<long long, int>> fetches; // (time, slot)
+    std::vector<std::string> log;
+    int64_t stored[9] = {};
+
+    void ArmPollTimer(unsigned ms) override
+    {
+        timerDue = now + ms;
+        actions.push_back("arm " + std::to_string(ms));
+    }
+    void KillPollTimer() override
+    {
+        timerDue = -1;
+        actions.push_back("kill");
+    }
+    void StartFetch(int slot) override
+    {
+        inFlight = true;
+        cancelRequested = false;
+        fetches.emplace_back(now, slot);
+        actions.push_back("fetch " + std::to_string(slot));
+    }
+    bool FetchInProgress() const override { return inFlight; }
+    void CancelFetch() override
+    {
+        cancelRequested = true;
+        actions.push_back("cancel");
+    }
+    void ReleaseTask() override
+    {
+        inFlight = false;
+        actions.push_back("release");
+    }
+    void StoreFeedTime(int slot, int64_t t) override
+    {
+        stored[slot] = t;
+        actions.push_back("store " + std::to_string(slot));
+    }
+    void UpdateSiteItems(int slot) override { actions.push_back("items " + std::to_string(slot)); }
+    void DeleteDownload() override { actions.push_back("delete"); }
+    void NotifyChange(int slot) override
+    {
+        now += kBlinkMs;
+        actions.push_back("notify " + std::to_string(slot));
+    }
+    void BlinkIcon() override
+    {
+        now += kBlinkMs;
+        actions.push_back("blink");
+    }
+    void WriteLog(const CString& text) override
+    {
+        log.push_back(text.str());
+        actions.push_back("log");
+    }
+
+    // Runs the clock to the next timer tick.
+    void RunToTick(PollCycle& cycle)
+    {
+        ASSERT_GE(timerDue, 0) << "timer is stopped";
+        now = timerDue;
+        timerDue = -1;
+        cycle.OnTick();
+    }
+};
+
+FetchResult Outcome(int slot, const char* kind)
+{
+    FetchResult r;
+    r.siteIndex = slot;
+    r.url = "http://feeds.test/" + std::to_string(slot);
+    const std::string k = kind;
+    r.cancel = k == "cancel";
+    r.error = k == "error";
+    r.modified = k == "changed";
+    r.lastModified = k == "changed" ? 1000 + slot : 0;
+    return r;
+}
+
+// Runs a whole first pass from start-up where every slot ends with `kind`.
+void RunFirstPass(RecordingHost& host, PollCycle& cycle, const char* kind)
+{
+    cycle.Start();
+    for (int slot = 0; slot < 9; ++slot) {
+        host.RunToTick(cycle);
+        cycle.OnFetchDone(Outcome(slot, kind));
+    }
+}
+
+} // namespace
+
+TEST(PollCycle, FirstTickComesThirtySecondsAfterStart)
+{
+    RecordingHost host;
+    PollCycle cycle(host);
+    cycle.Start();
+    EXPECT_EQ(host.timerDue, 30000);
+    EXPECT_EQ(cycle.phase(), kPhaseFirstPass);
+    host.RunToTick(cycle);
+    ASSERT_EQ(host.fetches.size(), 1u);
+    EXPECT_EQ(host.fetches[0], std::make_pair(30000LL, 0));
+}
+
+TEST(PollCycle, FirstPassThenSteadyPolling)
+{
+    RecordingHost host;
+    PollCycle cycle(host);
+    cycle.Start();
+    for (int slot = 0; slot < 9; ++slot) {
+        host.RunToTick(cycle);
+        EXPECT_EQ(host.fetches.back().second, slot);
+        // The phase changes at the tick that starts slot 8, not at its outcome.
+        EXPECT_EQ(cycle.phase(), slot == 8 ? kPhaseLastSlotOfFirstPass : kPhaseFirstPass);
+        host.actions.clear();
+        const long long before = host.now;
+        cycle.OnFetchDone(Outcome(slot, "unchanged"));
+        if (slot < 8) {
+            EXPECT_EQ(host.timerDue, host.now + 250);
+            EXPECT_EQ(host.now, before); // no blink within the pass
+        }
+    }
+    // The outcome of slot 8 ends the pass with one blink, then 300 s.
+    EXPECT_EQ(cycle.phase(), kPhaseSteady);
+    EXPECT_EQ(host.actions,
+              (std::vector<std::string>{"log", "blink", "arm 300000", "release"}));
+    const long long ninthHandled = host.now;
+    host.RunToTick(cycle);
+    EXPECT_EQ(host.fetches.size(), 10u);
+    EXPECT_EQ(host.fetches.back(), std::make_pair(ninthHandled + 300000, 0));
+    EXPECT_EQ(cycle.nextSite(), 1);
+}
+
+TEST(PollCycle, FirstPassSlotsFollowEachOutcomeBy250ms)
+{
+    RecordingHost host;
+    PollCycle cycle(host);
+    RunFirstPass(host, cycle, "unchanged");
+    ASSERT_EQ(host.fetches.size(), 9u);
+    for (size_t i = 1; i < 9; ++i) EXPECT_EQ(host.fetches[i].first - host.fetches[i - 1].first, 250);
+}
+
+TEST(PollCycle, ChangedFeedInFirstPassNotifiesNothing)
+{
+    RecordingHost host;
+    PollCycle cycle(host);
+    cycle.Start();
+    host.RunToTick(cycle);
+    host.actions.clear();
+    cycle.OnFetchDone(Outcome(0, "changed"));
+    EXPECT_EQ(host.actions, (std::vector<std::string>{"store 0", "items 0", "delete", "log",
+                                                      "arm 250", "release"}));
+    EXPECT_EQ(host.stored[0], 1000);
+    EXPECT_EQ(host.log.back(), "0 UPDATE http://feeds.test/0");
+}
+
+TEST(PollCycle, ChangedFeedInSteadyPollingNotifiesBeforeTheLogLine)
+{
+    RecordingHost host;
+    PollCycle cycle(host);
+    RunFirstPass(host, cycle, "unchanged");
+    host.RunToTick(cycle);
+    host.actions.clear();
+    cycle.OnFetchDone(Outcome(0, "changed"));
+    EXPECT_EQ(host.actions,
+              (std::vector<std::string>{"store 0", "items 0", "delete", "notify 0", "log",
+                                        "arm 300000", "release"}));
+}
+
+TEST(PollCycle, FailedAndUnchangedOutcomesStoreNoTime)
+{
+    RecordingHost host;
+    PollCycle cycle(host);
+    cycle.Start();
+    host.RunToTick(cycle);
+    cycle.OnFetchDone(Outcome(0, "error"));
+    host.RunToTick(cycle);
+    cycle.OnFetchDone(Outcome(1, "unchanged"));
+    EXPECT_EQ(host.log, (std::vector<std::string>{"0 ERROR http://feeds.test/0",
+                                                  "1 NOMODIFY http://feeds.test/1"}));
+    for (const std::string& a : host.actions) EXPECT_NE(a.rfind("store", 0), 0u) << a;
+}
+
+TEST(PollCycle, CancelledFetchLeavesTheProgramIdle)
+{
+    RecordingHost host;
+    PollCycle cycle(host);
+    cycle.Start();
+    host.RunToTick(cycle);
+    cycle.OnRefresh(); // during the fetch: only asks it to stop
+    EXPECT_TRUE(host.cancelRequested);
+    EXPECT_EQ(host.timerDue, -1);
+    host.actions.clear();
+    FetchResult cancelled = Outcome(0, "changed");
+    cancelled.cancel = true; // a complete download still counts as cancelled
+    cycle.OnFetchDone(cancelled);
+    EXPECT_EQ(host.actions, (std::vector<std::string>{"release", "delete", "log"}));
+    EXPECT_EQ(host.log.back(), "0 CANCEL http://feeds.test/0");
+    EXPECT_EQ(host.timerDue, -1);
+    EXPECT_EQ(host.stored[0], 0);
+    EXPECT_EQ(cycle.nextSite(), 1);
+
+    // Refresh while idle starts a new first pass from slot 0.
+    cycle.OnRefresh();
+    EXPECT_EQ(host.timerDue, host.now + 250);
+    EXPECT_EQ(cycle.phase(), kPhaseFirstPass);
+    host.RunToTick(cycle);
+    EXPECT_EQ(host.fetches.back().second, 0);
+}
+
+TEST(PollCycle, CancelledLastSlotKeepsThePassOpen)
+{
+    RecordingHost host;
+    PollCycle cycle(host);
+    cycle.Start();
+    for (int slot = 0; slot < 8; ++slot) {
+        host.RunToTick(cycle);
+        cycle.OnFetchDone(Outcome(slot, "unchanged"));
+    }
+    host.RunToTick(cycle);
+    EXPECT_EQ(cycle.phase(), kPhaseLastSlotOfFirstPass);
+    host.actions.clear();
+    cycle.OnFetchDone(Outcome(8, "cancel"));
+    EXPECT_EQ(cycle.phase(), kPhaseLastSlotOfFirstPass);
+    for (const std::string& a : host.actions) EXPECT_NE(a, "blink");
+}
+
+TEST(PollCycle, EveryNonCancelledOutcomeOfTheLastSlotEndsThePass)
+{
+    for (const char* kind : {"unchanged", "error", "changed"}) {
+        RecordingHost host;
+        PollCycle cycle(host);
+        RunFirstPass(host, cycle, kind);
+        EXPECT_EQ(cycle.phase(), kPhaseSteady) << kind;
+        EXPECT_EQ(host.actions.back(), "release");
+        EXPECT_EQ(host.timerDue, host.now + 300000) << kind;
+    }
+}
+
+TEST(PollCycle, EmptySlotsStillCycleWithErrorLines)
+{
+    RecordingHost host;
+    PollCycle cycle(host);
+    cycle.Start();
+    for (int i = 0; i < 20; ++i) {
+        host.RunToTick(cycle);
+        FetchResult r;
+        r.siteIndex = host.fetches.back().second;
+        r.error = true;
+        cycle.OnFetchDone(r);
+    }
+    ASSERT_EQ(host.log.size(), 20u);
+    EXPECT_EQ(host.log[0], "0 ERROR ");
+    EXPECT_EQ(host.log[8], "8 ERROR ");
+    EXPECT_EQ(host.log[9], "0 ERROR ");
+    EXPECT_EQ(host.log[19], "1 ERROR ");
+}
+
+TEST(PollCycle, ExitWaitsForARunningFetch)
+{
+    RecordingHost host;
+    PollCycle cycle(host);
+    cycle.Start();
+    EXPECT_TRUE(cycle.MayExit());
+    host.RunToTick(cycle);
+    EXPECT_FALSE(cycle.MayExit());
+    EXPECT_TRUE(host.cancelRequested);
+    cycle.OnFetchDone(Outcome(0, "cancel"));
+    EXPECT_TRUE(cycle.MayExit());
+}
+
+TEST(ChangeTooltip, NameTimeAndShortening)
+{
+    EXPECT_EQ(ChangeTooltip("News", "09:05", 63), "News\r\n09:05");
+    const CString fits(std::string(56, 'n'));
+    EXPECT_EQ(ChangeTooltip(fits, "09:05", 63).GetLength(), 63);
+
+    // 40 two-byte characters: cut to fit, never inside a pair.
+    std::string wide;
+    for (int i = 0; i < 40; ++i) wide += "\x82\xA0";
+    const CString tip = ChangeTooltip(CString(wide), "09:05", 63);
+    EXPECT_LE(tip.GetLength(), 63);
+    EXPECT_EQ(tip.Mid(tip.GetLength() - 7), "\r\n09:05");
+    EXPECT_EQ((tip.GetLength() - 7) % 2, 0);
+}

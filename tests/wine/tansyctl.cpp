@@ -1,0 +1,200 @@
+// tansyctl: drives a running Tansy from outside, through window messages, the
+// way a user's clicks reach it, and reads what its windows show. Used by the
+// Wine tests; prints UTF-8.
+//
+//   tansyctl wait TITLE MS          wait for a top-level window, print its handle
+//   tansyctl gone TITLE MS          wait until no such window is left
+//   tansyctl post TITLE MSG WP LP   post a message (numbers: decimal or 0x hex)
+//   tansyctl command TITLE ID       post WM_COMMAND ID as a menu choice
+//   tansyctl click TITLE ID         post the click of button ID in dialog TITLE
+//   tansyctl settext TITLE ID TEXT  set the text of control ID
+//   tansyctl show TITLE             print the window's style and its controls
+//   tansyctl menu                   print the open popup menu window, if any
+//   tansyctl menukey VK             post a key press to the open popup menu
+//   tansyctl count TITLE            print how many top-level windows have that title
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string Utf8(const std::wstring& w)
+{
+    if (w.empty()) return std::string();
+    const int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, &s[0], n, nullptr, nullptr);
+    s.resize(static_cast<size_t>(n) - 1);
+    return s;
+}
+
+std::wstring WindowText(HWND hwnd)
+{
+    wchar_t buf[1024] = {};
+    // WM_GETTEXT reaches windows of a busy process only after it is free
+    // again; a time-out keeps the tool from hanging on it.
+    DWORD_PTR got = 0;
+    if (!SendMessageTimeoutW(hwnd, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buf),
+                             SMTO_ABORTIFHUNG, 2000, &got))
+        return L"";
+    return buf;
+}
+
+std::wstring ClassName(HWND hwnd)
+{
+    wchar_t buf[256] = {};
+    GetClassNameW(hwnd, buf, 256);
+    return buf;
+}
+
+struct Search {
+    const wchar_t* title;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK Collect(HWND hwnd, LPARAM param)
+{
+    auto* search = reinterpret_cast<Search*>(param);
+    wchar_t buf[512] = {};
+    InternalGetWindowText(hwnd, buf, 512);
+    if (wcscmp(buf, search->title) == 0 && ClassName(hwnd) == L"#32770") search->found.push_back(hwnd);
+    return TRUE;
+}
+
+std::vector<HWND> FindAll(const wchar_t* title)
+{
+    Search search{title, {}};
+    EnumWindows(Collect, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND Find(const wchar_t* title)
+{
+    const std::vector<HWND> all = FindAll(title);
+    return all.empty() ? nullptr : all.front();
+}
+
+HWND FindPopupMenu()
+{
+    HWND menu = nullptr;
+    while ((menu = FindWindowExW(nullptr, menu, L"#32768", nullptr)) != nullptr)
+        if (IsWindowVisible(menu)) return menu;
+    return nullptr;
+}
+
+UINT_PTR Number(const wchar_t* text)
+{
+    return static_cast<UINT_PTR>(wcstoull(text, nullptr, 0));
+}
+
+HWND Require(const wchar_t* title)
+{
+    HWND hwnd = Find(title);
+    if (!hwnd) {
+        std::printf("no window \"%s\"\n", Utf8(title).c_str());
+        std::exit(2);
+    }
+    return hwnd;
+}
+
+int Wait(const wchar_t* title, DWORD ms, bool present)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        HWND hwnd = Find(title);
+        if (present && hwnd) {
+            std::printf("%p\n", static_cast<void*>(hwnd));
+            return 0;
+        }
+        if (!present && !hwnd) return 0;
+        if (GetTickCount() - start > ms) {
+            std::printf("timeout\n");
+            return 1;
+        }
+        Sleep(50);
+    }
+}
+
+void Show(HWND hwnd)
+{
+    RECT r;
+    GetWindowRect(hwnd, &r);
+    std::printf("title=%s\n", Utf8(WindowText(hwnd)).c_str());
+    std::printf("visible=%d style=0x%08lx exstyle=0x%08lx rect=%ld,%ld,%ld,%ld\n",
+                IsWindowVisible(hwnd) ? 1 : 0, static_cast<unsigned long>(GetWindowLongW(hwnd, GWL_STYLE)),
+                static_cast<unsigned long>(GetWindowLongW(hwnd, GWL_EXSTYLE)), r.left, r.top,
+                r.right, r.bottom);
+    for (HWND child = GetWindow(hwnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        std::printf("control id=%d class=%s style=0x%08lx text=%s\n", GetDlgCtrlID(child),
+                    Utf8(ClassName(child)).c_str(),
+                    static_cast<unsigned long>(GetWindowLongW(child, GWL_STYLE)),
+                    Utf8(WindowText(child)).c_str());
+    }
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc < 2) return 64;
+    const std::wstring verb = argv[1];
+    if (verb == L"wait" && argc == 4) return Wait(argv[2], static_cast<DWORD>(Number(argv[3])), true);
+    if (verb == L"gone" && argc == 4) return Wait(argv[2], static_cast<DWORD>(Number(argv[3])), false);
+    if (verb == L"count" && argc == 3) {
+        std::printf("%u\n", static_cast<unsigned>(FindAll(argv[2]).size()));
+        return 0;
+    }
+    if (verb == L"post" && argc == 6) {
+        return PostMessageW(Require(argv[2]), static_cast<UINT>(Number(argv[3])), Number(argv[4]),
+                            static_cast<LPARAM>(Number(argv[5])))
+                   ? 0
+                   : 1;
+    }
+    if (verb == L"command" && argc == 4) {
+        return PostMessageW(Require(argv[2]), WM_COMMAND, LOWORD(Number(argv[3])), 0) ? 0 : 1;
+    }
+    if (verb == L"click" && argc == 4) {
+        HWND dialog = Require(argv[2]);
+        const int id = static_cast<int>(Number(argv[3]));
+        HWND button = GetDlgItem(dialog, id);
+        return PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                            reinterpret_cast<LPARAM>(button))
+                   ? 0
+                   : 1;
+    }
+    if (verb == L"settext" && argc == 5) {
+        HWND control = GetDlgItem(Require(argv[2]), static_cast<int>(Number(argv[3])));
+        DWORD_PTR result = 0;
+        return SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[4]),
+                                   SMTO_ABORTIFHUNG, 5000, &result)
+                   ? 0
+                   : 1;
+    }
+    if (verb == L"show" && argc == 3) {
+        Show(Require(argv[2]));
+        return 0;
+    }
+    if (verb == L"menu" && argc == 2) {
+        HWND menu = FindPopupMenu();
+        if (!menu) {
+            std::printf("none\n");
+            return 1;
+        }
+        RECT r;
+        GetWindowRect(menu, &r);
+        std::printf("menu rect=%ld,%ld,%ld,%ld\n", r.left, r.top, r.right, r.bottom);
+        return 0;
+    }
+    if (verb == L"menukey" && argc == 3) {
+        HWND menu = FindPopupMenu();
+        if (!menu) return 1;
+        const WPARAM vk = Number(argv[2]);
+        PostMessageW(menu, WM_KEYDOWN, vk, 0);
+        return 0;
+    }
+    std::printf("bad arguments\n");
+    return 64;
+}

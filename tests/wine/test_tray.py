@@ -1,0 +1,92 @@
+"""The tray program started for real under Wine and driven through its window
+messages: start-up, the tray menu, the About box and Exit."""
+import time
+
+from conftest import IDM_ABOUT, IDM_EXIT, WM_TRAYNOTIFY
+
+WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP = 0x200, 0x201, 0x202
+WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_RBUTTONUP, WM_MBUTTONUP = 0x203, 0x204, 0x205, 0x208
+WM_HELP = 0x0053
+VK_ESCAPE = 0x1B
+WS_EX_TOOLWINDOW, WS_EX_APPWINDOW = 0x80, 0x40000
+
+
+def test_start_up_logs_start_in_the_program_folder(start_tansy, tmp_path):
+    elsewhere = tmp_path / "elsewhere"
+    elsewhere.mkdir()
+    (elsewhere / "log.txt").write_bytes(b"")
+    tansy = start_tansy(cwd=elsewhere)
+    lines = tansy.wait_for_log(lambda m: m == ["START"], timeout=20)
+    assert lines == ["START"]
+    stamp = tansy.log_lines()[0][:8]
+    assert stamp[2] == ":" and stamp[5] == ":" and stamp.replace(":", "").isdigit()
+    assert (elsewhere / "log.txt").read_bytes() == b""
+
+
+def test_without_log_file_none_is_created(start_tansy):
+    tansy = start_tansy(log=False)
+    time.sleep(1)
+    assert not (tansy.folder / "log.txt").exists()
+    tansy.exit()
+    assert not (tansy.folder / "log.txt").exists()
+
+
+def test_main_window_stays_hidden_without_taskbar_button(start_tansy):
+    tansy = start_tansy()
+    code, out = tansy.ctl("show", "Tansy")
+    assert code == 0, out
+    fields = dict(item.split("=", 1) for item in out.splitlines()[1].split())
+    exstyle = int(fields["exstyle"], 16)
+    left, top, right, bottom = map(int, fields["rect"].split(","))
+    assert exstyle & WS_EX_TOOLWINDOW and not exstyle & WS_EX_APPWINDOW
+    assert (right - left, bottom - top) == (0, 0)
+    assert "control" not in out
+
+
+def test_menu_opens_on_button_up_only(start_tansy):
+    tansy = start_tansy()
+    for mouse in (WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_LBUTTONDBLCLK, WM_MBUTTONUP):
+        assert tansy.ctl("post", "Tansy", WM_TRAYNOTIFY, 0, mouse)[0] == 0
+        time.sleep(0.3)
+        assert tansy.ctl("menu")[0] != 0, f"a menu opened for mouse message {mouse:#x}"
+    for mouse in (WM_LBUTTONUP, WM_RBUTTONUP):
+        tansy.ctl("post", "Tansy", WM_TRAYNOTIFY, 0, mouse)
+        deadline = time.time() + 10
+        while tansy.ctl("menu")[0] != 0:
+            assert time.time() < deadline, f"no menu for mouse message {mouse:#x}"
+            time.sleep(0.2)
+        tansy.ctl("menukey", VK_ESCAPE)
+        deadline = time.time() + 10
+        while tansy.ctl("menu")[0] == 0:
+            assert time.time() < deadline, "the menu did not close on Escape"
+            tansy.ctl("menukey", VK_ESCAPE)
+            time.sleep(0.2)
+    assert tansy.running()
+
+
+def test_about_box_shows_name_and_version_and_swallows_help(start_tansy):
+    tansy = start_tansy()
+    tansy.command(IDM_ABOUT)
+    assert tansy.ctl("wait", "About Tansy", 10000)[0] == 0
+    code, out = tansy.ctl("show", "About Tansy")
+    assert "text=Tansy Version 1.00" in out
+    assert "control id=1 class=Button" in out
+    tansy.ctl("post", "About Tansy", WM_HELP, 0, 0)
+    time.sleep(0.5)
+    assert tansy.ctl("wait", "About Tansy", 1000)[0] == 0
+    tansy.ctl("click", "About Tansy", 1)
+    assert tansy.ctl("gone", "About Tansy", 10000)[0] == 0
+    assert tansy.running()
+
+
+def test_exit_ends_the_process_writing_nothing(start_tansy):
+    status = b"http://127.0.0.1:9/feed\r\nNews\r\n\r\n" + b"\r\n" * 24
+    tansy = start_tansy(status=status)
+    tansy.wait_for_log(lambda m: m == ["START"], timeout=20)
+    before = (tansy.folder / "status.dat").stat().st_mtime_ns
+    tansy.exit()
+    assert tansy.proc.returncode == 0
+    assert tansy.messages() == ["START"]
+    assert (tansy.folder / "status.dat").read_bytes() == status
+    assert (tansy.folder / "status.dat").stat().st_mtime_ns == before
+    assert not (tansy.folder / "status.tmp").exists()
