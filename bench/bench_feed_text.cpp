@@ -10,7 +10,8 @@
 #include "feed/feed_text.h"
 #include "feed/item_scan.h"
 
-namespace {
+namespace
+{
 
 // One item of about `itemBytes` bytes: an RSS 1.0 item tag with attribute,
 // a Shift_JIS title with characters whose trail byte is 0x5C, a link with
@@ -32,7 +33,8 @@ std::string MakeItem(int n, size_t itemBytes)
     const size_t fillerLength = sizeof(kFiller) - 1;
     while (item.size() + fillerLength + tail.size() <= itemBytes)
         item += kFiller;
-    if (item.size() + tail.size() < itemBytes) item.append(itemBytes - item.size() - tail.size(), ' ');
+    if (item.size() + tail.size() < itemBytes)
+        item.append(itemBytes - item.size() - tail.size(), ' ');
     return item + tail;
 }
 

@@ -4,15 +4,28 @@
 
 #include "feed/feed_text.h"
 
-namespace {
+namespace
+{
 
-bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
+bool IsControl(unsigned char c)
+{
+    return c < 0x20 || c == 0x7F;
+}
 
-bool IsLinkSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsLinkSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
-bool IsTrailByte(unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC); }
+bool IsTrailByte(unsigned char c)
+{
+    return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC);
+}
 
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char AsciiLower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool StartsWithNoCase(const std::string& s, const char* prefix)
 {

@@ -12,7 +12,8 @@
 #include "feed/item_scan.h"
 #include "framework/cstring.h"
 
-namespace {
+namespace
+{
 
 void Fail(const char* what, const CString& s)
 {
@@ -23,7 +24,10 @@ void Fail(const char* what, const CString& s)
     std::abort();
 }
 
-bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
+bool IsControl(unsigned char c)
+{
+    return c < 0x20 || c == 0x7F;
+}
 
 void CheckTitle(const CString& title)
 {

@@ -3,7 +3,8 @@
 
 #include "feed/feed_text.h"
 
-namespace {
+namespace
+{
 
 std::string Normalized(const char* text)
 {
@@ -69,9 +70,9 @@ TEST(SanitizeFileName, ReplacesEachForbiddenCharacterByItsFullWidthForm)
         const char* in;
         const char* out;
     } cases[] = {
-        {"\\", "\x81\x8F"}, {"/", "\x81\x5E"},  {":", "\x81\x46"},
-        {"*", "\x81\x96"},  {"?", "\x81\x48"},  {"\"", "\x81\x68"},
-        {"<", "\x81\x83"},  {">", "\x81\x84"},  {"|", "\x81\x62"},
+        {"\\", "\x81\x8F"}, {"/", "\x81\x5E"}, {":", "\x81\x46"},
+        {"*", "\x81\x96"},  {"?", "\x81\x48"}, {"\"", "\x81\x68"},
+        {"<", "\x81\x83"},  {">", "\x81\x84"}, {"|", "\x81\x62"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(Sanitized(std::string("a") + c.in + "b"), std::string("a") + c.out + "b") << c.in;

@@ -13,7 +13,8 @@
 #include "feed/feed_text.h"
 #include "feed/item_scan.h"
 
-namespace {
+namespace
+{
 
 using Items = std::vector<std::pair<std::string, std::string>>;
 
@@ -43,7 +44,10 @@ Items ScanText(std::string feed)
     return items;
 }
 
-Items ScanFeed(const std::string& name) { return ScanText(ReadFeed(name)); }
+Items ScanFeed(const std::string& name)
+{
+    return ScanText(ReadFeed(name));
+}
 
 struct FeedExpectation {
     const char* file;
@@ -64,32 +68,44 @@ void ExpectItems(const FeedExpectation& e)
 TEST(ScanRealFeeds, ShiftJisFeedsGiveOneShortcutPerItem)
 {
     const FeedExpectation feeds[] = {
-        {"chardet/sjis_rss10_10e.org.xml", 30,
+        {"chardet/sjis_rss10_10e.org.xml",
+         30,
          {"\x82\xA2\x82\xEB\x82\xA2\x82\xEB\x82\xBF\x82\xE5\x82\xC1\x82\xC6\x91\xD2\x82\xC1"
-          "\x82\xC4\x83l\x81" "B",
+          "\x82\xC4\x83l\x81"
+          "B",
           "http://10e.org/mt/archives/200601/030402.php"},
-         {"\x83\x8D\x83V\x83" "A\x81" "A\x92m\x90l\x82\xF0\x8E" "E\x82\xB5\x82\xC4\x8B\xF2\x82\xC1"
+         {"\x83\x8D\x83V\x83"
+          "A\x81"
+          "A\x92m\x90l\x82\xF0\x8E"
+          "E\x82\xB5\x82\xC4\x8B\xF2\x82\xC1"
           "\x82\xBD\x92j\x90\xAB",
           "http://10e.org/mt/archives/200512/280132.php"}},
         // The first title ends in '?', which becomes the full-width form.
-        {"chardet/sjis_rss10_5c-in-title_andore.com.inami.xml", 15,
+        {"chardet/sjis_rss10_5c-in-title_andore.com.inami.xml",
+         15,
          {"Google PC \x82\xAA\x94\xAD\x94\x84\x82\xB3\x82\xEA\x82\xE9\x81\x48",
           "http://andore.com/inami/mtarchives/003416.html"},
-         {"\x83" "A\x83t\x83^\x81[\x83T\x83\x93\x83N\x83X\x83M\x83r\x83\x93\x83O\x83Z\x81[\x83\x8B"
+         {"\x83"
+          "A\x83t\x83^\x81[\x83T\x83\x93\x83N\x83X\x83M\x83r\x83\x93\x83O\x83Z\x81[\x83\x8B"
           "\x82\xC5PC\x82\xCC\x92l\x92i\x82\xAA\x82\xB3\x82\xE7\x82\xC9\x89\xBA\x97\x8E",
           "http://andore.com/inami/mtarchives/003367.html"}},
-        {"chardet/sjis_rss10_5c-in-title_tamuyou.haun.org.xml", 15,
+        {"chardet/sjis_rss10_5c-in-title_tamuyou.haun.org.xml",
+         15,
          {"\x8Bx\x82\xDD\x82\xE0\x8D\xC5\x8C\xE3",
           "http://tamuyou.haun.org/mt/archives/2006/01/post_384.html"},
-         {"\x92n\x83" "f\x83W\x82\xAB\x82\xEA\x82\xA2\x82\xC5\x82\xB7\x82\xCB",
+         {"\x92n\x83"
+          "f\x83W\x82\xAB\x82\xEA\x82\xA2\x82\xC5\x82\xB7\x82\xCB",
           "http://tamuyou.haun.org/mt/archives/2005/12/post_373.html"}},
         // The first title begins with katakana PO (0x83 0x7C), which stays.
-        {"chardet/sjis_rss10_lowercase-decl_yasuhisa.com.xml", 10,
+        {"chardet/sjis_rss10_lowercase-decl_yasuhisa.com.xml",
+         10,
          {"\x83|\x81[\x83^\x83\x8B 2.0", "http://www.yasuhisa.com/could/entries/000871.php"},
          {"\x82\xE0\x82\xC1\x82\xC6\x83^\x83O\x90\xB6\x8A\x88",
           "http://www.yasuhisa.com/could/entries/000862.php"}},
-        {"chardet/sjis_rss20_moon-light.ne.jp.xml", 15,
-         {"2005\x94N\x91\xE5\x8A" "A\x93\xFA\x8E\x8B\x92\xAE\x97\xA6",
+        {"chardet/sjis_rss20_moon-light.ne.jp.xml",
+         15,
+         {"2005\x94N\x91\xE5\x8A"
+          "A\x93\xFA\x8E\x8B\x92\xAE\x97\xA6",
           "http://www.moon-light.ne.jp/weblog/archives/2006/01/2005_2.html"},
          {"DVD\x94N\x8A\xD4\x83\x89\x83\x93\x83L\x83\x93\x83O",
           "http://www.moon-light.ne.jp/weblog/archives/2005/12/dvd_1.html"}},
@@ -104,10 +120,15 @@ TEST(ScanRealFeeds, TitlesWithBackslashTrailBytesStayWhole)
     // ("...\x95\\..." is the kanji HYOU of "daihyou").
     const Items andore = ScanFeed("chardet/sjis_rss10_5c-in-title_andore.com.inami.xml");
     ASSERT_EQ(andore.size(), 15u);
-    EXPECT_EQ(andore[5].first, "\x83T\x83" "b\x83J\x81[\x93\xFA\x96{\x91\xE3\x95\\\x90\xED\x82\xCC"
-                               "\x83`\x83P\x83" "b\x83g\x82\xCD" "20\x93\xFA(\x89\xCE)\x94\xAD\x94\x84");
-    EXPECT_EQ(andore[11].first, "\x83T\x83" "b\x83J\x81[\x93\xFA\x96{\x91\xE3\x95\\\x82\xAA\x83T"
-                                "\x83\x93\x83t\x83\x89\x83\x93\x83V\x83X\x83R\x82\xC5\x8E\x8E\x8D\x87");
+    EXPECT_EQ(andore[5].first, "\x83T\x83"
+                               "b\x83J\x81[\x93\xFA\x96{\x91\xE3\x95\\\x90\xED\x82\xCC"
+                               "\x83`\x83P\x83"
+                               "b\x83g\x82\xCD"
+                               "20\x93\xFA(\x89\xCE)\x94\xAD\x94\x84");
+    EXPECT_EQ(andore[11].first,
+              "\x83T\x83"
+              "b\x83J\x81[\x93\xFA\x96{\x91\xE3\x95\\\x82\xAA\x83T"
+              "\x83\x93\x83t\x83\x89\x83\x93\x83V\x83X\x83R\x82\xC5\x8E\x8E\x8D\x87");
     const Items tamuyou = ScanFeed("chardet/sjis_rss10_5c-in-title_tamuyou.haun.org.xml");
     ASSERT_EQ(tamuyou.size(), 15u);
     EXPECT_EQ(tamuyou[6].first, "\x89\x96\x90\xA3\x82\xCC\x8Dg\x94\x92\xE9\\\x93\xAA\x82\xF0\x97\\"
@@ -118,11 +139,13 @@ TEST(ScanRealFeeds, TitlesWithBackslashTrailBytesStayWhole)
 TEST(ScanRealFeeds, AsciiFeedsWithCrLfAndEscapedLinks)
 {
     // rss2sample: of four items one has no title and one no link.
-    ExpectItems({"plagger/rss20_crlf_no-encoding-decl_rss2sample.xml", 3,
-                 {"Star City", "http://liftoff.msfc.nasa.gov/news/2003/news-starcity.asp"},
-                 {"Astronauts' Dirty Laundry",
-                  "http://liftoff.msfc.nasa.gov/news/2003/news-laundry.asp"}});
-    ExpectItems({"plagger/rss20_crlf_no-encoding-decl_amp-in-links_googlevideo.xml", 10,
+    ExpectItems(
+        {"plagger/rss20_crlf_no-encoding-decl_rss2sample.xml",
+         3,
+         {"Star City", "http://liftoff.msfc.nasa.gov/news/2003/news-starcity.asp"},
+         {"Astronauts' Dirty Laundry", "http://liftoff.msfc.nasa.gov/news/2003/news-laundry.asp"}});
+    ExpectItems({"plagger/rss20_crlf_no-encoding-decl_amp-in-links_googlevideo.xml",
+                 10,
                  {"rubia", "http://video.google.com/videoplay?docid=-3406925506469882756"
                            "&sourceid=top100newfeed"},
                  {"What Old People Do For Fun", "http://video.google.com/videoplay?docid="
@@ -167,14 +190,16 @@ TEST(ScanRealFeeds, ChannelTitleAndLinkAreNotItems)
     CString absolute(rss20);
     absolute.Replace("<link>", "<link>http://x/");
     const Items items = ScanText(absolute.str());
-    EXPECT_EQ(items, (Items{{"rss_2.0.channel.item[0].title", "http://x/rss_2.0.channel.item[0].link"},
-                            {"rss_2.0.channel.item[1].title", "http://x/rss_2.0.channel.item[1].link"}}));
+    EXPECT_EQ(items,
+              (Items{{"rss_2.0.channel.item[0].title", "http://x/rss_2.0.channel.item[0].link"},
+                     {"rss_2.0.channel.item[1].title", "http://x/rss_2.0.channel.item[1].link"}}));
 
     CString netscape(ReadFeed("rome/rss091-netscape-doctype_rss_0.91N.xml"));
     netscape.Replace("<link>", "<link>http://x/");
-    EXPECT_EQ(ScanText(netscape.str()),
-              (Items{{"rss_0.91N.channel.item[0].title", "http://x/rss_0.91N.channel.item[0].link"},
-                     {"rss_0.91N.channel.item[1].title", "http://x/rss_0.91N.channel.item[1].link"}}));
+    EXPECT_EQ(
+        ScanText(netscape.str()),
+        (Items{{"rss_0.91N.channel.item[0].title", "http://x/rss_0.91N.channel.item[0].link"},
+               {"rss_0.91N.channel.item[1].title", "http://x/rss_0.91N.channel.item[1].link"}}));
 
     CString rdf(ReadFeed("rome/rss10_rss_1.0.xml"));
     rdf.Replace("<link>", "<link>http://x/");
@@ -215,7 +240,8 @@ TEST(ScanRealFeeds, UpperCaseCdfItemReadsLikeLowerCase)
     cdf.insert(close, "<LINK>http://example.org/</LINK>");
     const Items items = ScanText(cdf);
     ASSERT_EQ(items.size(), 1u);
-    EXPECT_EQ(items[0], (std::pair<std::string, std::string>("Example item", "http://example.org/")));
+    EXPECT_EQ(items[0],
+              (std::pair<std::string, std::string>("Example item", "http://example.org/")));
 }
 
 } // namespace

@@ -8,7 +8,8 @@
 #include "feed/feed_text.h"
 #include "feed/item_scan.h"
 
-namespace {
+namespace
+{
 
 using Items = std::vector<std::pair<std::string, std::string>>;
 
@@ -33,8 +34,7 @@ std::string Item(const std::string& title, const std::string& link)
 TEST(ScanFeedItems, EmitsTitleAndLinkOfEachItemInOrder)
 {
     const Items items = Scan("<channel><title>Site</title><link>http://site/</link>\n" +
-                             Item("One", "http://a/1") + Item("Two", "http://a/2") +
-                             "</channel>");
+                             Item("One", "http://a/1") + Item("Two", "http://a/2") + "</channel>");
     EXPECT_EQ(items, (Items{{"One", "http://a/1"}, {"Two", "http://a/2"}}));
 }
 
@@ -58,9 +58,9 @@ TEST(ScanFeedItems, UpperCaseFeedGivesTheSameItemsAsLowerCase)
 
 TEST(ScanFeedItems, DecodesAmpersandsInTitlesAndLinks)
 {
-    const Items items = Scan(Item("Tom &amp; Jerry", "http://a/?x=1&amp;y=2") +
-                             Item("a &amp;amp; b", "http://a/2") +
-                             Item("c &amp;#38; d &#x26; e", "http://a/3"));
+    const Items items =
+        Scan(Item("Tom &amp; Jerry", "http://a/?x=1&amp;y=2") +
+             Item("a &amp;amp; b", "http://a/2") + Item("c &amp;#38; d &#x26; e", "http://a/3"));
     EXPECT_EQ(items, (Items{{"Tom & Jerry", "http://a/?x=1&y=2"},
                             {"a &amp; b", "http://a/2"},
                             {"c & d & e", "http://a/3"}}));
@@ -68,15 +68,16 @@ TEST(ScanFeedItems, DecodesAmpersandsInTitlesAndLinks)
 
 TEST(ScanFeedItems, MakesTitlesIntoFileNames)
 {
-    const Items items = Scan(Item("Q: ready?", "http://a/1") +
-                             Item("first line\r\nsecond line", "http://a/2") +
-                             Item("<![CDATA[Hi]]>", "http://a/3") +
-                             Item("\x83\x5C\x83\x7C a\\b|c", "http://a/4"));
+    const Items items =
+        Scan(Item("Q: ready?", "http://a/1") + Item("first line\r\nsecond line", "http://a/2") +
+             Item("<![CDATA[Hi]]>", "http://a/3") + Item("\x83\x5C\x83\x7C a\\b|c", "http://a/4"));
     ASSERT_EQ(items.size(), 4u);
     EXPECT_EQ(items[0].first, "Q\x81\x46 ready\x81\x48");
     EXPECT_EQ(items[1].first, "first linesecond line");
     EXPECT_EQ(items[2].first, "\x81\x83![CDATA[Hi]]\x81\x84");
-    EXPECT_EQ(items[3].first, "\x83\x5C\x83\x7C a\x81\x8F" "b\x81\x62" "c");
+    EXPECT_EQ(items[3].first, "\x83\x5C\x83\x7C a\x81\x8F"
+                              "b\x81\x62"
+                              "c");
 }
 
 TEST(ScanFeedItems, SkipsItemsWithoutTitleOrLink)
@@ -193,7 +194,11 @@ std::string FileTitle(const std::string& raw, bool* accepted = nullptr)
 TEST(MakeItemFileTitle, TrimsWhiteSpaceAndDropsControlCharacters)
 {
     EXPECT_EQ(FileTitle("  \t\r\n Title \r\n\t "), "Title");
-    EXPECT_EQ(FileTitle("a\tb\x01" "c\x1F" "d\x7F" "e"), "abcde");
+    EXPECT_EQ(FileTitle("a\tb\x01"
+                        "c\x1F"
+                        "d\x7F"
+                        "e"),
+              "abcde");
     EXPECT_EQ(FileTitle("\x01 x \x02"), "x");
     EXPECT_EQ(FileTitle("two\r\nlines"), "twolines");
 }
@@ -219,8 +224,10 @@ TEST(MakeItemFileTitle, DropsLeadBytesWithoutTrailByte)
     EXPECT_EQ(FileTitle("abc\x83"), "abc");
     EXPECT_EQ(FileTitle("abc\x83 "), "abc");
     // A lead byte in front of '/' would hide the slash from the sanitising.
-    EXPECT_EQ(FileTitle("a\x83/b"), "a\x81\x5E" "b");
-    EXPECT_EQ(FileTitle("a\x83\x0A/b"), "a\x81\x5E" "b");
+    EXPECT_EQ(FileTitle("a\x83/b"), "a\x81\x5E"
+                                    "b");
+    EXPECT_EQ(FileTitle("a\x83\x0A/b"), "a\x81\x5E"
+                                        "b");
     // Complete characters stay, SO and PO included.
     EXPECT_EQ(FileTitle("\x83\x5C\x83\x7C\x82\xA0"), "\x83\x5C\x83\x7C\x82\xA0");
     EXPECT_EQ(FileTitle("\x83"), "<refused>");
@@ -238,13 +245,13 @@ TEST(MakeItemFileTitle, PassesLongTitlesThroughWhole)
 
 TEST(IsReservedDeviceName, MatchesTheDeviceNamesBeforeTheFirstDot)
 {
-    const char* const reserved[] = {"CON",   "con",      "Prn",     "AUX",    "nul",  "COM1",
-                                    "com9",  "LPT1",     "lpt9",    "con.txt", "CON ", "con .txt",
-                                    "NUL.",  "aux.a.b",  "LPT1  ..", "COM5."};
+    const char* const reserved[] = {"CON",  "con",     "Prn",      "AUX",     "nul",  "COM1",
+                                    "com9", "LPT1",    "lpt9",     "con.txt", "CON ", "con .txt",
+                                    "NUL.", "aux.a.b", "LPT1  ..", "COM5."};
     for (const char* r : reserved)
         EXPECT_TRUE(IsReservedDeviceName(r)) << r;
-    const char* const ordinary[] = {"CONSOLE", "COM",   "COM10", "LPT0", "COM0", "xCON",
-                                    " CON",    "CON_",  "NULL",  "",     "a.con", "LPT"};
+    const char* const ordinary[] = {"CONSOLE", "COM",  "COM10", "LPT0", "COM0",  "xCON",
+                                    " CON",    "CON_", "NULL",  "",     "a.con", "LPT"};
     for (const char* o : ordinary)
         EXPECT_FALSE(IsReservedDeviceName(o)) << o;
 }
@@ -263,9 +270,9 @@ TEST(MakeItemFileTitle, AppendsUnderscoreToDeviceNames)
 
 TEST(ScanFeedItems, MendsHostileTitlesAndGoesOn)
 {
-    const Items items =
-        Scan(Item("..\\..\\x", "http://a/1") + Item("..", "http://a/2") + Item(" ", "http://a/3") +
-             Item("CON", "http://a/4") + Item("\x01\x02", "http://a/5") + Item("Last", "http://a/6"));
+    const Items items = Scan(Item("..\\..\\x", "http://a/1") + Item("..", "http://a/2") +
+                             Item(" ", "http://a/3") + Item("CON", "http://a/4") +
+                             Item("\x01\x02", "http://a/5") + Item("Last", "http://a/6"));
     EXPECT_EQ(items, (Items{{"..\x81\x8F..\x81\x8Fx", "http://a/1"},
                             {"CON_", "http://a/4"},
                             {"Last", "http://a/6"}}));

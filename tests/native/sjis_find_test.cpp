@@ -7,7 +7,8 @@
 
 #include "framework/cstring.h"
 
-namespace {
+namespace
+{
 
 size_t WalkingFind(const std::string& text, const std::string& pat, size_t from)
 {
