@@ -1,0 +1,174 @@
+"""The whole program under Wine against the real feed server: a pass over
+nine slots mixing changed, unchanged, failing and empty sites, cancelled
+downloads, and the notification of a change in steady polling."""
+import re
+import shutil
+import socket
+import sys
+import time
+from pathlib import Path
+
+import pytest
+
+from conftest import FEEDS, IDM_EXIT, IDM_REFRESH, ROOT
+
+sys.path.insert(0, str(ROOT / "tools"))
+from feed_server import FeedServer  # noqa: E402
+
+WM_TIMER = 0x0113
+LM1 = "Wed, 21 Oct 2015 07:28:00 GMT"
+LM2 = "Thu, 22 Oct 2015 08:00:00 GMT"
+
+EUC_FEED = FEEDS / "chardet" / "eucjp_rss091_halfwidth-kana_artifact-jp.com.xml"
+EUC_NAME = "アーティファクト"
+UTF8_NAME = "日本語のサイト"
+PLAIN_NAME = "Plain news"
+
+
+def utf8_feed(count, tag=""):
+    items = "".join(
+        f"<item><title>記事{i}{tag}：その{i}</title><link>http://example.jp/a/{i}</link></item>\n"
+        for i in range(count))
+    return ('<?xml version="1.0" encoding="UTF-8"?>\n<rss version="2.0"><channel>'
+            f"<title>テスト</title>\n{items}</channel></rss>\n").encode("utf-8")
+
+
+def refused_url():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        port = s.getsockname()[1]
+    return f"http://127.0.0.1:{port}/feed.xml"
+
+
+def status_file(slots):
+    lines = []
+    for i in range(9):
+        url, name, sound = slots[i] if i < len(slots) else ("", "", "")
+        lines += [url, name, sound]
+    return "".join(line + "\r\n" for line in lines).encode("cp932")
+
+
+def shortcuts(folder):
+    return sorted(p.name for p in folder.glob("*.url")) if folder.is_dir() else []
+
+
+@pytest.fixture
+def server():
+    with FeedServer() as srv:
+        yield srv
+
+
+@pytest.fixture
+def favorites(wine):
+    fav = wine.favorites
+    fav.mkdir(parents=True, exist_ok=True)
+    for name in (EUC_NAME, UTF8_NAME, PLAIN_NAME):
+        shutil.rmtree(fav / name, ignore_errors=True)
+    return fav
+
+
+def wait_for_messages(tansy, count, timeout=60):
+    return tansy.wait_for_log(lambda m: len(m) >= count, timeout=timeout)
+
+
+def test_a_pass_over_nine_slots(start_tansy, server, favorites):
+    server.set_route("/euc.xml", EUC_FEED.read_bytes(), last_modified=LM1)
+    server.set_route("/utf8.xml", utf8_feed(3), last_modified=LM1)
+    server.set_route("/nolm.xml", utf8_feed(2, "b"), last_modified=None)
+    server.set_route("/gone.xml", b"not here", status=404)
+    refused = refused_url()
+    slots = [(server.url("/euc.xml"), EUC_NAME, ""), (server.url("/utf8.xml"), UTF8_NAME, ""),
+             (server.url("/nolm.xml"), PLAIN_NAME, ""), (server.url("/gone.xml"), "Gone", ""),
+             (refused, "Refused", "")]
+    tansy = start_tansy(status=status_file(slots))
+    tansy.command(IDM_REFRESH)
+    messages = wait_for_messages(tansy, 10)
+    assert messages == [
+        "START",
+        f"0 UPDATE {slots[0][0]}",
+        f"1 UPDATE {slots[1][0]}",
+        f"2 UPDATE {slots[2][0]}",
+        f"3 ERROR {slots[3][0]}",
+        f"4 ERROR {refused}",
+        "5 ERROR ", "6 ERROR ", "7 ERROR ", "8 ERROR ",
+    ]
+    euc = shortcuts(favorites / EUC_NAME)
+    assert len(euc) == 15
+    assert "Linuxで動作するTV録画サーバーのベアボーンセット.url" in euc
+    assert "HDD･DVDレコーダーのレビュー.url" in euc  # half-width katakana kept
+    assert shortcuts(favorites / UTF8_NAME) == ["記事0：その0.url", "記事1：その1.url",
+                                                "記事2：その2.url"]
+    content = (favorites / UTF8_NAME / "記事1：その1.url").read_bytes()
+    assert b"URL=http://example.jp/a/1" in content
+    assert not (tansy.folder / "dl.dat").exists()
+    for missing in ("Gone", "Refused"):
+        assert not (favorites / missing).exists()
+
+    # A second pass: where the time held the feed is unchanged; a feed
+    # without Last-Modified counts as changed every time.
+    time.sleep(6)  # the end-of-pass blink
+    tansy.command(IDM_REFRESH)
+    messages = wait_for_messages(tansy, 19)
+    assert messages[10:13] == [f"0 NOMODIFY {slots[0][0]}", f"1 NOMODIFY {slots[1][0]}",
+                               f"2 UPDATE {slots[2][0]}"]
+
+
+def test_refresh_cancels_a_slow_download(start_tansy, server, favorites):
+    body = utf8_feed(400)
+    server.set_route("/slow.xml", body, trickle=(512, 0.2))
+    url = server.url("/slow.xml")
+    tansy = start_tansy(status=status_file([(url, UTF8_NAME, "")]))
+    tansy.command(IDM_REFRESH)
+    deadline = time.time() + 20
+    while not (tansy.folder / "dl.dat").exists():
+        assert time.time() < deadline, "the download never began"
+        time.sleep(0.1)
+    tansy.command(IDM_REFRESH)
+    assert wait_for_messages(tansy, 2) == ["START", f"0 CANCEL {url}"]
+    assert not (tansy.folder / "dl.dat").exists()
+    time.sleep(3)
+    assert tansy.messages() == ["START", f"0 CANCEL {url}"]
+    assert len(server.requests) == 1
+    assert not (favorites / UTF8_NAME).exists()
+
+
+def test_exit_during_a_download_only_cancels_it(start_tansy, server):
+    server.set_route("/slow.xml", utf8_feed(400), trickle=(512, 0.2))
+    url = server.url("/slow.xml")
+    tansy = start_tansy(status=status_file([(url, "Slow", "")]))
+    tansy.command(IDM_REFRESH)
+    deadline = time.time() + 20
+    while not (tansy.folder / "dl.dat").exists():
+        assert time.time() < deadline, "the download never began"
+        time.sleep(0.1)
+    tansy.command(IDM_EXIT)
+    assert wait_for_messages(tansy, 2) == ["START", f"0 CANCEL {url}"]
+    time.sleep(1)
+    assert tansy.running()
+    assert not (tansy.folder / "dl.dat").exists()
+    tansy.exit()
+    assert tansy.messages() == ["START", f"0 CANCEL {url}"]
+
+
+def test_change_in_steady_polling_is_notified(start_tansy, server, favorites, tmp_path):
+    server.set_route("/utf8.xml", utf8_feed(2), last_modified=LM1)
+    url = server.url("/utf8.xml")
+    tansy = start_tansy(status=status_file([(url, UTF8_NAME, "Z:\\no\\such.wav")]))
+    tansy.command(IDM_REFRESH)
+    wait_for_messages(tansy, 10)
+    first_pass = [r for r in server.requests if r.path == "/utf8.xml"]
+    assert len(first_pass) == 1
+    time.sleep(6)  # the end-of-pass blink
+
+    # Steady polling: the next tick fetches slot 0, which has changed now.
+    server.set_route("/utf8.xml", utf8_feed(3, "新"), last_modified=LM2)
+    tansy.ctl("post", "Tansy", WM_TIMER, 1, 0)
+    server.wait_for_requests(2, timeout=20)
+    requested = time.time()
+    messages = wait_for_messages(tansy, 11, timeout=30)
+    logged = time.time()
+    assert messages[10] == f"0 UPDATE {url}"
+    # The sound (missing, so silent) and the five-second blink come before
+    # the log line.
+    assert logged - requested >= 4.5
+    assert shortcuts(favorites / UTF8_NAME) == [f"記事{i}新：その{i}.url" for i in range(3)]
