@@ -98,17 +98,19 @@ Declared ReadDeclaration(const unsigned char* s, uint32_t length)
     return Declared::kNone;
 }
 
-// UTF-16 without a byte order mark: markup and ASCII make one byte of most
-// code units zero, always the same one.
+// UTF-16 without a byte order mark: markup and other ASCII characters make
+// code units of a zero byte and an ASCII byte, with the zero always on the
+// same side. Zero bytes beside 8-bit bytes are not counted, so a stray zero
+// in an 8-bit text does not make it UTF-16.
 uint32_t DetectUtf16(const unsigned char* s, uint32_t length)
 {
     const uint32_t pairs = std::min(length, kSampleLength) / 2;
     uint32_t zeroHigh = 0, zeroLow = 0, zeroBoth = 0; // by little-endian reading
     for (uint32_t i = 0; i < pairs; ++i) {
-        const bool z0 = s[2 * i] == 0, z1 = s[2 * i + 1] == 0;
-        zeroHigh += !z0 && z1;
-        zeroLow += z0 && !z1;
-        zeroBoth += z0 && z1;
+        const unsigned char b0 = s[2 * i], b1 = s[2 * i + 1];
+        zeroHigh += b1 == 0 && InRange(b0, 0x01, 0x7F);
+        zeroLow += b0 == 0 && InRange(b1, 0x01, 0x7F);
+        zeroBoth += b0 == 0 && b1 == 0;
     }
     if (pairs == 0)
         return 0;
@@ -265,7 +267,8 @@ CounterStats ScanShiftJis(const unsigned char* s, uint32_t n)
 }
 
 // A Latin-1 / Windows-1252 text: its 8-bit bytes are accented letters in
-// short runs beside ASCII letters, and neither Japanese reading finds kana.
+// short runs inside words (or standing alone as a word, like "é"), and
+// neither Japanese reading finds kana.
 bool LooksLatin(const unsigned char* s, uint32_t n, const CounterStats& euc, const CounterStats& sjis)
 {
     uint32_t runs = 0, latinRuns = 0;
@@ -280,7 +283,8 @@ bool LooksLatin(const unsigned char* s, uint32_t n, const CounterStats& euc, con
         ++runs;
         const bool letterBefore = i > 0 && IsAsciiLetter(s[i - 1]);
         const bool letterAfter = end < n && IsAsciiLetter(s[end]);
-        latinRuns += end - i <= 2 && (letterBefore || letterAfter);
+        const bool word = (i == 0 || s[i - 1] == ' ') && (end == n || s[end] == ' ');
+        latinRuns += end - i <= 2 && (letterBefore || letterAfter || word);
         i = end;
     }
     return runs > 0 && uint64_t(latinRuns) * 4 >= uint64_t(runs) * 3 && euc.kana == 0 &&

@@ -1,0 +1,140 @@
+// DecodeFeedFile: whole files in, Shift_JIS text out.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <string>
+
+#include "feed/decode_feed.h"
+#include "framework/file.h"
+#include "jis1997/jis1997.h"
+#include "jis_iconv_reference.h"
+
+namespace {
+
+// A file in a fresh scratch folder, removed afterwards.
+class CScratchFile {
+public:
+    explicit CScratchFile(const std::string& bytes)
+    {
+        char pattern[] = "/tmp/tansy-decode-XXXXXX";
+        const int fd = mkstemp(pattern);
+        if (fd >= 0)
+            close(fd);
+        m_path = pattern;
+        std::ofstream(m_path, std::ios::binary) << bytes;
+    }
+    ~CScratchFile() { unlink(m_path.c_str()); }
+    CScratchFile(const CScratchFile&) = delete;
+    CScratchFile& operator=(const CScratchFile&) = delete;
+    const char* path() const { return m_path.c_str(); }
+
+private:
+    std::string m_path;
+};
+
+std::string Decode(const std::string& bytes)
+{
+    CScratchFile file(bytes);
+    CString out("not touched");
+    DecodeFeedFile(file.path(), out);
+    return out.str();
+}
+
+TEST(DecodeFeedFile, EmptyFileGivesEmptyText)
+{
+    EXPECT_EQ(Decode(""), "");
+}
+
+TEST(DecodeFeedFile, ConvertsEachDetectedCode)
+{
+    // "日本" in every code the library converts, and byte for byte in Shift_JIS.
+    const std::string sjis = "<t>\x93\xFA\x96\x7B</t>";
+    EXPECT_EQ(Decode("<t>\xC6\xFC\xCB\xDC</t>"), sjis);
+    EXPECT_EQ(Decode("<t>\x1B$BF|K\\\x1B(B</t>"), sjis);
+    EXPECT_EQ(Decode("<t>\xE6\x97\xA5\xE6\x9C\xAC</t>"), sjis);
+    EXPECT_EQ(Decode(std::string("<\0t\0>\0\xE5\x65\x2C\x67<\0/\0t\0>\0", 18)), sjis);
+    EXPECT_EQ(Decode(std::string("\0<\0t\0>\x65\xE5\x67\x2C\0<\0/\0t\0>", 18)), sjis);
+    EXPECT_EQ(Decode(sjis), sjis);
+}
+
+TEST(DecodeFeedFile, ByteForByteCodesComeBackAsStored)
+{
+    const std::string latin = "<title>S\xE3o Paulo: elei\xE7\xE3o \xE9 hoje</title>";
+    ASSERT_EQ(JisDetectCode(latin.data(), static_cast<uint32_t>(latin.size())), JIS_CODE_OTHER);
+    EXPECT_EQ(Decode(latin), latin);
+    EXPECT_EQ(Decode("plain ascii\r\n"), "plain ascii\r\n");
+}
+
+TEST(DecodeFeedFile, ZeroByteCutsTheText)
+{
+    std::string text(200, 'a');
+    text[50] = '\0';
+    EXPECT_EQ(Decode(text), std::string(50, 'a'));
+    std::string euc;
+    for (int i = 0; i < 25; ++i)
+        euc += "\xA4\xA2\xA4\xA4"; // "あい"
+    std::string sjis;
+    for (int i = 0; i < 25; ++i)
+        sjis += "\x82\xA0\x82\xA2";
+    EXPECT_EQ(Decode(euc + std::string("\0\xA4\xA6", 3)), sjis);
+}
+
+TEST(DecodeFeedFile, RealFeedsMatchIconv)
+{
+    const char* const eucFeed = "plagger/eucjp_rss10_tdiary.rdf";
+    const char* const sjisFeed = "chardet/sjis_rss10_10e.org.xml";
+    std::string euc, sjis;
+    if (!jistest::ReadFile(jistest::FeedPath(eucFeed), euc) ||
+        !jistest::ReadFile(jistest::FeedPath(sjisFeed), sjis))
+        GTEST_SKIP() << "no feed corpus";
+    std::string expected;
+    ASSERT_TRUE(jistest::ReferenceToCp932(euc, "EUC-JP", expected));
+    CString out;
+    DecodeFeedFile(jistest::FeedPath(eucFeed).c_str(), out);
+    EXPECT_TRUE(out.str() == expected);
+    DecodeFeedFile(jistest::FeedPath(sjisFeed).c_str(), out);
+    EXPECT_TRUE(out.str() == sjis);
+}
+
+TEST(DecodeFeedFile, MissingFileThrowsWithItsName)
+{
+    CString out("kept");
+    try {
+        DecodeFeedFile("/nonexistent-folder/dl.dat", out);
+        FAIL() << "no exception";
+    } catch (const CFileException& e) {
+        EXPECT_STREQ(e.m_strFileName, "/nonexistent-folder/dl.dat");
+        EXPECT_NE(e.m_lOsError, 0);
+    }
+    EXPECT_EQ(out.str(), "kept");
+}
+
+TEST(ConvertDetected, UnknownResultsGiveEmptyText)
+{
+    const char source[] = "abc\0\0\0\0";
+    for (uint32_t result : {1u, 255u, 257u, 513u, 2051u, 4097u, 0xFFFFFFFFu})
+        EXPECT_EQ(feed_decode::ConvertDetected(result, source, 3).str(), "") << result;
+    for (uint32_t result : {0u, 256u, 512u, 1024u, 2048u, 2049u, 2050u, 4096u, 8192u})
+        EXPECT_NE(feed_decode::ConvertDetected(result, source, 3).str(), "") << result;
+}
+
+TEST(ConvertDetected, LengthZeroAllowsNoOutput)
+{
+    // The conversions are told 4 x 0 bytes: nothing is written even though
+    // the buffer read holds text.
+    const char source[] = "abc\0\0\0\0";
+    for (uint32_t result : {0u, 256u, 1024u, 2048u, 2049u, 2050u})
+        EXPECT_EQ(feed_decode::ConvertDetected(result, source, 0).str(), "") << result;
+}
+
+TEST(ConvertDetected, Utf16PassesThroughUtf8)
+{
+    // U+00E9 has no CP932 form: the second step writes the geta mark.
+    const char le[] = "\xE9\0a\0\0\0\0\0";
+    EXPECT_EQ(feed_decode::ConvertDetected(JIS_CODE_UTF16_LE, le, 4).str(), "\x81\xAC" "a");
+}
+
+} // namespace
