@@ -112,5 +112,9 @@ bool DeleteFileNamed(const char* path)
 
 bool ReplaceFileWith(const char* from, const char* to)
 {
+    // A file the user made read-only keeps its content, whatever the file
+    // system would allow a rename to do.
+    const DWORD attributes = GetFileAttributesA(to);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return false;
     return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }

@@ -5,6 +5,7 @@
 //   tansyctl wait TITLE MS          wait for a top-level window, print its handle
 //   tansyctl gone TITLE MS          wait until no such window is left
 //   tansyctl post TITLE MSG WP LP   post a message (numbers: decimal or 0x hex)
+//   tansyctl postitem TITLE ID MSG WP LP  post a message to control ID
 //   tansyctl command TITLE ID       post WM_COMMAND ID as a menu choice
 //   tansyctl click TITLE ID         post the click of button ID in dialog TITLE
 //   tansyctl settext TITLE ID TEXT  set the text of control ID
@@ -150,6 +151,13 @@ int wmain(int argc, wchar_t** argv)
     if (verb == L"post" && argc == 6) {
         return PostMessageW(Require(argv[2]), static_cast<UINT>(Number(argv[3])), Number(argv[4]),
                             static_cast<LPARAM>(Number(argv[5])))
+                   ? 0
+                   : 1;
+    }
+    if (verb == L"postitem" && argc == 7) {
+        HWND control = GetDlgItem(Require(argv[2]), static_cast<int>(Number(argv[3])));
+        return PostMessageW(control, static_cast<UINT>(Number(argv[4])), Number(argv[5]),
+                            static_cast<LPARAM>(Number(argv[6])))
                    ? 0
                    : 1;
     }

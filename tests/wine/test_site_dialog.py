@@ -1,0 +1,221 @@
+"""The site dialog and the nine slot commands, driven through the dialog's
+controls as a user would: typing into the fields and clicking the buttons."""
+import os
+import shutil
+import sys
+import time
+
+import pytest
+
+from conftest import IDM_REFRESH, ROOT, SITE_COMMANDS
+
+sys.path.insert(0, str(ROOT / "tools"))
+from feed_server import FeedServer  # noqa: E402
+
+IDC_OK, IDC_CANCEL, IDC_FILE = 1012, 1013, 1014
+IDC_URL, IDC_NAME, IDC_SOUND = 1017, 1018, 1019
+WM_KEYDOWN, VK_RETURN = 0x0100, 0x0D
+LM = "Wed, 21 Oct 2015 07:28:00 GMT"
+
+
+def feed(tag, count=2):
+    items = "".join(f"<item><title>{tag} {i}</title><link>http://example.jp/{tag}/{i}</link></item>"
+                    for i in range(count))
+    return f'<?xml version="1.0" encoding="UTF-8"?><rss><channel>{items}</channel></rss>'.encode()
+
+
+def status_file(slots):
+    lines = []
+    for i in range(9):
+        url, name, sound = slots[i] if i < len(slots) else ("", "", "")
+        lines += [url, name, sound]
+    return "".join(line + "\r\n" for line in lines).encode("cp932")
+
+
+def read_slots(folder):
+    lines = (folder / "status.dat").read_bytes().decode("cp932").split("\r\n")
+    return [tuple(lines[3 * i:3 * i + 3]) for i in range(9)]
+
+
+def fields(out):
+    values = {}
+    for line in out.splitlines():
+        if line.startswith("control id="):
+            ident = int(line.split()[1].split("=")[1])
+            values[ident] = line.split(" text=", 1)[1] if " text=" in line else ""
+    return values
+
+
+@pytest.fixture
+def server():
+    with FeedServer() as srv:
+        yield srv
+
+
+@pytest.fixture
+def favorites(wine):
+    fav = wine.favorites
+    fav.mkdir(parents=True, exist_ok=True)
+    for name in ("Site news", "Renamed news", "a／b：c", "Old"):
+        shutil.rmtree(fav / name, ignore_errors=True)
+    return fav
+
+
+def open_dialog(tansy, slot):
+    tansy.command(SITE_COMMANDS[slot])
+    title = f"Site {slot + 1}"
+    code, out = tansy.ctl("wait", title, 10000)
+    assert code == 0, f"no site dialog: {out}"
+    return title
+
+
+def edit(tansy, title, **values):
+    ids = {"url": IDC_URL, "name": IDC_NAME, "sound": IDC_SOUND}
+    for key, value in values.items():
+        assert tansy.ctl("settext", title, ids[key], value)[0] == 0
+
+
+def press(tansy, title, button):
+    tansy.ctl("click", title, button)
+    assert tansy.ctl("gone", title, 10000)[0] == 0
+
+
+def test_dialog_shows_the_slot_with_its_caption(start_tansy):
+    tansy = start_tansy(status=status_file([("http://a.test/rss", "ニュース", "C:\\ding.wav")]))
+    title = open_dialog(tansy, 0)
+    values = fields(tansy.ctl("show", title)[1])
+    assert values[IDC_URL] == "http://a.test/rss"
+    assert values[IDC_NAME] == "ニュース"
+    assert values[IDC_SOUND] == "C:\\ding.wav"
+    assert {IDC_OK, IDC_CANCEL, IDC_FILE} <= set(values)
+    press(tansy, title, IDC_CANCEL)
+    title = open_dialog(tansy, 8)
+    assert title == "Site 9"
+    press(tansy, title, IDC_CANCEL)
+
+
+def test_ok_without_edits_writes_nothing(start_tansy, server):
+    server.set_route("/a.xml", feed("a"))
+    status = status_file([(server.url("/a.xml"), "Site news", "")])
+    tansy = start_tansy(status=status)
+    before = (tansy.folder / "status.dat").stat().st_mtime_ns
+    title = open_dialog(tansy, 0)
+    press(tansy, title, IDC_OK)
+    time.sleep(2)
+    assert (tansy.folder / "status.dat").read_bytes() == status
+    assert (tansy.folder / "status.dat").stat().st_mtime_ns == before
+    assert server.requests == []
+    assert tansy.messages() == ["START"]
+
+
+def test_changed_sound_saves_clears_and_fetches_at_once(start_tansy, server, favorites):
+    server.set_route("/a.xml", feed("fresh"), last_modified=LM)
+    url = server.url("/a.xml")
+    (favorites / "Site news").mkdir()
+    (favorites / "Site news" / "stale item.url").write_bytes(b"[InternetShortcut]\r\nURL=http://x/\r\n")
+    tansy = start_tansy(status=status_file([(url, "Site news", "")]))
+    title = open_dialog(tansy, 0)
+    edit(tansy, title, sound="C:\\sounds\\new.wav")
+    press(tansy, title, IDC_OK)
+    assert tansy.wait_for_log(lambda m: len(m) >= 2) == ["START", f"0 UPDATE {url}"]
+    assert read_slots(tansy.folder)[0] == (url, "Site news", "C:\\sounds\\new.wav")
+    assert sorted(p.name for p in (favorites / "Site news").iterdir()) == [
+        "fresh 0.url", "fresh 1.url"]
+
+
+def test_renamed_site_moves_its_shortcuts(start_tansy, server, favorites):
+    server.set_route("/a.xml", feed("item"), last_modified=LM)
+    url = server.url("/a.xml")
+    (favorites / "Old").mkdir()
+    (favorites / "Old" / "item 0.url").write_bytes(b"[InternetShortcut]\r\nURL=http://x/\r\n")
+    tansy = start_tansy(status=status_file([(url, "Old", "")]))
+    title = open_dialog(tansy, 0)
+    edit(tansy, title, name="Renamed news")
+    press(tansy, title, IDC_OK)
+    tansy.wait_for_log(lambda m: len(m) >= 2)
+    assert not (favorites / "Old").exists()
+    assert sorted(p.name for p in (favorites / "Renamed news").iterdir()) == [
+        "item 0.url", "item 1.url"]
+
+
+def test_cleared_url_saves_and_fetches_nothing(start_tansy, server, favorites):
+    server.set_route("/a.xml", feed("a"))
+    (favorites / "Site news").mkdir()
+    (favorites / "Site news" / "x.url").write_bytes(b"")
+    tansy = start_tansy(status=status_file([(server.url("/a.xml"), "Site news", "")]))
+    title = open_dialog(tansy, 0)
+    edit(tansy, title, url="")
+    press(tansy, title, IDC_OK)
+    time.sleep(2)
+    assert read_slots(tansy.folder)[0] == ("", "Site news", "")
+    assert not (favorites / "Site news").exists()
+    assert server.requests == []
+    assert tansy.messages() == ["START"]
+    # The next Site command opens the dialog as usual.
+    press(tansy, open_dialog(tansy, 0), IDC_CANCEL)
+
+
+def test_name_is_made_safe_and_stays_unchanged_on_reopen(start_tansy):
+    tansy = start_tansy()
+    title = open_dialog(tansy, 1)
+    edit(tansy, title, name="a/b:c")
+    press(tansy, title, IDC_OK)
+    assert read_slots(tansy.folder)[1] == ("", "a／b：c", "")
+    stamp = (tansy.folder / "status.dat").stat().st_mtime_ns
+    title = open_dialog(tansy, 1)
+    assert fields(tansy.ctl("show", title)[1])[IDC_NAME] == "a／b：c"
+    time.sleep(0.05)
+    press(tansy, title, IDC_OK)
+    assert (tansy.folder / "status.dat").stat().st_mtime_ns == stamp
+
+
+def test_enter_in_a_field_closes_without_applying(start_tansy):
+    status = status_file([("http://a.test/rss", "News", "")])
+    tansy = start_tansy(status=status)
+    title = open_dialog(tansy, 0)
+    edit(tansy, title, name="Changed")
+    tansy.ctl("postitem", title, IDC_NAME, WM_KEYDOWN, VK_RETURN, 0)
+    assert tansy.ctl("gone", title, 10000)[0] == 0
+    assert (tansy.folder / "status.dat").read_bytes() == status
+    press(tansy, open_dialog(tansy, 0), IDC_CANCEL)
+
+
+def test_site_item_during_a_fetch_only_cancels_it(start_tansy, server):
+    server.set_route("/slow.xml", feed("slow", 400), trickle=(512, 0.2))
+    url = server.url("/slow.xml")
+    tansy = start_tansy(status=status_file([(url, "Slow", "")]))
+    tansy.command(IDM_REFRESH)
+    deadline = time.time() + 20
+    while not (tansy.folder / "dl.dat").exists():
+        assert time.time() < deadline, "the download never began"
+        time.sleep(0.1)
+    tansy.command(SITE_COMMANDS[3])
+    assert tansy.wait_for_log(lambda m: len(m) >= 2) == ["START", f"0 CANCEL {url}"]
+    assert tansy.ctl("wait", "Site 4", 1500)[0] != 0
+    # Chosen again after the cancelled fetch, it opens the dialog.
+    press(tansy, open_dialog(tansy, 3), IDC_CANCEL)
+
+
+def test_second_site_item_while_a_dialog_is_open_does_nothing(start_tansy):
+    tansy = start_tansy()
+    title = open_dialog(tansy, 0)
+    tansy.command(SITE_COMMANDS[1])
+    assert tansy.ctl("wait", "Site 2", 1500)[0] != 0
+    assert tansy.ctl("count", "Site 1")[1].strip() == "1"
+    press(tansy, title, IDC_CANCEL)
+
+
+def test_read_only_status_file_is_left_intact(start_tansy):
+    status = status_file([("http://a.test/rss", "News", "")])
+    tansy = start_tansy(status=status)
+    os.chmod(tansy.folder / "status.dat", 0o444)
+    try:
+        title = open_dialog(tansy, 2)
+        edit(tansy, title, url="http://127.0.0.1:9/x", name="")
+        press(tansy, title, IDC_OK)
+        time.sleep(1)
+        assert (tansy.folder / "status.dat").read_bytes() == status
+        assert not (tansy.folder / "status.tmp").exists()
+        assert tansy.running()
+    finally:
+        os.chmod(tansy.folder / "status.dat", 0o644)
