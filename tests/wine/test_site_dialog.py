@@ -219,3 +219,37 @@ def test_read_only_status_file_is_left_intact(start_tansy):
         assert tansy.running()
     finally:
         os.chmod(tansy.folder / "status.dat", 0o644)
+
+
+CHOOSER = "　ファイルの選択"
+IDOK, IDCANCEL, CMB13 = 1, 2, 0x47C
+
+
+def test_file_chooser_fills_only_the_sound_field(start_tansy, tmp_path):
+    from conftest import unix_to_windows
+    wave = tmp_path / "chime.wav"
+    wave.write_bytes(b"RIFF\x24\0\0\0WAVEfmt ")
+    tansy = start_tansy()
+    title = open_dialog(tansy, 0)
+    edit(tansy, title, url="http://typed.test/rss", name="Typed")
+
+    # Cancelled: nothing changes.
+    tansy.ctl("click", title, IDC_FILE)
+    assert tansy.ctl("wait", CHOOSER, 15000)[0] == 0, "no file chooser"
+    tansy.ctl("click", CHOOSER, IDCANCEL)
+    assert tansy.ctl("gone", CHOOSER, 10000)[0] == 0
+    values = fields(tansy.ctl("show", title)[1])
+    assert (values[IDC_URL], values[IDC_NAME], values[IDC_SOUND]) == (
+        "http://typed.test/rss", "Typed", "")
+
+    # A chosen file: its full path lands in the Sound field, typed text stays.
+    tansy.ctl("click", title, IDC_FILE)
+    assert tansy.ctl("wait", CHOOSER, 15000)[0] == 0
+    assert tansy.ctl("settext", CHOOSER, CMB13, unix_to_windows(wave))[0] == 0
+    tansy.ctl("click", CHOOSER, IDOK)
+    assert tansy.ctl("gone", CHOOSER, 10000)[0] == 0
+    values = fields(tansy.ctl("show", title)[1])
+    assert values[IDC_SOUND].lower() == unix_to_windows(wave).lower()
+    assert (values[IDC_URL], values[IDC_NAME]) == ("http://typed.test/rss", "Typed")
+    press(tansy, title, IDC_CANCEL)
+    assert not (tansy.folder / "status.dat").exists()
