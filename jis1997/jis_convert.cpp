@@ -156,6 +156,18 @@ uint32_t Utf16ToUtf8(char* dst, const char* src, uint32_t max)
             out.Advance(4);
             i += 4;
         }
+        // Runs of characters that take three bytes (most of Japanese).
+        while (i < n && out.Room() >= 3) {
+            const uint32_t v = Unit<kBigEndian>(s, i);
+            if (v < 0x800 || (v & 0xF800) == 0xD800)
+                break;
+            unsigned char* d = out.Cursor();
+            d[0] = static_cast<unsigned char>(0xE0 | v >> 12);
+            d[1] = static_cast<unsigned char>(0x80 | ((v >> 6) & 0x3F));
+            d[2] = static_cast<unsigned char>(0x80 | (v & 0x3F));
+            out.Advance(3);
+            ++i;
+        }
         if (i >= n)
             break;
         uint32_t u = Unit<kBigEndian>(s, i);
@@ -204,6 +216,30 @@ extern "C" uint32_t JIS_CALL JisUtf8ToSjis(char* dst, const char* src, uint32_t 
         i = 3;
     while (i < n) {
         CopyAsciiRun(s, n, i, out);
+        if (i >= n)
+            break;
+        // Runs of well-formed three-byte characters (kana, kanji, symbols).
+        while (n - i >= 3 && out.Room() >= 2 && (s[i] & 0xF0) == 0xE0) {
+            const unsigned char b1 = s[i + 1], b2 = s[i + 2];
+            if ((b1 & 0xC0) != 0x80 || (b2 & 0xC0) != 0x80)
+                break;
+            const uint32_t cp = (s[i] & 0x0F) << 12 | (b1 & 0x3F) << 6 | (b2 & 0x3F);
+            if (cp < 0x800 || (cp & 0xF800) == 0xD800)
+                break;
+            uint16_t code = jis::kUnicodePages[jis::kUnicodePageIndex[cp >> 8]][cp & 0xFF];
+            if (code == 0)
+                code = kGeta;
+            unsigned char* d = out.Cursor();
+            if (code >= 0x100) {
+                d[0] = static_cast<unsigned char>(code >> 8);
+                d[1] = static_cast<unsigned char>(code);
+                out.Advance(2);
+            } else {
+                d[0] = static_cast<unsigned char>(code);
+                out.Advance(1);
+            }
+            i += 3;
+        }
         if (i >= n)
             break;
         const unsigned char c = s[i];

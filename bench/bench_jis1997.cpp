@@ -1,0 +1,207 @@
+// Throughput of the jis1997 conversions against glibc iconv and ICU, with
+// memcpy as the ceiling, on about 10 MB of text made from real feeds.
+// Prints one line per case:
+//   BENCH case=<name> mb=<input MB> ours_mbps=<x> iconv_mbps=<y> icu_mbps=<z> memcpy_mbps=<m>
+// and one per case for DecodeFeedFile end to end (file read and detection
+// included; the iconv and ICU figures there are the same conversions).
+#include <iconv.h>
+#include <unicode/ucnv.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "feed/decode_feed.h"
+#include "jis1997/jis1997.h"
+
+namespace {
+
+constexpr size_t kTargetBytes = 10 * 1000 * 1000;
+constexpr int kRuns = 5;
+
+std::string ReadFeed(const char* rel)
+{
+    std::ifstream in(std::string(TANSY_FEEDS_DIR) + "/" + rel, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string Repeat(const std::string& s, size_t target)
+{
+    std::string out;
+    out.reserve(target + s.size());
+    while (out.size() < target)
+        out += s;
+    return out;
+}
+
+std::string IconvAll(const char* to, const char* from, const std::string& in)
+{
+    iconv_t cd = iconv_open(to, from);
+    std::vector<char> buf(in.size() * 4 + 16);
+    char* src = const_cast<char*>(in.data());
+    size_t srcLeft = in.size();
+    char* dst = buf.data();
+    size_t dstLeft = buf.size();
+    while (srcLeft > 0 && iconv(cd, &src, &srcLeft, &dst, &dstLeft) == static_cast<size_t>(-1)) {
+        ++src; // skip what cannot be converted
+        --srcLeft;
+    }
+    iconv_close(cd);
+    return std::string(buf.data(), dst);
+}
+
+// EUC-JP to ISO-2022-JP, enough for the generated text.
+std::string EucToIso2022(const std::string& euc)
+{
+    enum { kAscii, kKanji, kKana } mode = kAscii;
+    std::string out;
+    for (size_t i = 0; i < euc.size(); ++i) {
+        const unsigned char c = euc[i];
+        if (c < 0x80) {
+            if (mode != kAscii)
+                out += "\x1B(B";
+            mode = kAscii;
+            out += static_cast<char>(c);
+        } else if (c == 0x8E && i + 1 < euc.size()) {
+            if (mode != kKana)
+                out += "\x1B(I";
+            mode = kKana;
+            out += static_cast<char>(euc[++i] & 0x7F);
+        } else if (c >= 0xA1 && i + 1 < euc.size()) {
+            if (mode != kKanji)
+                out += "\x1B$B";
+            mode = kKanji;
+            out += static_cast<char>(c & 0x7F);
+            out += static_cast<char>(euc[++i] & 0x7F);
+        }
+    }
+    return out;
+}
+
+double BestMbps(size_t bytes, const std::function<void()>& run)
+{
+    double best = 0;
+    for (int r = 0; r < kRuns; ++r) {
+        const auto t0 = std::chrono::steady_clock::now();
+        run();
+        const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        best = std::max(best, bytes / s / 1e6);
+    }
+    return best;
+}
+
+struct Case {
+    std::string name;
+    std::string text;
+    const char* iconvCode;
+    const char* icuCode;
+    std::function<uint32_t(char*, char*, const char*, uint32_t)> ours;
+};
+
+void Run(const Case& c)
+{
+    const uint32_t n = static_cast<uint32_t>(c.text.size());
+    std::vector<char> src(c.text.begin(), c.text.end());
+    src.resize(n + 4, '\0');
+    std::vector<char> dst(size_t(n) * 4 + 4), mid(size_t(n) * 4 + 4);
+    volatile uint32_t sink = 0;
+
+    const double ours = BestMbps(n, [&] { sink = sink + c.ours(dst.data(), mid.data(), src.data(), 4 * n); });
+
+    iconv_t cd = iconv_open("CP932//IGNORE", c.iconvCode);
+    const double viaIconv = BestMbps(n, [&] {
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        char* in = src.data();
+        size_t inLeft = n;
+        char* out = dst.data();
+        size_t outLeft = dst.size();
+        while (inLeft > 0 && iconv(cd, &in, &inLeft, &out, &outLeft) == static_cast<size_t>(-1)) {
+            if (errno != EILSEQ)
+                break;
+            ++in;
+            --inLeft;
+        }
+        sink = sink + static_cast<uint32_t>(out - dst.data());
+    });
+    iconv_close(cd);
+
+    UErrorCode err = U_ZERO_ERROR;
+    UConverter* from = ucnv_open(c.icuCode, &err);
+    UConverter* to = ucnv_open("windows-31j", &err);
+    std::vector<UChar> pivot(64 * 1024);
+    const double viaIcu = BestMbps(n, [&] {
+        UErrorCode e = U_ZERO_ERROR;
+        char* out = dst.data();
+        const char* in = src.data();
+        UChar* ps = pivot.data();
+        UChar* pt = pivot.data();
+        ucnv_convertEx(to, from, &out, dst.data() + dst.size(), &in, src.data() + n, pivot.data(),
+                       &ps, &pt, pivot.data() + pivot.size(), true, true, &e);
+        sink = sink + static_cast<uint32_t>(out - dst.data());
+    });
+    ucnv_close(from);
+    ucnv_close(to);
+    if (U_FAILURE(err))
+        std::printf("ICU: %s\n", u_errorName(err));
+
+    const double copy = BestMbps(n, [&] {
+        std::memcpy(dst.data(), src.data(), n);
+        sink = sink + static_cast<unsigned char>(dst[n / 2]);
+    });
+
+    std::printf("BENCH case=%s mb=%.2f ours_mbps=%.0f iconv_mbps=%.0f icu_mbps=%.0f memcpy_mbps=%.0f\n",
+                c.name.c_str(), n / 1e6, ours, viaIconv, viaIcu, copy);
+
+    char path[] = "/tmp/bench-jis1997-XXXXXX";
+    const int fd = mkstemp(path);
+    if (fd >= 0) {
+        close(fd);
+        std::ofstream(path, std::ios::binary) << c.text;
+        CString out;
+        const double decode = BestMbps(n, [&] { DecodeFeedFile(path, out); });
+        std::printf("BENCH case=decodefeed_%s mb=%.2f ours_mbps=%.0f iconv_mbps=%.0f icu_mbps=%.0f memcpy_mbps=%.0f\n",
+                    c.name.c_str(), n / 1e6, decode, viaIconv, viaIcu, copy);
+        unlink(path);
+    }
+}
+
+} // namespace
+
+int main()
+{
+    const std::string euc = Repeat(ReadFeed("chardet/eucjp_rss10_siesta.co.jp.aozora.xml") +
+                                       ReadFeed("chardet/eucjp_rss091_halfwidth-kana_artifact-jp.com.xml"),
+                                   kTargetBytes);
+    const std::string utf8 = IconvAll("UTF-8", "EUC-JP", euc);
+    const std::string ascii = Repeat(ReadFeed("rss-parser/rss20_utf8_huge_giantbomb-podcast.rss"), kTargetBytes);
+    if (euc.size() < kTargetBytes || ascii.size() < kTargetBytes) {
+        std::printf("feed corpus not found under %s\n", TANSY_FEEDS_DIR);
+        return 1;
+    }
+    auto one = [](uint32_t (*f)(char*, const char*, uint32_t)) {
+        return [f](char* dst, char*, const char* src, uint32_t max) { return f(dst, src, max); };
+    };
+    auto two = [](uint32_t (*f)(char*, const char*, uint32_t)) {
+        return [f](char* dst, char* mid, const char* src, uint32_t max) {
+            f(mid, src, max);
+            return JisUtf8ToSjis(dst, mid, max);
+        };
+    };
+    const Case cases[] = {
+        {"eucjp", euc, "EUC-JP", "EUC-JP", one(JisEucToSjis)},
+        {"iso2022jp", EucToIso2022(euc), "ISO-2022-JP", "ISO-2022-JP", one(JisIso2022ToSjis)},
+        {"utf8_japanese", utf8, "UTF-8", "UTF-8", one(JisUtf8ToSjis)},
+        {"utf16le", IconvAll("UTF-16LE", "UTF-8", utf8), "UTF-16LE", "UTF-16LE", two(JisUtf16LeToUtf8)},
+        {"utf16be", IconvAll("UTF-16BE", "UTF-8", utf8), "UTF-16BE", "UTF-16BE", two(JisUtf16BeToUtf8)},
+        {"utf8_mostly_ascii", ascii, "UTF-8", "UTF-8", one(JisUtf8ToSjis)},
+    };
+    for (const Case& c : cases)
+        Run(c);
+    return 0;
+}
