@@ -29,6 +29,10 @@ constexpr DWORD kOpenUrlFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_TRANSFER_BI
 // create | write only | binary: a new or truncated dl.dat, not shared.
 constexpr unsigned kDownloadFileFlags = 0x9001;
 constexpr UINT kBlockBytes = 1024;
+// WinINet under Wine follows redirects without any limit, so a URL that
+// redirects to itself would hold the worker (and hammer the server) for
+// good. The worker follows them itself, this many at most.
+constexpr int kMaxRedirects = 10;
 // No feed is this large; a body that goes on past it is a broken or hostile
 // server, and the fetch ends as failed rather than filling the disk.
 constexpr uint64_t kMaxBodyBytes = 32ull * 1024 * 1024;
@@ -62,6 +66,34 @@ CalendarFields FieldsOf(const SYSTEMTIME& time)
     return fields;
 }
 
+bool IsRedirect(DWORD status)
+{
+    return status == HTTP_STATUS_MOVED || status == HTTP_STATUS_REDIRECT ||
+           status == HTTP_STATUS_REDIRECT_METHOD || status == HTTP_STATUS_REDIRECT_KEEP_VERB ||
+           status == 308;
+}
+
+// Opens the URL, following up to kMaxRedirects redirects to http and https
+// URLs. Returns the last response with its status (0 when it cannot be
+// read); a redirect beyond the limit or without a Location comes back as
+// it is.
+std::unique_ptr<CHttpFile> OpenFeed(CInternetSession& session, const CString& url, DWORD& status)
+{
+    CString target = url;
+    for (int hop = 0;; ++hop) {
+        if (!IsHttpUrl(target)) throw CInternetException(ERROR_INTERNET_UNRECOGNIZED_SCHEME);
+        std::unique_ptr<CHttpFile> response =
+            session.OpenURL(target, kOpenUrlFlags | INTERNET_FLAG_NO_AUTO_REDIRECT);
+        status = 0;
+        response->QueryInfoStatusCode(status);
+        CString location;
+        if (!IsRedirect(status) || hop == kMaxRedirects ||
+            !response->QueryInfo(HTTP_QUERY_LOCATION, location))
+            return response;
+        target = CombineUrl(target, location);
+    }
+}
+
 // Copies the body into the file block by block until its end, a cancel or
 // the size limit.
 void DownloadBody(FetchTask& task, CInternetFile& body, CFile& file)
@@ -86,11 +118,8 @@ void DownloadBody(FetchTask& task, CInternetFile& body, CFile& file)
 // out either way.
 void Fetch(FetchTask& task, CInternetSession& session)
 {
-    if (!IsHttpUrl(task.url)) throw CInternetException(ERROR_INTERNET_UNRECOGNIZED_SCHEME);
-    std::unique_ptr<CHttpFile> response = session.OpenURL(task.url, kOpenUrlFlags);
-
     DWORD status = 0;
-    response->QueryInfoStatusCode(status);
+    std::unique_ptr<CHttpFile> response = OpenFeed(session, task.url, status);
     if (status != HTTP_STATUS_OK) {
         task.modified = false;
         task.error = true;

@@ -10,6 +10,8 @@
 
 #include <memory>
 
+#include "framework/cstring.h"
+
 // A network failure: the platform error number of the call that failed.
 class CInternetException {
 public:
@@ -64,7 +66,13 @@ public:
     // HTTP_QUERY_FLAG_SYSTEMTIME; false when the header is missing or is not
     // a date.
     bool QueryInfo(DWORD infoLevel, SYSTEMTIME* time) const;
+    // A header as text; false when it is missing.
+    bool QueryInfo(DWORD infoLevel, CString& text) const;
 };
+
+// `relative` (a Location header, say) resolved against `base`; empty when
+// WinINet cannot combine them.
+CString CombineUrl(const char* base, const char* relative);
 
 // One WinINet session, named after the program file.
 class CInternetSession {

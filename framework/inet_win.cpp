@@ -2,6 +2,7 @@
 #include "framework/inet.h"
 
 #include <cstdlib>
+#include <string>
 
 #include "framework/window.h"
 
@@ -33,6 +34,29 @@ bool CHttpFile::QueryInfo(DWORD infoLevel, SYSTEMTIME* time) const
 {
     DWORD length = sizeof(SYSTEMTIME);
     return HttpQueryInfoA(m_request.Get(), infoLevel, time, &length, nullptr) != FALSE;
+}
+
+bool CHttpFile::QueryInfo(DWORD infoLevel, CString& text) const
+{
+    DWORD length = 0;
+    HttpQueryInfoA(m_request.Get(), infoLevel, nullptr, &length, nullptr);
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || length == 0) return false;
+    std::string buffer(length, '\0');
+    if (!HttpQueryInfoA(m_request.Get(), infoLevel, &buffer[0], &length, nullptr)) return false;
+    buffer.resize(length);
+    text = CString(std::move(buffer));
+    return true;
+}
+
+CString CombineUrl(const char* base, const char* relative)
+{
+    DWORD length = 0;
+    InternetCombineUrlA(base, relative, nullptr, &length, ICU_NO_ENCODE);
+    if (length == 0) return CString();
+    std::string buffer(length + 1, '\0');
+    if (!InternetCombineUrlA(base, relative, &buffer[0], &length, ICU_NO_ENCODE)) return CString();
+    buffer.resize(length);
+    return CString(std::move(buffer));
 }
 
 CInternetSession::CInternetSession()

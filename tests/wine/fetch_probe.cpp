@@ -12,6 +12,9 @@
 //             [--cancel-at-start | --cancel-at-begin | --cancel-after N]
 //             [--connect-ms N] [--send-ms N] [--receive-ms N] [--guard-ms N]
 //   Tansy.exe --query-defaults     WinINet's own time-outs, then exit
+//
+// The cancel options act on the last fetch only, so that earlier fetches can
+// store a feed time first.
 #include <windows.h>
 
 #include <cstdio>
@@ -116,13 +119,18 @@ void Report(const FetchTask* task, const char* end)
     std::fflush(stdout);
 }
 
+bool IsLastFetch()
+{
+    return g_fetchesDone + 1 == g_options.fetches;
+}
+
 void BeginFetch()
 {
     g_sequence.clear();
     g_progress = 0;
     g_startTick = GetTickCount();
     StartFetch(&g_owner, 0);
-    if (g_options.cancelAtStart) currentTask->cancel = true;
+    if (g_options.cancelAtStart && IsLastFetch()) currentTask->cancel = true;
 }
 
 // Called when the worker's last message arrives: what the main dialog does
@@ -147,11 +155,11 @@ LRESULT CALLBACK ProbeWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     switch (message) {
     case WM_FETCH_BEGIN:
         Record("BEGIN");
-        if (g_options.cancelAtBegin && currentTask) currentTask->cancel = true;
+        if (g_options.cancelAtBegin && IsLastFetch()) currentTask->cancel = true;
         return 0;
     case WM_FETCH_PROGRESS:
         Record("PROGRESS");
-        if (g_options.cancelAfter && ++g_progress == g_options.cancelAfter && currentTask)
+        if (g_options.cancelAfter && ++g_progress == g_options.cancelAfter && IsLastFetch())
             currentTask->cancel = true;
         return 0;
     case WM_FETCH_DONE:

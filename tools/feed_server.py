@@ -1,0 +1,388 @@
+#!/usr/bin/env python3
+"""A small HTTP/1.1 feed server for tests and demos, on 127.0.0.1 only.
+
+In-process (tests):
+
+    with FeedServer() as srv:
+        srv.set_route("/a.xml", body=b"<rss/>", last_modified="Wed, 21 Oct 2015 07:28:00 GMT")
+        fetch(srv.url("/a.xml"))
+        srv.requests[0].headers["user-agent"]
+
+A route can misbehave on purpose: a status other than 200, no or a broken
+Last-Modified, a chunked body, a body sent in small steps (trickle), a
+connection dropped after some body bytes (drop_after), a pause before the
+headers (stall_before_headers) or in the middle of the body (stall_after).
+Every request is recorded with what the server managed to send and whether
+the client went away before the body was out.
+
+From the command line (demos):
+
+    python3 tools/feed_server.py --port 8080 --dir feeds/
+    python3 tools/feed_server.py --port 8080 --config routes.json
+
+--dir serves the files of a folder, each with its modification time as
+Last-Modified. --config reads {"/path": {route fields}} where the body is
+"body" (text) or "body_file" (a path relative to the config file).
+
+Every wait of the server is bounded and wakes up when it stops, so stop()
+returns within about a second even while clients stall.
+"""
+import argparse
+import email.utils
+import http
+import json
+import os
+import socket
+import sys
+import threading
+import time
+from dataclasses import dataclass, field
+from pathlib import Path
+
+DEFAULT_LAST_MODIFIED = "Wed, 21 Oct 2015 07:28:00 GMT"
+_HEADER_LIMIT = 64 * 1024     # a request head larger than this is refused
+_IDLE_TIMEOUT_S = 10.0        # a kept-alive connection with no new request is closed
+_POLL_S = 0.2                 # how often blocked loops look at the stop flag
+
+
+@dataclass
+class Route:
+    body: bytes = b""
+    status: int = 200
+    last_modified: object = DEFAULT_LAST_MODIFIED  # text sent as is, or None for no header
+    chunked: bool = False
+    trickle: object = None             # (bytes per step, delay in seconds)
+    drop_after: object = None          # close the connection after this many body bytes
+    stall_before_headers: float = 0.0  # seconds of silence before the response
+    stall_after: object = None         # (body bytes, seconds): pause once mid-body
+    headers: dict = field(default_factory=dict)
+
+
+@dataclass
+class Request:
+    method: str
+    path: str
+    headers: dict                 # names in lower case
+    raw_head: bytes
+    body_bytes_sent: int = 0
+    body_length: int = 0          # the length the response announced
+    closed_early: bool = False    # the client went away before the body was out
+    finished: bool = False        # the server is done with this request
+
+
+class _Stopped(Exception):
+    pass
+
+
+class FeedServer:
+    def __init__(self, port=0, host="127.0.0.1"):
+        self._routes = {}
+        self._resolver = None
+        self._lock = threading.Lock()
+        self._stop = threading.Event()
+        self._threads = []
+        self._connections = set()
+        self.requests = []
+        self._listener = socket.create_server((host, port))
+        self._listener.settimeout(_POLL_S)
+        self.host, self.port = self._listener.getsockname()[:2]
+        self._acceptor = threading.Thread(target=self._accept_loop, name="feed-accept",
+                                          daemon=True)
+
+    # --- configuration -------------------------------------------------
+
+    def set_route(self, path, body=b"", status=200, last_modified=DEFAULT_LAST_MODIFIED,
+                  chunked=False, trickle=None, drop_after=None, stall_before_headers=0.0,
+                  stall_after=None, headers=None):
+        if isinstance(body, str):
+            body = body.encode("utf-8")
+        with self._lock:
+            self._routes[path] = Route(body, status, last_modified, chunked, trickle,
+                                       drop_after, stall_before_headers, stall_after,
+                                       dict(headers or {}))
+
+    def set_resolver(self, resolver):
+        """resolver(path) -> Route or None, asked when no route matches."""
+        self._resolver = resolver
+
+    def url(self, path="/"):
+        return f"http://{self.host}:{self.port}{path}"
+
+    def wait_for_requests(self, count, timeout=10.0):
+        """Waits until `count` requests are finished; returns them."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            with self._lock:
+                done = [r for r in self.requests if r.finished]
+            if len(done) >= count:
+                return done
+            time.sleep(0.02)
+        raise TimeoutError(f"{count} finished requests expected, got {len(done)}")
+
+    # --- life cycle ----------------------------------------------------
+
+    def start(self):
+        self._acceptor.start()
+        return self
+
+    def stop(self):
+        self._stop.set()
+        self._acceptor.join(timeout=5)
+        self._listener.close()
+        with self._lock:
+            connections = list(self._connections)
+            threads = list(self._threads)
+        for conn in connections:
+            try:
+                conn.shutdown(socket.SHUT_RDWR)
+            except OSError:
+                pass
+        for thread in threads:
+            thread.join(timeout=5)
+
+    def __enter__(self):
+        return self.start()
+
+    def __exit__(self, *exc):
+        self.stop()
+
+    # --- serving -------------------------------------------------------
+
+    def _accept_loop(self):
+        while not self._stop.is_set():
+            try:
+                conn, _ = self._listener.accept()
+            except socket.timeout:
+                continue
+            except OSError:
+                break
+            conn.settimeout(_POLL_S)
+            thread = threading.Thread(target=self._serve, args=(conn,), name="feed-conn",
+                                      daemon=True)
+            with self._lock:
+                self._connections.add(conn)
+                self._threads = [t for t in self._threads if t.is_alive()] + [thread]
+            thread.start()
+
+    def _serve(self, conn):
+        pending = b""
+        try:
+            while not self._stop.is_set():
+                head, pending = self._read_head(conn, pending)
+                if head is None:
+                    return
+                request, pending = self._parse(conn, head, pending)
+                with self._lock:
+                    self.requests.append(request)
+                try:
+                    keep = self._respond(conn, request)
+                finally:
+                    request.finished = True
+                if not keep:
+                    return
+        except (_Stopped, OSError):
+            pass
+        finally:
+            with self._lock:
+                self._connections.discard(conn)
+            try:
+                conn.close()
+            except OSError:
+                pass
+
+    def _recv(self, conn):
+        while True:
+            if self._stop.is_set():
+                raise _Stopped()
+            try:
+                return conn.recv(65536)
+            except socket.timeout:
+                continue
+
+    def _read_head(self, conn, pending):
+        deadline = time.monotonic() + _IDLE_TIMEOUT_S
+        while b"\r\n\r\n" not in pending:
+            if len(pending) > _HEADER_LIMIT or time.monotonic() > deadline:
+                return None, b""
+            try:
+                data = conn.recv(65536)
+            except socket.timeout:
+                if self._stop.is_set():
+                    raise _Stopped()
+                continue
+            if not data:
+                return None, b""
+            pending += data
+        head, _, rest = pending.partition(b"\r\n\r\n")
+        return head, rest
+
+    def _parse(self, conn, head, pending):
+        lines = head.decode("latin-1").split("\r\n")
+        method, path, *_ = (lines[0].split(" ") + ["", ""])[:3]
+        headers = {}
+        for line in lines[1:]:
+            name, _, value = line.partition(":")
+            headers[name.strip().lower()] = value.strip()
+        length = int(headers.get("content-length", "0") or 0)
+        while len(pending) < length:  # a request body is read and ignored
+            data = self._recv(conn)
+            if not data:
+                break
+            pending += data
+        return Request(method, path, headers, head), pending[length:]
+
+    def _route_for(self, path):
+        with self._lock:
+            route = self._routes.get(path)
+        if route is None and self._resolver:
+            route = self._resolver(path)
+        return route or Route(body=b"not found\n", status=404, last_modified=None)
+
+    def _wait(self, seconds):
+        if self._stop.wait(seconds):
+            raise _Stopped()
+
+    def _respond(self, conn, request):
+        route = self._route_for(request.path)
+        if route.stall_before_headers:
+            self._wait(route.stall_before_headers)
+        try:
+            reason = http.HTTPStatus(route.status).phrase
+        except ValueError:
+            reason = "Unknown"
+        head = [f"HTTP/1.1 {route.status} {reason}",
+                f"Date: {email.utils.formatdate(usegmt=True)}",
+                "Content-Type: application/rss+xml"]
+        if route.last_modified is not None:
+            head.append(f"Last-Modified: {route.last_modified}")
+        body = b"" if request.method == "HEAD" else route.body
+        request.body_length = len(route.body)
+        if route.chunked:
+            head.append("Transfer-Encoding: chunked")
+        else:
+            head.append(f"Content-Length: {len(route.body)}")
+        head += [f"{k}: {v}" for k, v in route.headers.items()]
+        conn.sendall(("\r\n".join(head) + "\r\n\r\n").encode("latin-1"))
+        if request.method == "HEAD":
+            return True
+        try:
+            complete = self._send_body(conn, request, route, body)
+        except (BrokenPipeError, ConnectionResetError, ConnectionAbortedError):
+            request.closed_early = True
+            return False
+        if complete and not request.closed_early:
+            request.closed_early = self._client_closed(conn)
+        return complete and not request.closed_early
+
+    def _send_body(self, conn, request, route, body):
+        step = route.trickle[0] if route.trickle else 65536
+        delay = route.trickle[1] if route.trickle else 0.0
+        stall_at, stall_s = route.stall_after if route.stall_after else (None, 0.0)
+        limit = len(body) if route.drop_after is None else min(route.drop_after, len(body))
+        sent = 0
+        while sent < limit:
+            end = min(sent + step, limit)
+            if stall_at is not None and sent < stall_at <= end:
+                end = stall_at
+            piece = body[sent:end]
+            if piece:
+                if route.chunked:
+                    piece = b"%x\r\n" % len(piece) + piece + b"\r\n"
+                self._sendall(conn, piece)
+            sent = end
+            request.body_bytes_sent = sent
+            if stall_at is not None and sent == stall_at:
+                stall_at = None
+                self._wait(stall_s)
+            elif delay and sent < limit:
+                self._wait(delay)
+        if route.drop_after is not None and route.drop_after < len(body):
+            conn.shutdown(socket.SHUT_RDWR)
+            return False
+        if route.chunked:
+            self._sendall(conn, b"0\r\n\r\n")
+        return True
+
+    def _sendall(self, conn, data):
+        view = memoryview(data)
+        while view:
+            if self._stop.is_set():
+                raise _Stopped()
+            try:
+                n = conn.send(view)
+            except socket.timeout:
+                continue
+            view = view[n:]
+
+    def _client_closed(self, conn):
+        """True when the client has already closed its side (EOF or reset)."""
+        try:
+            conn.setblocking(False)
+            data = conn.recv(1, socket.MSG_PEEK)
+            return data == b""
+        except BlockingIOError:
+            return False
+        except OSError:
+            return True
+        finally:
+            conn.settimeout(_POLL_S)
+
+
+# --- command line --------------------------------------------------------
+
+def _directory_resolver(folder):
+    folder = Path(folder).resolve()
+
+    def resolve(path):
+        target = (folder / path.lstrip("/").split("?")[0]).resolve()
+        if folder not in target.parents or not target.is_file():
+            return None
+        return Route(body=target.read_bytes(),
+                     last_modified=email.utils.formatdate(target.stat().st_mtime, usegmt=True))
+    return resolve
+
+
+def _routes_from_config(server, config_path):
+    config_path = Path(config_path)
+    for path, spec in json.loads(config_path.read_text(encoding="utf-8")).items():
+        spec = dict(spec)
+        if "body_file" in spec:
+            spec["body"] = (config_path.parent / spec.pop("body_file")).read_bytes()
+        for key in ("trickle", "stall_after"):
+            if key in spec and spec[key] is not None:
+                spec[key] = tuple(spec[key])
+        server.set_route(path, **spec)
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--port", type=int, default=8080)
+    parser.add_argument("--dir", help="serve the files of this folder")
+    parser.add_argument("--config", help="JSON file of routes")
+    parser.add_argument("--duration", type=float, default=0.0,
+                        help="stop after this many seconds (0: until interrupted)")
+    args = parser.parse_args(argv)
+
+    server = FeedServer(port=args.port)
+    if args.config:
+        _routes_from_config(server, args.config)
+    if args.dir:
+        server.set_resolver(_directory_resolver(args.dir))
+    with server:
+        print(f"serving on {server.url('/')}", flush=True)
+        try:
+            if args.duration:
+                time.sleep(args.duration)
+            else:
+                while True:
+                    time.sleep(3600)
+        except KeyboardInterrupt:
+            pass
+        for r in server.requests:
+            print(f"{r.method} {r.path} sent={r.body_bytes_sent} "
+                  f"closed_early={r.closed_early}", file=sys.stderr)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
