@@ -6,7 +6,7 @@ JOBS ?= $(shell nproc)
 PYTEST := /usr/bin/python3 -m pytest
 export TANSY_FEEDS ?= $(abspath ../shared/feeds)
 
-.PHONY: all deps build native win64 win32 test test-native test-wine run bench fuzz fuzz-smoke dist screenshots clean
+.PHONY: all deps build native win64 win32 test test-native test-wine run bench fuzz fuzz-build fuzz-smoke soak dist screenshots clean
 
 all: build
 
@@ -34,7 +34,7 @@ win32: $(BUILD)/win32/CMakeCache.txt
 	cmake --build $(BUILD)/win32 -j$(JOBS)
 
 test: deps build
-	@$(MAKE) --no-print-directory test-native test-wine
+	@$(MAKE) --no-print-directory test-native test-wine fuzz-smoke
 
 test-native:
 	cd $(BUILD)/native && ctest --output-on-failure -j$(JOBS)
@@ -51,6 +51,30 @@ $(BUILD)/release/CMakeCache.txt:
 bench: deps $(BUILD)/release/CMakeCache.txt
 	cmake --build $(BUILD)/release -j$(JOBS)
 	@for b in $(BUILD)/release/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
+
+# libFuzzer targets, built with clang in a tree of their own.
+FUZZ_SECONDS ?= 300
+FUZZ_SMOKE_SECONDS ?= 30
+FUZZ_TARGETS := fuzz_feed_text fuzz_jis1997 fuzz_status_dat
+
+$(BUILD)/fuzz/CMakeCache.txt:
+	cmake -S . -B $(BUILD)/fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+		-DTANSY_FUZZ=ON >/dev/null
+
+fuzz-build: $(BUILD)/fuzz/CMakeCache.txt
+	cmake --build $(BUILD)/fuzz -j$(JOBS) --target $(FUZZ_TARGETS)
+
+fuzz: fuzz-build
+	@tools/fuzz.sh $(BUILD)/fuzz $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
+fuzz-smoke: fuzz-build
+	@tools/fuzz.sh $(BUILD)/fuzz $(FUZZ_SMOKE_SECONDS) $(FUZZ_TARGETS)
+
+# Long run under Wine: a thousand fetches and more, with the program's
+# handle, GDI, USER and memory figures at the start and the end.
+soak: deps win64
+	TANSY_SOAK=1 TANSY_WIN_BUILD=$(abspath $(BUILD)/win64) $(PYTEST) -q -s -p no:cacheprovider \
+		tests/wine/test_soak.py
 
 clean:
 	rm -rf $(BUILD) dist
