@@ -42,8 +42,16 @@ test-native:
 test-wine:
 	TANSY_WIN_BUILD=$(abspath $(BUILD)/win64) $(PYTEST) -q -p no:cacheprovider tests/wine
 
-run: deps build
+run: deps win64
 	@tools/run-demo.sh $(abspath $(BUILD)/win64)
+
+# dist/Tansy-<version>-win32.zip and -win64.zip: Tansy.exe, jis1997.dll, README.txt.
+dist: deps win64 win32
+	@/usr/bin/python3 tools/make_dist.py $(BUILD) dist
+
+# docs/tray-menu.png, docs/site-dialog.png, docs/about.png, taken under Wine and Xvfb.
+screenshots: deps win64
+	@/usr/bin/python3 tools/screenshots.py $(abspath $(BUILD)/win64) docs
 
 $(BUILD)/release/CMakeCache.txt:
 	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release >/dev/null
