@@ -253,3 +253,27 @@ def test_file_chooser_fills_only_the_sound_field(start_tansy, tmp_path):
     assert (values[IDC_URL], values[IDC_NAME]) == ("http://typed.test/rss", "Typed")
     press(tansy, title, IDC_CANCEL)
     assert not (tansy.folder / "status.dat").exists()
+
+
+def test_edit_while_refresh_runs_a_fetch_waits_for_it(start_tansy, server, favorites):
+    # Refresh re-arms the timer while the dialog is open, so a fetch is
+    # running when the dialog closes with a change: the edited slot is
+    # fetched after that one ends, never beside it.
+    server.set_route("/slow.xml", feed("slow", 100), trickle=(512, 0.1), last_modified=LM)
+    server.set_route("/b.xml", feed("b"), last_modified=LM)
+    slow, other = server.url("/slow.xml"), server.url("/b.xml")
+    tansy = start_tansy(status=status_file([(slow, "Old", ""), (other, "Site news", "")]))
+    title = open_dialog(tansy, 1)
+    tansy.command(IDM_REFRESH)
+    deadline = time.time() + 20
+    while not (tansy.folder / "dl.dat").exists():
+        assert time.time() < deadline, "Refresh started no fetch"
+        time.sleep(0.05)
+    edit(tansy, title, name="Renamed news")
+    press(tansy, title, IDC_OK)
+    messages = tansy.wait_for_log(lambda m: len(m) >= 3, timeout=60)
+    assert messages[1:3] == [f"0 UPDATE {slow}", f"1 UPDATE {other}"]
+    slow_request, other_request = server.requests[0], server.requests[1]
+    assert slow_request.path == "/slow.xml" and not slow_request.closed_early
+    assert other_request.path == "/b.xml"
+    assert sorted(p.name for p in (favorites / "Renamed news").iterdir()) == ["b 0.url", "b 1.url"]
