@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-    make cmake g++ python3 python3-pytest
+    make cmake g++ python3 python3-pytest python3-pytest-xdist
     libgtest-dev libicu-dev clang libclang-rt-14-dev
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
     binutils-mingw-w64-x86-64 binutils-mingw-w64-i686

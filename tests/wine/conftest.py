@@ -15,7 +15,10 @@ import pytest
 
 ROOT = Path(__file__).resolve().parents[2]
 BUILD = Path(os.environ.get("TANSY_WIN_BUILD", ROOT / "build" / "win64"))
-PREFIX = Path(os.environ.get("TANSY_WINEPREFIX", ROOT / "build" / "wineprefix"))
+# Parallel test workers each get a prefix (and so a Favorites folder) of
+# their own.
+PREFIX = Path(str(Path(os.environ.get("TANSY_WINEPREFIX", ROOT / "build" / "wineprefix")))
+              + os.environ.get("PYTEST_XDIST_WORKER", "").replace("gw", "-"))
 FEEDS = Path(os.environ.get("TANSY_FEEDS", ROOT.parent / "shared" / "feeds"))
 
 
@@ -25,7 +28,10 @@ def unix_to_windows(path):
 
 
 def _free_display():
-    for n in range(90, 200):
+    # Workers start their search apart, so that two never race for one number.
+    worker = os.environ.get("PYTEST_XDIST_WORKER", "gw0")[2:] or "0"
+    first = 90 + 20 * int(worker)
+    for n in range(first, first + 100):
         if not Path(f"/tmp/.X{n}-lock").exists() and not Path(f"/tmp/.X11-unix/X{n}").exists():
             return n
     raise RuntimeError("no free X display number")
