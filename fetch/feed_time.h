@@ -30,8 +30,16 @@ struct FeedTime {
 
 // Years before 1900 (an all-zero record among them) give 0. Otherwise the
 // fields go through the 64-bit mktime with the daylight-saving flag left to
-// the library. Its result must not be negative: Windows' _mktime64 answers
-// -1 for anything before 1970 or after the year 3000, and other libraries
-// return negative counts for times before 1970, so both count as
-// unrepresentable and every build treats the same dates alike.
+// the library. Windows' _mktime64 cannot represent times before 1970 or
+// after the year 3000 (and Wine's crashes on some of them), so dates before
+// 1970-01-02 and from the year 3000 on are unrepresentable without asking
+// it; so is a negative result, which keeps every build alike.
 FeedTime MakeFeedTime(const CalendarFields& fields);
+
+// Reads an HTTP date in any of the three forms HTTP allows:
+//   "Sun, 06 Nov 1994 08:49:37 GMT"   (the preferred form)
+//   "Sunday, 06-Nov-94 08:49:37 GMT"  (two-digit years 70-99 are 19xx, else 20xx)
+//   "Sun Nov  6 08:49:37 1994"        (asctime)
+// Returns false, leaving `out` alone, for anything else, including dates
+// whose fields are out of range ("32 Oct", "25:00:00").
+bool ParseHttpDate(const char* text, CalendarFields& out);

@@ -8,6 +8,7 @@
 #include "fetch/fetch_worker.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 
 #include "app/messages.h"
@@ -46,6 +47,9 @@ void ApplyTimeouts(CInternetSession& session)
 {
     // Without these a server that accepts the connection and then says
     // nothing would hold the worker, and with it the poll cycle, for good.
+    // WinINet under Wine keeps only the connect time-out: it answers 0 (no
+    // limit) for the other two and ignores them when set, so there a stalled
+    // server still holds the worker until the server gives up.
     if (g_fetchTimeouts.connectMs)
         session.SetOption(INTERNET_OPTION_CONNECT_TIMEOUT, g_fetchTimeouts.connectMs);
     if (g_fetchTimeouts.sendMs)
@@ -54,16 +58,16 @@ void ApplyTimeouts(CInternetSession& session)
         session.SetOption(INTERNET_OPTION_RECEIVE_TIMEOUT, g_fetchTimeouts.receiveMs);
 }
 
-CalendarFields FieldsOf(const SYSTEMTIME& time)
+// The response's Last-Modified date as calendar fields; false when the
+// header is missing or is not a date. The header is read as text and parsed
+// here because WinINet's own date conversion (HTTP_QUERY_FLAG_SYSTEMTIME)
+// under Wine crashes the process on many dates it cannot parse, pre-1970
+// dates and the two older HTTP date forms among them, and answers 1970-01-01
+// for an empty header.
+bool LastModifiedOf(const CHttpFile& response, CalendarFields& fields)
 {
-    CalendarFields fields;
-    fields.year = time.wYear;
-    fields.month = time.wMonth;
-    fields.day = time.wDay;
-    fields.hour = time.wHour;
-    fields.minute = time.wMinute;
-    fields.second = time.wSecond;
-    return fields;
+    CString text;
+    return response.QueryInfo(HTTP_QUERY_LAST_MODIFIED, text) && ParseHttpDate(text, fields);
 }
 
 bool IsRedirect(DWORD status)
@@ -94,10 +98,26 @@ std::unique_ptr<CHttpFile> OpenFeed(CInternetSession& session, const CString& ur
     }
 }
 
+// The body length the response announced, or kUnknownLength when it sent
+// none (a chunked body, say) or one that is not a number.
+constexpr uint64_t kUnknownLength = ~uint64_t(0);
+uint64_t AnnouncedLength(const CHttpFile& response)
+{
+    CString text;
+    if (!response.QueryInfo(HTTP_QUERY_CONTENT_LENGTH, text) || text.IsEmpty()) return kUnknownLength;
+    char* end = nullptr;
+    const unsigned long long length = std::strtoull(text, &end, 10);
+    return end && *end == '\0' ? length : kUnknownLength;
+}
+
 // Copies the body into the file block by block until its end, a cancel or
 // the size limit.
-void DownloadBody(FetchTask& task, CInternetFile& body, CFile& file)
+void DownloadBody(FetchTask& task, CHttpFile& body, CFile& file)
 {
+    // WinINet under Wine ends the body quietly when the server drops the
+    // connection early, so a short body is judged against its announced
+    // length.
+    const uint64_t announced = AnnouncedLength(body);
     char block[kBlockBytes];
     uint64_t written = 0;
     while (!task.cancel) {
@@ -111,6 +131,8 @@ void DownloadBody(FetchTask& task, CInternetFile& body, CFile& file)
         written += got;
         Notify(task, WM_FETCH_PROGRESS);
     }
+    if (!task.cancel && !task.error && announced != kUnknownLength && written < announced)
+        throw CInternetException(ERROR_INTERNET_CONNECTION_RESET);
 }
 
 // One fetch up to, not including, WM_FETCH_DONE. The outcome is left in the
@@ -126,10 +148,9 @@ void Fetch(FetchTask& task, CInternetSession& session)
         return;
     }
 
-    SYSTEMTIME stamp = {};
-    const bool dated =
-        response->QueryInfo(HTTP_QUERY_LAST_MODIFIED | HTTP_QUERY_FLAG_SYSTEMTIME, &stamp);
-    const FeedTime time = MakeFeedTime(FieldsOf(stamp));
+    CalendarFields stamp; // all zero when there is no date: feed time 0
+    const bool dated = LastModifiedOf(*response, stamp);
+    const FeedTime time = MakeFeedTime(stamp);
     if (time.status == FeedTimeStatus::unrepresentable) {
         // A date we cannot compare; reading the body would only replace the
         // stored time with a meaningless one.

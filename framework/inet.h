@@ -48,6 +48,8 @@ public:
     UINT Read(void* buffer, UINT count);
     // Closes the request; further calls do nothing.
     void Close() { m_request.Close(); }
+    // Sets a numeric option on the request; false when WinINet refuses it.
+    bool SetOption(DWORD option, DWORD value);
     bool IsOpen() const { return m_request.Get() != nullptr; }
 
 protected:

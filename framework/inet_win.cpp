@@ -20,6 +20,11 @@ UINT CInternetFile::Read(void* buffer, UINT count)
     return got;
 }
 
+bool CInternetFile::SetOption(DWORD option, DWORD value)
+{
+    return InternetSetOptionA(m_request.Get(), option, &value, sizeof(value)) != FALSE;
+}
+
 bool CHttpFile::QueryInfoStatusCode(DWORD& status) const
 {
     char text[80] = {};

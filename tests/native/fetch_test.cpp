@@ -74,14 +74,59 @@ TEST_F(FeedTimeTest, EveryFieldTakesPart)
     EXPECT_EQ(MakeFeedTime(Date(2021, 6, 15, 10, 20, 30)).feedTime, base + 365 * 86400);
 }
 
-TEST_F(FeedTimeTest, DatesBefore1970AreUnrepresentable)
+TEST_F(FeedTimeTest, DatesOutsideTheWindowsTimeRangeAreUnrepresentable)
 {
-    for (const CalendarFields& f : {Date(1900, 1, 1), Date(1950, 6, 1, 12), Date(1969, 12, 31, 23, 59, 59)})
+    for (const CalendarFields& f : {Date(1900, 1, 1), Date(1950, 6, 1, 12),
+                                    Date(1969, 12, 31, 23, 59, 59), Date(1970, 1, 1, 12),
+                                    Date(3000, 1, 1), Date(9999, 12, 31)})
         EXPECT_EQ(MakeFeedTime(f).status, FeedTimeStatus::unrepresentable) << f.year;
-    // The zone decides where 1970 begins: midnight in Tokyo is before it.
-    UseZone("JST-9");
-    EXPECT_EQ(MakeFeedTime(Date(1970, 1, 1, 0, 0, 0)).status, FeedTimeStatus::unrepresentable);
-    EXPECT_EQ(MakeFeedTime(Date(1970, 1, 1, 9, 0, 1)).feedTime, 1);
+    EXPECT_EQ(MakeFeedTime(Date(1970, 1, 2)).feedTime, 86400);
+    EXPECT_EQ(MakeFeedTime(Date(2999, 12, 31)).status, FeedTimeStatus::ok);
+}
+
+CalendarFields Parsed(const char* text)
+{
+    CalendarFields f;
+    EXPECT_TRUE(ParseHttpDate(text, f)) << text;
+    return f;
+}
+
+void ExpectFields(const CalendarFields& f, int y, int mo, int d, int h, int mi, int s)
+{
+    EXPECT_EQ(f.year, y);
+    EXPECT_EQ(f.month, mo);
+    EXPECT_EQ(f.day, d);
+    EXPECT_EQ(f.hour, h);
+    EXPECT_EQ(f.minute, mi);
+    EXPECT_EQ(f.second, s);
+}
+
+TEST(HttpDate, TheThreeHttpFormsAreRead)
+{
+    ExpectFields(Parsed("Sun, 06 Nov 1994 08:49:37 GMT"), 1994, 11, 6, 8, 49, 37);
+    ExpectFields(Parsed("Sunday, 06-Nov-94 08:49:37 GMT"), 1994, 11, 6, 8, 49, 37);
+    ExpectFields(Parsed("Sun Nov  6 08:49:37 1994"), 1994, 11, 6, 8, 49, 37);
+    ExpectFields(Parsed("Thursday, 01-Feb-24 23:59:60 GMT"), 2024, 2, 1, 23, 59, 60);
+    ExpectFields(Parsed("Thu, 29 Feb 2024 00:00:00 GMT"), 2024, 2, 29, 0, 0, 0);
+    ExpectFields(Parsed("Sun, 31 Dec 1899 23:59:59 GMT"), 1899, 12, 31, 23, 59, 59);
+}
+
+TEST(HttpDate, AnythingElseIsNoDate)
+{
+    for (const char* text :
+         {"", "garbage", "Wed", "Wed, 21 Oct 2015", "21 Oct 2015 07:28:00 GMT", "1445412480",
+          "Wed, 21 Xyz 2015 07:28:00 GMT", "Wed, 32 Oct 2015 07:28:00 GMT",
+          "Wed, 21 Oct 2015 24:00:00 GMT", "Wed, 21 Oct 2015 07:60:00 GMT",
+          "Wed, 21 Oct 2015 7:28:00 GMT", "Wed, 21 Oct 99999 07:28:00 GMT",
+          "Wed, 21 Oct 2015 07:28:00 PST", "Fri, 29 Feb 2019 00:00:00 GMT",
+          "Xyz, 21 Oct 2015 07:28:00 GMT", "Wed, 21 oct 2015 07:28:00 GMT",
+          "Wednesday, 21-Oct-2015 07:28:00 GMT", "Wed, 21 Oct 2015 07:28:00 GMT extra"}) {
+        CalendarFields f = Date(1, 2, 3, 4, 5, 6);
+        EXPECT_FALSE(ParseHttpDate(text, f)) << text;
+        ExpectFields(f, 1, 2, 3, 4, 5, 6);
+    }
+    CalendarFields f;
+    EXPECT_FALSE(ParseHttpDate(nullptr, f));
 }
 
 TEST(HttpUrl, HttpAndHttpsInAnyCaseAreAccepted)

@@ -12,6 +12,7 @@
 //             [--cancel-at-start | --cancel-at-begin | --cancel-after N]
 //             [--connect-ms N] [--send-ms N] [--receive-ms N] [--guard-ms N]
 //   Tansy.exe --query-defaults     WinINet's own time-outs, then exit
+//   Tansy.exe --url URL --show-date  the Last-Modified fields WinINet reports
 //
 // The cancel options act on the last fetch only, so that earlier fetches can
 // store a feed time first.
@@ -43,6 +44,7 @@ struct Options {
     long cancelAfter = 0; // progress messages before cancel; 0 = never
     unsigned guardMs = 120000;
     bool queryDefaults = false;
+    bool showDate = false;
 };
 
 Options g_options;
@@ -188,6 +190,19 @@ void PrintDefaults()
     std::fflush(stdout);
 }
 
+// What WinINet makes of the response's Last-Modified header.
+void PrintLastModified(const char* url)
+{
+    CInternetSession session;
+    std::unique_ptr<CHttpFile> response =
+        session.OpenURL(url, INTERNET_FLAG_RELOAD | INTERNET_FLAG_TRANSFER_BINARY);
+    SYSTEMTIME st = {};
+    const bool ok = response->QueryInfo(HTTP_QUERY_LAST_MODIFIED | HTTP_QUERY_FLAG_SYSTEMTIME, &st);
+    std::printf("{\"ok\":%s,\"fields\":[%u,%u,%u,%u,%u,%u]}\n", ok ? "true" : "false",
+                st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond);
+    std::fflush(stdout);
+}
+
 bool ParseArguments(int argc, char** argv)
 {
     for (int i = 1; i < argc; ++i) {
@@ -195,6 +210,7 @@ bool ParseArguments(int argc, char** argv)
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
         auto number = [&]() { ++i; return std::strtoll(value, nullptr, 10); };
         if (arg == "--query-defaults") g_options.queryDefaults = true;
+        else if (arg == "--show-date") g_options.showDate = true;
         else if (arg == "--cancel-at-start") g_options.cancelAtStart = true;
         else if (arg == "--cancel-at-begin") g_options.cancelAtBegin = true;
         else if (!value) return false;
@@ -211,13 +227,27 @@ bool ParseArguments(int argc, char** argv)
     return true;
 }
 
+// A crash reports itself instead of waiting in Wine's debugger.
+LONG WINAPI OnCrash(EXCEPTION_POINTERS* info)
+{
+    std::printf("{\"end\":\"crash\",\"code\":%lu,\"address\":\"%p\"}\n",
+                info->ExceptionRecord->ExceptionCode, info->ExceptionRecord->ExceptionAddress);
+    std::fflush(stdout);
+    ExitProcess(4);
+}
+
 class CProbeApp : public CWinApp {
 public:
     BOOL InitInstance() override
     {
+        SetUnhandledExceptionFilter(OnCrash);
         if (!ParseArguments(__argc, __argv)) {
             std::fprintf(stderr, "bad arguments\n");
             ExitProcess(2);
+        }
+        if (g_options.showDate) {
+            PrintLastModified(g_options.url.c_str());
+            return FALSE;
         }
         if (g_options.queryDefaults) {
             PrintDefaults();
