@@ -5,6 +5,12 @@
 #include "jis1997.h"
 #include "jis_tables.h"
 
+#if defined(__GNUC__)
+#define JIS_LIKELY(x) __builtin_expect(!!(x), 1)
+#else
+#define JIS_LIKELY(x) (x)
+#endif
+
 namespace {
 
 // The geta mark, written for characters that cannot be converted.
@@ -89,6 +95,92 @@ inline void CopyAsciiRun(const unsigned char* s, size_t n, size_t& i, CSink& out
     }
 }
 
+// The source is searched for its terminating zero a block at a time, just
+// ahead of the conversion, so that its bytes are still in the cache when they
+// are converted. `n` bytes are known to hold no zero; `whole` is set once the
+// zero is found at s[n]. The margin is kept known ahead of the position,
+// more than any of the unchecked loops and any one sequence needs.
+constexpr size_t kScanBlock = 16 * 1024;
+constexpr size_t kScanMargin = 64;
+
+inline void ScanAhead(const char* s, size_t& n, bool& whole)
+{
+    const void* zero = memchr(s + n, 0, kScanBlock);
+    if (zero) {
+        n = static_cast<size_t>(static_cast<const char*>(zero) - s);
+        whole = true;
+    } else {
+        n += kScanBlock;
+    }
+}
+
+// Source bytes ahead and bytes of room that JisUtf8ToSjis's unchecked loop
+// needs (see there).
+constexpr size_t kUtf8FastAhead = 32;
+
+// Number of ASCII bytes at p, whose eight bytes have the 8-bit ones marked
+// in `high` (not zero).
+inline unsigned LeadingAsciiBytes(const unsigned char* p, uint64_t high)
+{
+#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    (void)p;
+    return static_cast<unsigned>(__builtin_ctzll(high)) >> 3;
+#else
+    (void)high;
+    unsigned k = 0;
+    while (p[k] < 0x80)
+        ++k;
+    return k;
+#endif
+}
+
+// The eight bytes at p with the first in the low bits.
+inline uint64_t Load8Le(const unsigned char* p)
+{
+    const uint64_t w = Load8(p);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    return __builtin_bswap64(w);
+#else
+    return w;
+#endif
+}
+
+// Characters of three bytes each that JisUtf8ToSjis's unchecked loop can
+// take with `ahead` source bytes and `room` bytes of room: each needs the
+// margins in full before it.
+inline size_t Utf8FastSteps(size_t ahead, uint32_t room)
+{
+    if (ahead < kUtf8FastAhead || room < kUtf8FastAhead)
+        return 0;
+    const size_t bySource = (ahead - kUtf8FastAhead) / 3;
+    const size_t byRoom = (room - kUtf8FastAhead) / 2;
+    return (bySource < byRoom ? bySource : byRoom) + 1;
+}
+
+// A code point from three bytes of UTF-8 that is overlong or a surrogate.
+inline bool NotThreeByte(uint32_t cp)
+{
+    return (cp < 0x800) | ((cp & 0xF800) == 0xD800);
+}
+
+// Writes the CP932 form of BMP character cp (the geta mark if it has none)
+// in JisUtf8ToSjis's unchecked loop: both bytes are stored even for a
+// one-byte code, whose second is written over by what follows.
+inline void PutBmpUnchecked(CSink& out, uint32_t cp)
+{
+    uint32_t code = jis::kUnicodePages[jis::kUnicodePageIndex[cp >> 8]][cp & 0xFF];
+    code = code ? code : kGeta;
+    unsigned char* d = out.Cursor();
+    d[1] = static_cast<unsigned char>(code);
+    if (JIS_LIKELY(code >= 0x100)) {
+        d[0] = static_cast<unsigned char>(code >> 8);
+        out.Advance(2);
+    } else {
+        d[0] = static_cast<unsigned char>(code);
+        out.Advance(1);
+    }
+}
+
 inline bool IsContinuation(unsigned char c)
 {
     return (c & 0xC0) == 0x80;
@@ -119,13 +211,74 @@ inline uint16_t Jis0212(unsigned char a, unsigned char b)
     return jis::kJis0212ToCp932[(a - 0x21) * 94 + (b - 0x21)];
 }
 
-// Length of the zero-terminated UTF-16 text in code units.
-size_t Utf16Length(const unsigned char* s)
+// UTF-16 is searched for its terminating zero unit like UTF-8 (ScanAhead),
+// kScanUnits units at a time. With the text at an even address the search
+// reads whole aligned eight-byte words: the word that holds the zero unit is
+// read past it, as strlen does, but never beyond its own eight bytes, so never
+// into another page. Nothing else reads past the zero.
+constexpr size_t kScanUnits = 8 * 1024;
+constexpr size_t kScanUnitMargin = 32;
+constexpr uint64_t kUnitOnes = 0x0001000100010001ull;
+constexpr uint64_t kUnitHighBits = 0x8000800080008000ull;
+
+inline bool HasZeroUnit(uint64_t w)
 {
-    size_t n = 0;
-    while (s[2 * n] != 0 || s[2 * n + 1] != 0)
-        ++n;
-    return n;
+    return ((w - kUnitOnes) & ~w & kUnitHighBits) != 0;
+}
+
+// Whether one of the four units in w is from U+0080 to U+07FF: the top five
+// bits zero and one of the next four set.
+inline bool HasTwoByteUnit(uint64_t w)
+{
+    const uint64_t lanes = 0x7FFF7FFF7FFF7FFFull;
+    const uint64_t top = w & 0xF800F800F800F800ull;
+    const uint64_t next = w & 0x0780078007800780ull;
+    const uint64_t topZero = ~(((top & lanes) + lanes) | top) & kUnitHighBits;
+    const uint64_t nextSet = (next + lanes) & kUnitHighBits;
+    return (topZero & nextSet) != 0;
+}
+
+inline bool IsZeroUnit(const unsigned char* s, size_t i)
+{
+    return (s[2 * i] | s[2 * i + 1]) == 0;
+}
+
+#if defined(__GNUC__)
+typedef uint64_t __attribute__((may_alias, aligned(8))) AlignedWord;
+#define JIS_NO_ASAN __attribute__((no_sanitize_address))
+#else
+#define JIS_NO_ASAN
+#endif
+
+JIS_NO_ASAN inline uint64_t LoadAligned8(const unsigned char* p)
+{
+#if defined(__GNUC__)
+    return *reinterpret_cast<const AlignedWord*>(p);
+#else
+    return Load8(p);
+#endif
+}
+
+JIS_NO_ASAN void ScanAhead16(const unsigned char* s, size_t& n, bool& whole)
+{
+    const size_t limit = n + kScanUnits;
+    if ((reinterpret_cast<uintptr_t>(s) & 1) == 0) {
+        while (n < limit && (reinterpret_cast<uintptr_t>(s + 2 * n) & 7) != 0) {
+            if (IsZeroUnit(s, n)) {
+                whole = true;
+                return;
+            }
+            ++n;
+        }
+        while (n + 4 <= limit && !HasZeroUnit(LoadAligned8(s + 2 * n)))
+            n += 4;
+    }
+    for (; n < limit; ++n) {
+        if (IsZeroUnit(s, n)) {
+            whole = true;
+            return;
+        }
+    }
 }
 
 template <bool kBigEndian>
@@ -134,42 +287,126 @@ inline uint32_t Unit(const unsigned char* s, size_t i)
     return kBigEndian ? (s[2 * i] << 8 | s[2 * i + 1]) : (s[2 * i + 1] << 8 | s[2 * i]);
 }
 
+// Four code units with the first in the low bits, each in its own 16 bits.
+template <bool kBigEndian>
+inline uint64_t Load4Units(const unsigned char* p)
+{
+    const uint64_t w = Load8Le(p);
+    if (!kBigEndian)
+        return w;
+    return (w >> 8 & 0x00FF00FF00FF00FFull) | (w & 0x00FF00FF00FF00FFull) << 8;
+}
+
+// Stores v with its lowest byte first.
+inline void Store4Le(unsigned char* d, uint32_t v)
+{
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    v = __builtin_bswap32(v);
+#endif
+    memcpy(d, &v, 4);
+}
+
+inline void Store8Le(unsigned char* d, uint64_t v)
+{
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    v = __builtin_bswap64(v);
+#endif
+    memcpy(d, &v, 8);
+}
+
+// UTF-8 of a unit from U+0800 up, not a surrogate, first byte lowest.
+inline uint32_t ThreeByteUtf8(uint32_t u)
+{
+    return 0x8080E0u | u >> 12 | (u << 2 & 0x3F00) | (u << 16 & 0x3F0000);
+}
+
+// Units ahead and bytes of room that Utf16ToUtf8's unchecked loop needs. It
+// stores four bytes for every unit, of which the bytes past the count (at
+// most three) are written over by what follows: every unit gives at least
+// one byte, and there are units left and room for them.
+constexpr size_t kUtf16FastAhead = 8;
+constexpr uint32_t kUtf16FastRoom = 24;
+
 template <bool kBigEndian>
 uint32_t Utf16ToUtf8(char* dst, const char* src, uint32_t max)
 {
     const unsigned char* s = reinterpret_cast<const unsigned char*>(src);
-    const size_t n = Utf16Length(s);
+    size_t n = 0;
+    bool whole = false;
+    ScanAhead16(s, n, whole);
     CSink out(dst, max);
     size_t i = 0;
     if (n > 0 && Unit<kBigEndian>(s, 0) == 0xFEFF)
         i = 1;
-    while (i < n) {
-        // Four ASCII units at a time.
-        while (n - i >= 4 && out.Room() >= 4) {
-            uint64_t w = Load8(s + 2 * i);
-            const uint64_t highBytes = kBigEndian ? 0x00FF00FF00FF00FFull : 0xFF00FF00FF00FF00ull;
-            if (w & (highBytes | kHighBits))
-                break;
-            unsigned char* d = out.Cursor();
-            for (int k = 0; k < 4; ++k)
-                d[k] = s[2 * (i + k) + (kBigEndian ? 1 : 0)];
-            out.Advance(4);
-            i += 4;
-        }
-        // Runs of characters that take three bytes (most of Japanese).
-        while (i < n && out.Room() >= 3) {
-            const uint32_t v = Unit<kBigEndian>(s, i);
-            if (v < 0x800 || (v & 0xF800) == 0xD800)
-                break;
-            unsigned char* d = out.Cursor();
-            d[0] = static_cast<unsigned char>(0xE0 | v >> 12);
-            d[1] = static_cast<unsigned char>(0x80 | ((v >> 6) & 0x3F));
-            d[2] = static_cast<unsigned char>(0x80 | (v & 0x3F));
-            out.Advance(3);
-            ++i;
-        }
+    for (;;) {
+        if (!whole && n - i < kScanUnitMargin)
+            ScanAhead16(s, n, whole);
         if (i >= n)
             break;
+        while (n - i >= kUtf16FastAhead && out.Room() >= kUtf16FastRoom) {
+            const uint64_t w = Load4Units<kBigEndian>(s + 2 * i);
+            unsigned char* d = out.Cursor();
+            if ((w & 0xFF80FF80FF80FF80ull) == 0) {
+                // Four ASCII units.
+                Store4Le(d, static_cast<uint32_t>((w & 0xFF) | (w >> 8 & 0xFF00) | (w >> 16 & 0xFF0000) |
+                                                  (w >> 24 & 0xFF000000)));
+                out.Advance(4);
+                i += 4;
+                continue;
+            }
+            // Units from U+0800 up and not surrogates: the top five bits of
+            // none is zero or 11011.
+            const uint64_t top = w & 0xF800F800F800F800ull;
+            if (HasZeroUnit(top) || HasZeroUnit(top ^ 0xD800D800D800D800ull)) {
+                // ASCII next to three-byte characters (where a run of either
+                // ends) without a branch on each unit; anything else one unit
+                // at a time up to a surrogate.
+                if (!HasZeroUnit(top ^ 0xD800D800D800D800ull) && !HasTwoByteUnit(w)) {
+                    for (unsigned k = 0; k < 4; ++k) {
+                        const uint32_t u = static_cast<uint32_t>(w >> (16 * k)) & 0xFFFF;
+                        const bool three = u >= 0x80;
+                        Store4Le(out.Cursor(), three ? ThreeByteUtf8(u) : u);
+                        out.Advance(three ? 3 : 1);
+                    }
+                    i += 4;
+                    continue;
+                }
+                size_t k = 0;
+                for (; k < 4; ++k) {
+                    const uint32_t u = static_cast<uint32_t>(w >> (16 * k)) & 0xFFFF;
+                    if ((u & 0xF800) == 0xD800)
+                        break;
+                    uint32_t v, len;
+                    if (u < 0x80) {
+                        v = u;
+                        len = 1;
+                    } else if (u < 0x800) {
+                        v = 0x80C0u | u >> 6 | (u & 0x3F) << 8;
+                        len = 2;
+                    } else {
+                        v = ThreeByteUtf8(u);
+                        len = 3;
+                    }
+                    Store4Le(out.Cursor(), v);
+                    out.Advance(len);
+                }
+                i += k;
+                if (k < 4)
+                    break; // the surrogate goes below
+                continue;
+            }
+            // Four characters of three bytes: twelve bytes in two stores.
+            const uint32_t e0 = ThreeByteUtf8(static_cast<uint32_t>(w) & 0xFFFF);
+            const uint32_t e1 = ThreeByteUtf8(static_cast<uint32_t>(w >> 16) & 0xFFFF);
+            const uint32_t e2 = ThreeByteUtf8(static_cast<uint32_t>(w >> 32) & 0xFFFF);
+            const uint32_t e3 = ThreeByteUtf8(static_cast<uint32_t>(w >> 48));
+            Store8Le(d, e0 | static_cast<uint64_t>(e1) << 24 | static_cast<uint64_t>(e2) << 48);
+            Store4Le(d + 8, e2 >> 16 | e3 << 8);
+            out.Advance(12);
+            i += 4;
+        }
+        if (i >= n)
+            continue;
         uint32_t u = Unit<kBigEndian>(s, i);
         unsigned char buf[4];
         uint32_t len;
@@ -209,39 +446,76 @@ uint32_t Utf16ToUtf8(char* dst, const char* src, uint32_t max)
 extern "C" uint32_t JIS_CALL JisUtf8ToSjis(char* dst, const char* src, uint32_t max)
 {
     const unsigned char* s = reinterpret_cast<const unsigned char*>(src);
-    const size_t n = strlen(src);
+    size_t n = 0;
+    bool whole = false;
+    ScanAhead(src, n, whole);
     CSink out(dst, max);
     size_t i = 0;
     if (n >= 3 && s[0] == 0xEF && s[1] == 0xBB && s[2] == 0xBF)
         i = 3;
-    while (i < n) {
-        CopyAsciiRun(s, n, i, out);
+    for (;;) {
+        if (!whole && n - i < kScanMargin)
+            ScanAhead(src, n, whole);
         if (i >= n)
             break;
-        // Runs of well-formed three-byte characters (kana, kanji, symbols).
-        while (n - i >= 3 && out.Room() >= 2 && (s[i] & 0xF0) == 0xE0) {
-            const unsigned char b1 = s[i + 1], b2 = s[i + 2];
-            if ((b1 & 0xC0) != 0x80 || (b2 & 0xC0) != 0x80)
-                break;
-            const uint32_t cp = (s[i] & 0x0F) << 12 | (b1 & 0x3F) << 6 | (b2 & 0x3F);
-            if (cp < 0x800 || (cp & 0xF800) == 0xD800)
-                break;
-            uint16_t code = jis::kUnicodePages[jis::kUnicodePageIndex[cp >> 8]][cp & 0xFF];
-            if (code == 0)
-                code = kGeta;
-            unsigned char* d = out.Cursor();
-            if (code >= 0x100) {
-                d[0] = static_cast<unsigned char>(code >> 8);
-                d[1] = static_cast<unsigned char>(code);
-                out.Advance(2);
-            } else {
-                d[0] = static_cast<unsigned char>(code);
-                out.Advance(1);
+        // Unchecked loop for ASCII and three-byte characters (kana, kanji,
+        // symbols), entered with kUtf8FastAhead source bytes and as much room
+        // left. It stores eight bytes of ASCII at once, and two bytes for a
+        // character whose code is one byte; the bytes past the count are
+        // always written over by the characters that follow: every sequence
+        // gives at least one byte per three it reads, so what remains of the
+        // source fills them, and it has room to.
+        while (n - i >= kUtf8FastAhead && out.Room() >= kUtf8FastAhead) {
+            const uint64_t w = Load8(s + i);
+            memcpy(out.Cursor(), &w, 8);
+            const uint64_t high = w & kHighBits;
+            if (high == 0) {
+                i += 8;
+                out.Advance(8);
+                continue;
             }
-            i += 3;
+            const unsigned k = LeadingAsciiBytes(s + i, high);
+            i += k;
+            out.Advance(k);
+            // A run of three-byte characters, two at a time where it can.
+            // `steps` counts the characters that keep within the margins;
+            // the next position never waits for the table, so only the end
+            // of the run is a surprise.
+            size_t steps = Utf8FastSteps(n - i, out.Room());
+            for (;;) {
+                if (steps >= 2) {
+                    const uint64_t x = Load8Le(s + i);
+                    if ((x & 0x0000C0C0F0C0C0F0ull) == 0x00008080E08080E0ull) {
+                        const uint32_t cp0 = static_cast<uint32_t>((x & 0x0F) << 12 | (x >> 2 & 0xFC0) | (x >> 16 & 0x3F));
+                        const uint32_t cp1 = static_cast<uint32_t>((x >> 12 & 0xF000) | (x >> 26 & 0xFC0) | (x >> 40 & 0x3F));
+                        if (!(NotThreeByte(cp0) | NotThreeByte(cp1))) {
+                            PutBmpUnchecked(out, cp0);
+                            PutBmpUnchecked(out, cp1);
+                            i += 6;
+                            steps -= 2;
+                            continue;
+                        }
+                    }
+                }
+                if (steps == 0)
+                    break;
+                const uint32_t c0 = s[i], c1 = s[i + 1], c2 = s[i + 2];
+                if (((c0 & 0xF0) ^ 0xE0) | ((c1 & 0xC0) ^ 0x80) | ((c2 & 0xC0) ^ 0x80))
+                    goto endOfRun;
+                const uint32_t cp = (c0 & 0x0F) << 12 | (c1 & 0x3F) << 6 | (c2 & 0x3F);
+                if (NotThreeByte(cp))
+                    goto endOfRun;
+                PutBmpUnchecked(out, cp);
+                i += 3;
+                --steps;
+            }
+            continue;
+        endOfRun:
+            if (s[i] >= 0x80)
+                break; // anything else goes one sequence at a time below
         }
         if (i >= n)
-            break;
+            continue;
         const unsigned char c = s[i];
         if (c < 0x80) {
             if (!out.PutByte(c))

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -292,6 +293,184 @@ TEST(ConvertLimits, LongAsciiRunsHitTheLimitExactly)
         std::vector<char> out(max + 8, '\x5A');
         EXPECT_EQ(JisUtf8ToSjis(out.data(), in.data(), max), max);
         EXPECT_EQ(out[max], '\x5A');
+    }
+}
+
+// Long texts go through the unchecked loops, which store ahead of the count,
+// and are searched for their end a block at a time. Built from pieces that
+// convert on their own, a text converts to the pieces' output in a row, and
+// any limit cuts that output at a character boundary without touching bytes
+// past the count.
+struct Pieces {
+    std::string text;
+    std::string expected;
+};
+
+Pieces RandomUtf8(std::mt19937& rng, size_t length)
+{
+    const std::string pieces[] = {
+        "a", "<item>", "abcdefghijklmnopq", "\xE3\x81\x82", "\xE6\x97\xA5\xE6\x9C\xAC",
+        "\xEF\xBD\xB1",          // half-width katakana: one byte
+        "\xE2\x82\xAC",          // no CP932 form
+        "\xC3\xA9", "\xCE\xB1",  // two bytes
+        "\xF0\x9F\x98\x80",      // outside the BMP
+        "\x80", "\xE3\x81" "x",  // malformed, then ASCII
+        "\xED\xA0\x80",          // surrogate
+        "\xE0\x80\x80",          // overlong
+    };
+    Pieces p;
+    while (p.text.size() < length) {
+        const std::string& piece = pieces[rng() % (sizeof pieces / sizeof pieces[0])];
+        const int repeat = rng() % 4 == 0 ? static_cast<int>(rng() % 40) + 1 : 1;
+        for (int k = 0; k < repeat; ++k) {
+            p.text += piece;
+            p.expected += Convert(JisUtf8ToSjis, piece);
+        }
+    }
+    return p;
+}
+
+std::string Utf16(const std::u16string& units, bool bigEndian)
+{
+    std::string s;
+    for (char16_t u : units) {
+        const char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
+        s += bigEndian ? hi : lo;
+        s += bigEndian ? lo : hi;
+    }
+    return s;
+}
+
+Pieces RandomUtf16(std::mt19937& rng, size_t units, bool bigEndian)
+{
+    const std::u16string pieces[] = {
+        u"a", u"<title>", u"abcdefghijk", u"\u3042", u"\u65E5\u672C\u8A9E", u"\uFF71",
+        u"\u00E9", u"\u03B1\u03B2", u"\U0001F600", u"\xD800" u"a", u"\xDC00", u"\u20AC",
+    };
+    const Converter f = bigEndian ? JisUtf16BeToUtf8 : JisUtf16LeToUtf8;
+    Pieces p;
+    size_t n = 0;
+    while (n < units) {
+        const std::u16string& piece = pieces[rng() % (sizeof pieces / sizeof pieces[0])];
+        const int repeat = rng() % 4 == 0 ? static_cast<int>(rng() % 40) + 1 : 1;
+        for (int k = 0; k < repeat; ++k) {
+            p.text += Utf16(piece, bigEndian);
+            p.expected += Convert(f, Utf16(piece, bigEndian));
+            n += piece.size();
+        }
+    }
+    return p;
+}
+
+// Converts `text` placed `offset` bytes into its buffer with the given limit;
+// checks the bytes past the count and returns what was written.
+std::string ConvertLimited(Converter f, const std::string& text, size_t offset, uint32_t max)
+{
+    // Exactly as large as needed, so that AddressSanitizer sees a read past
+    // the four zero bytes.
+    std::unique_ptr<char[]> in(new char[offset + text.size() + 4]);
+    memset(in.get(), 'q', offset);
+    memcpy(in.get() + offset, text.data(), text.size());
+    memset(in.get() + offset + text.size(), 0, 4);
+    std::vector<char> out(size_t(max) + 16, '\x5A');
+    const uint32_t n = f(out.data(), in.get() + offset, max);
+    EXPECT_LE(n, max);
+    for (size_t k = n; k < out.size(); ++k) {
+        EXPECT_EQ(out[k], '\x5A') << "byte " << k << " max " << max;
+        if (out[k] != '\x5A')
+            break;
+    }
+    return std::string(out.data(), n);
+}
+
+void CheckLimits(Converter f, const Pieces& p, std::mt19937& rng, size_t offset)
+{
+    const uint32_t full = static_cast<uint32_t>(p.expected.size());
+    std::vector<uint32_t> limits = {full, full + 1, full - 1, full - 2, full - 3, 16384, 16383, 16385};
+    for (int k = 0; k < 40; ++k)
+        limits.push_back(static_cast<uint32_t>(rng() % (full + 1)));
+    for (uint32_t max : limits) {
+        if (max > full + 1)
+            continue;
+        const std::string got = ConvertLimited(f, p.text, offset, max);
+        ASSERT_EQ(got, p.expected.substr(0, got.size())) << "max " << max;
+        // At most one character (up to 4 bytes) left out for want of room.
+        ASSERT_TRUE(got.size() == full || got.size() + 4 > max) << "n " << got.size() << " max " << max;
+    }
+}
+
+TEST(ConvertLong, Utf8PiecesInARow)
+{
+    std::mt19937 rng(932);
+    for (size_t length : {40u, 100u, 1000u, 16380u, 16390u, 40000u, 70000u}) {
+        const Pieces p = RandomUtf8(rng, length);
+        ASSERT_EQ(Convert(JisUtf8ToSjis, p.text), p.expected) << "length " << length;
+        CheckLimits(JisUtf8ToSjis, p, rng, 0);
+    }
+}
+
+TEST(ConvertLong, Utf8CharacterAcrossTheSearchBlock)
+{
+    // The end of the text is searched for in blocks of 16 KiB: a character
+    // on the border, and texts that end on and near it.
+    for (size_t at = 16370; at <= 16390; ++at) {
+        const std::string text = std::string(at, 'x') + "\xE6\x97\xA5" + std::string(at % 7, 'y');
+        ASSERT_EQ(Convert(JisUtf8ToSjis, text), std::string(at, 'x') + "\x93\xFA" + std::string(at % 7, 'y'));
+        ASSERT_EQ(Convert(JisUtf8ToSjis, text.substr(0, at + 2)), std::string(at, 'x') + kGeta);
+    }
+}
+
+TEST(ConvertLong, Utf8RunsToTheEnd)
+{
+    // ASCII, then three-byte characters up to the last byte, with the room
+    // to spare and just enough: the unchecked loops stop short of the end.
+    for (size_t ascii = 0; ascii <= 48; ++ascii) {
+        for (size_t kana = 1; kana <= 24; ++kana) {
+            std::string text(ascii, 'x'), expected(ascii, 'x');
+            for (size_t k = 0; k < kana; ++k) {
+                text += k % 3 ? "\xE3\x81\x82" : "\xEF\xBD\xB1";
+                expected += k % 3 ? "\x82\xA0" : "\xB1";
+            }
+            ASSERT_EQ(Convert(JisUtf8ToSjis, text), expected) << ascii << " " << kana;
+            const uint32_t exact = static_cast<uint32_t>(expected.size());
+            ASSERT_EQ(ConvertLimited(JisUtf8ToSjis, text, 0, 4 * exact), expected) << ascii << " " << kana;
+            ASSERT_EQ(ConvertLimited(JisUtf8ToSjis, text, 0, exact), expected) << ascii << " " << kana;
+            ASSERT_EQ(ConvertLimited(JisUtf8ToSjis, text, 3, exact - 1), expected.substr(0, exact - (kana % 3 == 1 ? 1 : 2)))
+                << ascii << " " << kana;
+        }
+    }
+}
+
+TEST(ConvertLong, Utf16PiecesInARow)
+{
+    std::mt19937 rng(1252);
+    for (bool bigEndian : {false, true}) {
+        const Converter f = bigEndian ? JisUtf16BeToUtf8 : JisUtf16LeToUtf8;
+        for (size_t units : {20u, 100u, 1000u, 8190u, 8200u, 30000u}) {
+            const Pieces p = RandomUtf16(rng, units, bigEndian);
+            ASSERT_EQ(Convert(f, p.text), p.expected) << "units " << units;
+            // At an even and at an odd address.
+            CheckLimits(f, p, rng, 0);
+            CheckLimits(f, p, rng, 1);
+            CheckLimits(f, p, rng, 2);
+        }
+    }
+}
+
+TEST(ConvertLong, Utf16EndNearTheSearchBlock)
+{
+    // Blocks of 8192 units, and aligned words within them: the zero unit at
+    // every place around the border, at every alignment of the text.
+    for (size_t offset = 0; offset < 8; ++offset) {
+        for (size_t units = 8180; units <= 8200; ++units) {
+            std::u16string text(units, u'\u65E5');
+            text[units / 2] = u'a';
+            std::string expected;
+            for (char16_t u : text)
+                expected += u == u'a' ? "a" : "\xE6\x97\xA5";
+            ASSERT_EQ(ConvertLimited(JisUtf16LeToUtf8, Utf16(text, false), offset, 4 * units), expected)
+                << "units " << units << " offset " << offset;
+        }
     }
 }
 
