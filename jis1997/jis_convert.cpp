@@ -243,36 +243,11 @@ inline bool IsZeroUnit(const unsigned char* s, size_t i)
     return (s[2 * i] | s[2 * i + 1]) == 0;
 }
 
-#if defined(__GNUC__)
-typedef uint64_t __attribute__((may_alias, aligned(8))) AlignedWord;
-#define JIS_NO_ASAN __attribute__((no_sanitize_address))
-#else
-#define JIS_NO_ASAN
-#endif
-
-JIS_NO_ASAN inline uint64_t LoadAligned8(const unsigned char* p)
+void ScanAhead16(const unsigned char* s, size_t& n, bool& whole)
 {
-#if defined(__GNUC__)
-    return *reinterpret_cast<const AlignedWord*>(p);
-#else
-    return Load8(p);
-#endif
-}
-
-JIS_NO_ASAN void ScanAhead16(const unsigned char* s, size_t& n, bool& whole)
-{
+    // One unit at a time: never a byte past the terminating zero unit, even
+    // within the same machine word.
     const size_t limit = n + kScanUnits;
-    if ((reinterpret_cast<uintptr_t>(s) & 1) == 0) {
-        while (n < limit && (reinterpret_cast<uintptr_t>(s + 2 * n) & 7) != 0) {
-            if (IsZeroUnit(s, n)) {
-                whole = true;
-                return;
-            }
-            ++n;
-        }
-        while (n + 4 <= limit && !HasZeroUnit(LoadAligned8(s + 2 * n)))
-            n += 4;
-    }
     for (; n < limit; ++n) {
         if (IsZeroUnit(s, n)) {
             whole = true;
