@@ -1,0 +1,239 @@
+#!/usr/bin/env python3
+"""Takes the screenshots of the user guide under Wine and Xvfb.
+
+    tools/screenshots.py BUILD_DIR OUT_DIR     (make screenshots: BUILD/win64 and docs/)
+
+Tansy runs from a scratch folder with a status.dat of sample sites, on an Xvfb
+display of its own, in a Wine prefix beside the build folder (screenshots-prefix).
+The script opens each window the way a user would reach it, through the
+window messages that tansyctl.exe posts, and cuts it out of a grab of the
+whole screen (ImageMagick's `import -window root`):
+
+    tray-menu.png    Wine's own tray window (there is no system tray under
+                     Xvfb) with Tansy's icon, and the tray menu opened on it
+                     with its Site submenu
+    site-dialog.png  the site dialog of menu item 1
+    about.png        the About box
+"""
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+WM_TRAYNOTIFY, WM_RBUTTONUP = 0x0464, 0x0205
+IDM_ABOUT, IDM_EXIT, IDM_SITE1 = 32773, 32774, 32775
+IDC_BUTTON_CANCEL = 1013
+VK_ESCAPE, VK_RIGHT, VK_DOWN = 0x1B, 0x27, 0x28
+MARGIN = 4  # pixels of screen kept around the tray window and its menus
+
+SITES = [
+    ("http://library.example.jp/news/rss.xml", "みなと町図書館", r"C:\Windows\Media\chimes.wav"),
+    ("https://yama.example.jp/index.rdf", "山歩き日記", ""),
+    ("http://himawari.example.jp/info.xml", "ひまわり商店街", ""),
+]
+
+
+def status_dat():
+    lines = []
+    for slot in range(9):
+        lines += SITES[slot] if slot < len(SITES) else ("", "", "")
+    return "".join(line + "\r\n" for line in lines).encode("cp932")
+
+
+def free_display():
+    for n in range(70, 200):
+        if not Path(f"/tmp/.X{n}-lock").exists() and not Path(f"/tmp/.X11-unix/X{n}").exists():
+            return n
+    raise RuntimeError("no free X display number")
+
+
+class Session:
+    """Xvfb, a persistent wineserver and Tansy, stopped again on leaving."""
+
+    def __init__(self, build, scratch):
+        self.build = build
+        self.scratch = scratch
+        self.prefix = build.parent / "screenshots-prefix"
+        self.env = dict(os.environ)
+        self.env.update(WINEPREFIX=str(self.prefix), WINEDEBUG="-all",
+                        WINEDLLOVERRIDES="mscoree,mshtml=", LC_ALL="ja_JP.UTF-8",
+                        LANG="ja_JP.UTF-8", WINEARCH="win64")
+        self.procs = []
+
+    def spawn(self, args, name, cwd=None):
+        proc = subprocess.Popen(args, cwd=cwd, env=self.env, stdin=subprocess.DEVNULL,
+                                stdout=open(self.scratch / f"{name}.out", "wb"),
+                                stderr=open(self.scratch / f"{name}.err", "wb"),
+                                start_new_session=True)
+        self.procs.append(proc)
+        return proc
+
+    def __enter__(self):
+        n = free_display()
+        self.spawn(["Xvfb", f":{n}", "-screen", "0", "1024x768x24", "-nolisten", "tcp"], "xvfb")
+        self.env["DISPLAY"] = f":{n}"
+        for _ in range(100):
+            if Path(f"/tmp/.X11-unix/X{n}").exists():
+                break
+            time.sleep(0.05)
+        subprocess.run(["wineboot", "--init"], env=self.env, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=600)
+        self.spawn(["wineserver", "-p", "-f"], "wineserver")
+        time.sleep(0.5)
+        # Xvfb has no window manager: Wine then draws the captions and frames
+        # itself, as Windows would, instead of leaving them to one.
+        subprocess.run(["wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v",
+                        "Decorated", "/t", "REG_SZ", "/d", "N", "/f"], env=self.env,
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=120, check=True)
+        return self
+
+    def __exit__(self, *exc):
+        subprocess.run(["wineserver", "-k"], env=self.env, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+        for proc in reversed(self.procs):
+            if proc.poll() is None:
+                proc.terminate()
+                try:
+                    proc.wait(timeout=10)
+                except subprocess.TimeoutExpired:
+                    proc.kill()
+                    proc.wait()
+
+    def ctl(self, *args, check=True):
+        result = subprocess.run(["wine", str(self.build / "tansyctl.exe"), *map(str, args)],
+                                env=self.env, stdin=subprocess.DEVNULL, capture_output=True,
+                                timeout=60)
+        out = result.stdout.decode("utf-8", "replace")
+        if check and result.returncode != 0:
+            raise RuntimeError(f"tansyctl {' '.join(map(str, args))}: {out.strip()}")
+        return out
+
+    def x11_windows(self):
+        """Mapped top-level X windows larger than 1x1: [(name, (x, y, w, h))]."""
+        out = subprocess.run(["xwininfo", "-root", "-children"], env=self.env,
+                             capture_output=True, text=True, check=True).stdout
+        found = []
+        for line in out.splitlines():
+            match = re.search(r'0x[0-9a-f]+ (.*?):.*\s(\d+)x(\d+)\+(-?\d+)\+(-?\d+)\s', line + " ")
+            if match and (int(match.group(2)), int(match.group(3))) != (1, 1):
+                found.append((match.group(1), tuple(int(match.group(i)) for i in (4, 5, 2, 3))))
+        return found
+
+    def window_rect(self, title):
+        """The screen rectangle (x, y, w, h) of Tansy's window with that title."""
+        out = self.ctl("show", title)
+        left, top, right, bottom = map(int, re.search(r"rect=(-?\d+),(-?\d+),(-?\d+),(-?\d+)",
+                                                      out).groups())
+        return left, top, right - left, bottom - top
+
+    def grab(self, rects, target, margin=0):
+        """Grabs the screen and keeps the bounding box of rects, with a margin."""
+        left = max(0, min(x for x, _, _, _ in rects) - margin)
+        top = max(0, min(y for _, y, _, _ in rects) - margin)
+        right = max(x + w for x, _, w, _ in rects) + margin
+        bottom = max(y + h for _, y, _, h in rects) + margin
+        full = self.scratch / "screen.png"
+        subprocess.run(["import", "-window", "root", str(full)], env=self.env, check=True)
+        subprocess.run(["convert", str(full), "-crop",
+                        f"{right - left}x{bottom - top}+{left}+{top}", "+repage", str(target)],
+                       check=True)
+        print(f"screenshots: {target} ({right - left}x{bottom - top})")
+
+
+def wait_until(condition, what, timeout=15):
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        value = condition()
+        if value:
+            return value
+        time.sleep(0.2)
+    raise RuntimeError(f"timed out waiting for {what}")
+
+
+def close_menus(session):
+    """Escape until no popup menu is open (one press closes one level)."""
+    deadline = time.time() + 15
+    while session.ctl("menu", check=False).startswith("menu"):
+        if time.time() > deadline:
+            raise RuntimeError("the tray menu does not close")
+        session.ctl("menukey", VK_ESCAPE, check=False)
+        time.sleep(0.3)
+
+
+def take(build, out_dir):
+    out_dir.mkdir(parents=True, exist_ok=True)
+    with tempfile.TemporaryDirectory() as scratch_name:
+        scratch = Path(scratch_name)
+        folder = scratch / "Tansy"
+        folder.mkdir()
+        for name in ("Tansy.exe", "jis1997.dll"):
+            shutil.copy2(build / name, folder / name)
+        (folder / "status.dat").write_bytes(status_dat())
+        with Session(build, scratch) as session:
+            tansy = session.spawn(["wine", str(folder / "Tansy.exe")], "tansy", cwd=folder)
+            session.ctl("wait", "Tansy", 60000)
+
+            # The site dialog first: while it is open no fetch can start (the
+            # first one would come 30 s after start-up), and Cancel leaves
+            # the sites as they are.
+            session.ctl("command", "Tansy", IDM_SITE1)
+            session.ctl("wait", "Site 1", 15000)
+            time.sleep(1.0)
+            session.grab([session.window_rect("Site 1")], out_dir / "site-dialog.png")
+            session.ctl("click", "Site 1", IDC_BUTTON_CANCEL)
+            session.ctl("gone", "Site 1", 15000)
+
+            # The tray menu, opened just below Wine's tray window so that the
+            # icon stays in sight, with the Site submenu open.
+            tray = wait_until(lambda: [r for name, r in session.x11_windows()
+                                       if name == '"Wine System Tray"'], "Wine's tray window")[0]
+            icon_x, icon_y = tray[0] + 10, tray[1] + tray[3] + 2
+            subprocess.run(["xdotool", "mousemove", str(icon_x), str(icon_y)], env=session.env,
+                           check=True)
+            before = {r for _, r in session.x11_windows()}
+            session.ctl("post", "Tansy", WM_TRAYNOTIFY, 0, WM_RBUTTONUP)
+            wait_until(lambda: session.ctl("menu", check=False).startswith("menu"), "the tray menu")
+            session.ctl("menukey", VK_DOWN)
+            time.sleep(0.3)
+            session.ctl("menukey", VK_RIGHT)
+
+            def new_windows():
+                rects = [r for _, r in session.x11_windows() if r not in before]
+                return rects if len(rects) >= 2 else None
+            wait_until(new_windows, "the Site submenu")
+            time.sleep(0.5)
+            session.grab([tray, *new_windows()], out_dir / "tray-menu.png", MARGIN)
+            close_menus(session)
+
+            session.ctl("command", "Tansy", IDM_ABOUT)
+            session.ctl("wait", "About Tansy", 15000)
+            time.sleep(1.0)
+            session.grab([session.window_rect("About Tansy")], out_dir / "about.png")
+            session.ctl("click", "About Tansy", 1)
+            session.ctl("gone", "About Tansy", 15000)
+
+            session.ctl("command", "Tansy", IDM_EXIT)
+            tansy.wait(timeout=30)
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("build", type=Path, help="folder with Tansy.exe, jis1997.dll, tansyctl.exe")
+    parser.add_argument("out", type=Path, help="folder for the PNG files")
+    args = parser.parse_args(argv)
+    try:
+        take(args.build.resolve(), args.out.resolve())
+    except (RuntimeError, OSError, subprocess.SubprocessError) as error:
+        print(f"screenshots: {error}", file=sys.stderr)
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
