@@ -13,7 +13,15 @@
 //   tansyctl menu                   print the open popup menu window, if any
 //   tansyctl menukey VK             post a key press to the open popup menu
 //   tansyctl count TITLE            print how many top-level windows have that title
+//   tansyctl stats TITLE            print the handle, GDI and USER object counts and
+//                                   the memory of the window's process
+//   tansyctl hold FILE SECONDS      open FILE (made if missing) without sharing, print
+//                                   "held", keep it open that long
+//
+// TITLE may end in "|TEXT": then only windows of a process whose program path
+// contains TEXT count, which tells apart two copies run from two folders.
 #include <windows.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -56,12 +64,37 @@ struct Search {
     std::vector<HWND> found;
 };
 
+std::wstring Lower(std::wstring s)
+{
+    for (wchar_t& c : s) c = towlower(c);
+    return s;
+}
+
+std::wstring ProgramPathOf(HWND hwnd)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!process) return L"";
+    wchar_t path[MAX_PATH * 2] = {};
+    DWORD size = MAX_PATH * 2;
+    if (!QueryFullProcessImageNameW(process, 0, path, &size)) path[0] = L'\0';
+    CloseHandle(process);
+    return path;
+}
+
 BOOL CALLBACK Collect(HWND hwnd, LPARAM param)
 {
     auto* search = reinterpret_cast<Search*>(param);
+    const std::wstring wanted = search->title;
+    const size_t bar = wanted.find(L'|');
     wchar_t buf[512] = {};
     InternalGetWindowText(hwnd, buf, 512);
-    if (wcscmp(buf, search->title) == 0 && ClassName(hwnd) == L"#32770") search->found.push_back(hwnd);
+    if (wanted.compare(0, bar, buf) != 0 || ClassName(hwnd) != L"#32770") return TRUE;
+    if (bar != std::wstring::npos &&
+        Lower(ProgramPathOf(hwnd)).find(Lower(wanted.substr(bar + 1))) == std::wstring::npos)
+        return TRUE;
+    search->found.push_back(hwnd);
     return TRUE;
 }
 
@@ -136,6 +169,48 @@ void Show(HWND hwnd)
     }
 }
 
+// The figures a soak test watches for growth.
+int Stats(HWND hwnd)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+    if (!process) {
+        std::printf("cannot open process %lu\n", static_cast<unsigned long>(pid));
+        return 1;
+    }
+    DWORD handles = 0;
+    GetProcessHandleCount(process, &handles);
+    const DWORD gdi = GetGuiResources(process, GR_GDIOBJECTS);
+    const DWORD user = GetGuiResources(process, GR_USEROBJECTS);
+    PROCESS_MEMORY_COUNTERS_EX memory = {};
+    memory.cb = sizeof memory;
+    GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
+    CloseHandle(process);
+    std::printf("pid=%lu handles=%lu gdi=%lu user=%lu private=%llu workingset=%llu\n",
+                static_cast<unsigned long>(pid), static_cast<unsigned long>(handles),
+                static_cast<unsigned long>(gdi), static_cast<unsigned long>(user),
+                static_cast<unsigned long long>(memory.PrivateUsage),
+                static_cast<unsigned long long>(memory.WorkingSetSize));
+    return 0;
+}
+
+// Keeps a file open with no sharing, as another program might.
+int Hold(const wchar_t* path, DWORD seconds)
+{
+    HANDLE file = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        std::printf("cannot open (error %lu)\n", static_cast<unsigned long>(GetLastError()));
+        return 1;
+    }
+    std::printf("held\n");
+    std::fflush(stdout);
+    Sleep(seconds * 1000);
+    CloseHandle(file);
+    return 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -185,6 +260,8 @@ int wmain(int argc, wchar_t** argv)
         Show(Require(argv[2]));
         return 0;
     }
+    if (verb == L"stats" && argc == 3) return Stats(Require(argv[2]));
+    if (verb == L"hold" && argc == 4) return Hold(argv[2], static_cast<DWORD>(Number(argv[3])));
     if (verb == L"menu" && argc == 2) {
         HWND menu = FindPopupMenu();
         if (!menu) {
