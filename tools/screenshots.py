@@ -81,17 +81,22 @@ class Session:
             if Path(f"/tmp/.X11-unix/X{n}").exists():
                 break
             time.sleep(0.05)
-        subprocess.run(["wineboot", "--init"], env=self.env, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=600)
+        self.wine_quiet(["wineboot", "--init"], timeout=600)
+        # Xvfb has no window manager: Wine then draws the captions and frames
+        # itself, as Windows would, instead of leaving them to one. The
+        # setting holds for programs started after it, so Wine's own
+        # programs (the tray window) are restarted with it.
+        self.wine_quiet(["wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v",
+                         "Decorated", "/t", "REG_SZ", "/d", "N", "/f"], check=True)
+        self.wine_quiet(["wineserver", "-k"])
+        self.wine_quiet(["wineserver", "-w"])
         self.spawn(["wineserver", "-p", "-f"], "wineserver")
         time.sleep(0.5)
-        # Xvfb has no window manager: Wine then draws the captions and frames
-        # itself, as Windows would, instead of leaving them to one.
-        subprocess.run(["wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v",
-                        "Decorated", "/t", "REG_SZ", "/d", "N", "/f"], env=self.env,
-                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=120, check=True)
         return self
+
+    def wine_quiet(self, args, timeout=120, check=False):
+        subprocess.run(args, env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=timeout, check=check)
 
     def __exit__(self, *exc):
         subprocess.run(["wineserver", "-k"], env=self.env, stdin=subprocess.DEVNULL,
