@@ -9,6 +9,10 @@ void PollCycle::Start()
 
 void PollCycle::OnTick()
 {
+    // Timer 1 is stopped while a fetch runs, so a tick now is a WM_TIMER
+    // posted from outside. A second fetch would replace the task the first
+    // worker still reports on; the running fetch arms the next tick itself.
+    if (m_host.FetchInProgress()) return;
     m_host.KillPollTimer();
     m_host.StartFetch(m_nextSite);
     if (++m_nextSite == 9) {

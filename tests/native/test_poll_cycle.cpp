@@ -226,6 +226,22 @@ TEST(PollCycle, CancelledFetchLeavesTheProgramIdle)
     EXPECT_EQ(host.fetches.back().second, 0);
 }
 
+TEST(PollCycle, TickDuringAFetchStartsNoSecondFetch)
+{
+    RecordingHost host;
+    PollCycle cycle(host);
+    cycle.Start();
+    host.RunToTick(cycle);
+    host.actions.clear();
+    cycle.OnTick(); // a WM_TIMER posted by another program
+    EXPECT_TRUE(host.actions.empty());
+    EXPECT_EQ(host.fetches.size(), 1u);
+    EXPECT_EQ(cycle.nextSite(), 1);
+    cycle.OnFetchDone(Outcome(0, "unchanged"));
+    host.RunToTick(cycle);
+    EXPECT_EQ(host.fetches.back().second, 1);
+}
+
 TEST(PollCycle, CancelledLastSlotKeepsThePassOpen)
 {
     RecordingHost host;
