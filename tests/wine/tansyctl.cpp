@@ -7,6 +7,7 @@
 //   tansyctl post TITLE MSG WP LP   post a message (numbers: decimal or 0x hex)
 //   tansyctl postitem TITLE ID MSG WP LP  post a message to control ID
 //   tansyctl command TITLE ID       post WM_COMMAND ID as a menu choice
+//   tansyctl commandall TITLE ID    the same to every window of that title
 //   tansyctl click TITLE ID         post the click of button ID in dialog TITLE
 //   tansyctl settext TITLE ID TEXT  set the text of control ID
 //   tansyctl show TITLE             print the window's style and its controls
@@ -22,6 +23,7 @@
 // contains TEXT count, which tells apart two copies run from two folders.
 #include <windows.h>
 #include <psapi.h>
+#include <winternl.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -169,6 +171,31 @@ void Show(HWND hwnd)
     }
 }
 
+// The system's own view of a process: its handle count and private bytes.
+// Wine answers these here while GetProcessHandleCount and the private
+// usage of another process read 0 there.
+bool SystemFigures(DWORD pid, ULONG& handles, SIZE_T& privateBytes)
+{
+    using QueryFn = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+    const auto query = reinterpret_cast<QueryFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    if (!query) return false;
+    std::vector<unsigned char> buffer(1 << 20);
+    ULONG needed = 0;
+    if (query(SystemProcessInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed) < 0)
+        return false;
+    for (size_t offset = 0;;) {
+        const auto* info = reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(&buffer[offset]);
+        if (reinterpret_cast<ULONG_PTR>(info->UniqueProcessId) == pid) {
+            handles = info->HandleCount;
+            privateBytes = info->PrivatePageCount;
+            return true;
+        }
+        if (!info->NextEntryOffset) return false;
+        offset += info->NextEntryOffset;
+    }
+}
+
 // The figures a soak test watches for growth.
 int Stats(HWND hwnd)
 {
@@ -187,10 +214,16 @@ int Stats(HWND hwnd)
     memory.cb = sizeof memory;
     GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
     CloseHandle(process);
-    std::printf("pid=%lu handles=%lu gdi=%lu user=%lu private=%llu workingset=%llu\n",
+    ULONG systemHandles = 0;
+    SIZE_T systemPrivate = 0;
+    SystemFigures(pid, systemHandles, systemPrivate);
+    std::printf("pid=%lu handles=%lu syshandles=%lu gdi=%lu user=%lu private=%llu sysprivate=%llu "
+                "workingset=%llu\n",
                 static_cast<unsigned long>(pid), static_cast<unsigned long>(handles),
+                static_cast<unsigned long>(systemHandles),
                 static_cast<unsigned long>(gdi), static_cast<unsigned long>(user),
                 static_cast<unsigned long long>(memory.PrivateUsage),
+                static_cast<unsigned long long>(systemPrivate),
                 static_cast<unsigned long long>(memory.WorkingSetSize));
     return 0;
 }
@@ -238,6 +271,12 @@ int wmain(int argc, wchar_t** argv)
     }
     if (verb == L"command" && argc == 4) {
         return PostMessageW(Require(argv[2]), WM_COMMAND, LOWORD(Number(argv[3])), 0) ? 0 : 1;
+    }
+    if (verb == L"commandall" && argc == 4) {
+        const std::vector<HWND> all = FindAll(argv[2]);
+        for (HWND hwnd : all) PostMessageW(hwnd, WM_COMMAND, LOWORD(Number(argv[3])), 0);
+        std::printf("%u\n", static_cast<unsigned>(all.size()));
+        return all.empty() ? 2 : 0;
     }
     if (verb == L"click" && argc == 4) {
         HWND dialog = Require(argv[2]);
