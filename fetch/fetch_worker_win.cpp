@@ -25,8 +25,12 @@ FetchTask* currentTask = nullptr;
 FetchTimeouts g_fetchTimeouts;
 
 namespace {
-// Always ask the origin server, and take the body as bytes.
-constexpr DWORD kOpenUrlFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_TRANSFER_BINARY;
+// Always ask the origin server, take the body as bytes, and leave redirects
+// to us.
+constexpr DWORD kRequestFlags =
+    INTERNET_FLAG_RELOAD | INTERNET_FLAG_TRANSFER_BINARY | INTERNET_FLAG_NO_AUTO_REDIRECT;
+// The Accept header WinINet sends for a URL opened in one call.
+const char* const kAcceptTypes[] = {"*/*", nullptr};
 // create | write only | binary: a new or truncated dl.dat, not shared.
 constexpr unsigned kDownloadFileFlags = 0x9001;
 constexpr UINT kBlockBytes = 1024;
@@ -43,19 +47,24 @@ void Notify(const FetchTask& task, UINT message)
     SendMessageA(task.owner->m_hWnd, message, 0, 0);
 }
 
-void ApplyTimeouts(CInternetSession& session)
+// Without these a server that accepts the connection and then says nothing
+// would hold the worker, and with it the poll cycle, for good. They are set
+// on the session, the connection and the request, before anything is sent:
+// WinINet under Wine ignores the send and receive time-outs of a session
+// (a request opened in one call with InternetOpenUrl has already waited for
+// its headers by the time it could be given its own), but keeps them when
+// they are set on the connection or the request. A silent server then ends
+// the wait for the headers or for the next block of the body after
+// receiveMs with a failure.
+template <class Handle>
+void ApplyTimeouts(Handle& handle)
 {
-    // Without these a server that accepts the connection and then says
-    // nothing would hold the worker, and with it the poll cycle, for good.
-    // WinINet under Wine keeps only the connect time-out: it answers 0 (no
-    // limit) for the other two and ignores them when set, so there a stalled
-    // server still holds the worker until the server gives up.
     if (g_fetchTimeouts.connectMs)
-        session.SetOption(INTERNET_OPTION_CONNECT_TIMEOUT, g_fetchTimeouts.connectMs);
+        handle.SetOption(INTERNET_OPTION_CONNECT_TIMEOUT, g_fetchTimeouts.connectMs);
     if (g_fetchTimeouts.sendMs)
-        session.SetOption(INTERNET_OPTION_SEND_TIMEOUT, g_fetchTimeouts.sendMs);
+        handle.SetOption(INTERNET_OPTION_SEND_TIMEOUT, g_fetchTimeouts.sendMs);
     if (g_fetchTimeouts.receiveMs)
-        session.SetOption(INTERNET_OPTION_RECEIVE_TIMEOUT, g_fetchTimeouts.receiveMs);
+        handle.SetOption(INTERNET_OPTION_RECEIVE_TIMEOUT, g_fetchTimeouts.receiveMs);
 }
 
 // The response's Last-Modified date as calendar fields; false when the
@@ -77,22 +86,44 @@ bool IsRedirect(DWORD status)
            status == 308;
 }
 
+// A response and the connection it came on, in this order so that the
+// request closes before its connection.
+struct Response {
+    std::unique_ptr<CHttpConnection> connection;
+    std::unique_ptr<CHttpFile> body;
+};
+
+// One GET for `url`, returned once the response headers have arrived.
+Response Get(CInternetSession& session, const char* url)
+{
+    if (!IsHttpUrl(url)) throw CInternetException(ERROR_INTERNET_UNRECOGNIZED_SCHEME);
+    const CHttpUrl parts = CrackHttpUrl(url);
+    Response response;
+    response.connection =
+        session.GetHttpConnection(parts.server, parts.port, parts.user, parts.password);
+    ApplyTimeouts(*response.connection);
+    response.body = response.connection->OpenRequest(
+        "GET", parts.object, kRequestFlags | (parts.secure ? INTERNET_FLAG_SECURE : 0),
+        kAcceptTypes);
+    ApplyTimeouts(*response.body);
+    response.body->SendRequest();
+    return response;
+}
+
 // Opens the URL, following up to kMaxRedirects redirects to http and https
 // URLs. Returns the last response with its status (0 when it cannot be
 // read); a redirect beyond the limit or without a Location comes back as
 // it is.
-std::unique_ptr<CHttpFile> OpenFeed(CInternetSession& session, const CString& url, DWORD& status)
+Response OpenFeed(CInternetSession& session, const CString& url, DWORD& status)
 {
     CString target = url;
     for (int hop = 0;; ++hop) {
-        if (!IsHttpUrl(target)) throw CInternetException(ERROR_INTERNET_UNRECOGNIZED_SCHEME);
-        std::unique_ptr<CHttpFile> response =
-            session.OpenURL(target, kOpenUrlFlags | INTERNET_FLAG_NO_AUTO_REDIRECT);
+        Response response = Get(session, target);
         status = 0;
-        response->QueryInfoStatusCode(status);
+        response.body->QueryInfoStatusCode(status);
         CString location;
         if (!IsRedirect(status) || hop == kMaxRedirects ||
-            !response->QueryInfo(HTTP_QUERY_LOCATION, location))
+            !response.body->QueryInfo(HTTP_QUERY_LOCATION, location))
             return response;
         target = CombineUrl(target, location);
     }
@@ -141,7 +172,8 @@ void DownloadBody(FetchTask& task, CHttpFile& body, CFile& file)
 void Fetch(FetchTask& task, CInternetSession& session)
 {
     DWORD status = 0;
-    std::unique_ptr<CHttpFile> response = OpenFeed(session, task.url, status);
+    Response opened = OpenFeed(session, task.url, status);
+    CHttpFile* const response = opened.body.get();
     if (status != HTTP_STATUS_OK) {
         task.modified = false;
         task.error = true;

@@ -1,8 +1,9 @@
 // The internet classes: a thin layer over WinINet for the download worker.
 //
 // Every HINTERNET has one owner that closes it. Failures of the calls the
-// worker cannot go on without (opening a session or a URL, reading) throw
-// CInternetException carrying the thread's last error at the failing call.
+// worker cannot go on without (opening a session, a connection or a request,
+// sending the request, reading) throw CInternetException carrying the
+// thread's last error at the failing call.
 #pragma once
 
 #include <windows.h>
@@ -70,7 +71,45 @@ public:
     bool QueryInfo(DWORD infoLevel, SYSTEMTIME* time) const;
     // A header as text; false when it is missing.
     bool QueryInfo(DWORD infoLevel, CString& text) const;
+
+    // Sends the request without extra headers or body and returns once the
+    // response headers have arrived. Throws CInternetException.
+    void SendRequest();
 };
+
+// A connection to one HTTP server, from CInternetSession::GetHttpConnection.
+// Close its requests before it.
+class CHttpConnection {
+public:
+    explicit CHttpConnection(HINTERNET connection) : m_connection(connection) {}
+    CHttpConnection(const CHttpConnection&) = delete;
+    CHttpConnection& operator=(const CHttpConnection&) = delete;
+
+    // Opens an HTTP/1.1 request for `object` (path and query) with no
+    // referrer; `acceptTypes` is a null-terminated list or null. Nothing is
+    // sent yet. Throws CInternetException.
+    std::unique_ptr<CHttpFile> OpenRequest(const char* verb, const char* object, DWORD flags,
+                                           const char* const* acceptTypes);
+    // Sets a numeric option on the connection; false when WinINet refuses it.
+    bool SetOption(DWORD option, DWORD value);
+    void Close() { m_connection.Close(); }
+
+private:
+    CInternetHandle m_connection;
+};
+
+// The parts of an http or https URL that a request needs.
+struct CHttpUrl {
+    CString server;
+    INTERNET_PORT port = INTERNET_DEFAULT_HTTP_PORT;
+    CString user;     // empty when the URL names none
+    CString password; // empty when the URL names none
+    CString object;   // path and query; "/" when the URL has no path
+    bool secure = false;
+};
+// Splits `url`. Throws CInternetException for a URL WinINet cannot split and
+// ERROR_INTERNET_UNRECOGNIZED_SCHEME for one that is not http or https.
+CHttpUrl CrackHttpUrl(const char* url);
 
 // `relative` (a Location header, say) resolved against `base`; empty when
 // WinINet cannot combine them.
@@ -93,6 +132,11 @@ public:
     // Sends a GET for `url` without extra headers and returns the response
     // once its headers have arrived. Throws CInternetException.
     std::unique_ptr<CHttpFile> OpenURL(const char* url, DWORD flags);
+
+    // Opens a connection to an HTTP server; user and password may be empty.
+    // Throws CInternetException.
+    std::unique_ptr<CHttpConnection> GetHttpConnection(const char* server, INTERNET_PORT port,
+                                                       const char* user, const char* password);
 
     void Close() { m_session.Close(); }
 
