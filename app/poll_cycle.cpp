@@ -65,7 +65,10 @@ void PollCycle::OnFetchDone(const FetchResult& result)
     }
     if (!result.error && result.modified) {
         m_host.StoreFeedTime(slot, result.lastModified);
-        m_host.UpdateSiteItems(slot);
+        // A feed that could not be read (another program held or took
+        // dl.dat) left the folder empty: forget its time, so that the next
+        // visit downloads it again instead of finding it unchanged.
+        if (!m_host.UpdateSiteItems(slot)) m_host.StoreFeedTime(slot, 0);
         m_host.DeleteDownload();
         if (m_phase == kPhaseSteady) m_host.NotifyChange(slot);
     }

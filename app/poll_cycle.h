@@ -40,7 +40,8 @@ public:
     virtual void CancelFetch() = 0;                  // set the running task's cancel flag
     virtual void ReleaseTask() = 0;                  // free the task, clear currentTask
     virtual void StoreFeedTime(int siteIndex, int64_t feedTime) = 0;
-    virtual void UpdateSiteItems(int siteIndex) = 0; // dl.dat -> the site's shortcuts
+    // dl.dat -> the site's shortcuts; false when dl.dat could not be read.
+    virtual bool UpdateSiteItems(int siteIndex) = 0;
     virtual void DeleteDownload() = 0;               // delete dl.dat
     virtual void NotifyChange(int siteIndex) = 0;    // sound, tooltip, blink
     virtual void BlinkIcon() = 0;

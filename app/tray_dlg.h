@@ -50,7 +50,7 @@ private:
     void CancelFetch() override;
     void ReleaseTask() override;
     void StoreFeedTime(int siteIndex, int64_t feedTime) override;
-    void UpdateSiteItems(int siteIndex) override;
+    bool UpdateSiteItems(int siteIndex) override;
     void DeleteDownload() override;
     void NotifyChange(int siteIndex) override;
     void BlinkIcon() override { Blink(); }

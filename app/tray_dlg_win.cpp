@@ -265,9 +265,9 @@ void CTrayDlg::StoreFeedTime(int siteIndex, int64_t feedTime)
     g_sites.lastModified[siteIndex] = feedTime;
 }
 
-void CTrayDlg::UpdateSiteItems(int siteIndex)
+bool CTrayDlg::UpdateSiteItems(int siteIndex)
 {
-    ::UpdateSiteItems(siteIndex);
+    return ::UpdateSiteItems(siteIndex);
 }
 
 void CTrayDlg::DeleteDownload()

@@ -7,10 +7,10 @@
 #include "feed/item_scan.h"
 #include "framework/file.h"
 
-void UpdateSiteItems(int siteIndex)
+bool UpdateSiteItems(int siteIndex)
 {
     const CString name = g_sites.slots[siteIndex].name;
-    if (!SiteFolderExists(name) && !CreateSiteFolder(name)) return;
+    if (!SiteFolderExists(name) && !CreateSiteFolder(name)) return true;
     ClearSiteFolder(name);
 
     CString text;
@@ -19,10 +19,11 @@ void UpdateSiteItems(int siteIndex)
     } catch (const CFileException&) {
         // dl.dat vanished or cannot be read: the folder stays empty and the
         // poll cycle goes on.
-        return;
+        return false;
     }
     NormalizeFeedText(text);
     ScanFeedItems(text, [&name](const CString& title, const CString& link) {
         CreateItemShortcut(name, link, title);
     });
+    return true;
 }

@@ -55,7 +55,12 @@ public:
         stored[slot] = t;
         actions.push_back("store " + std::to_string(slot));
     }
-    void UpdateSiteItems(int slot) override { actions.push_back("items " + std::to_string(slot)); }
+    bool unreadable = false; // dl.dat cannot be read
+    bool UpdateSiteItems(int slot) override
+    {
+        actions.push_back("items " + std::to_string(slot));
+        return !unreadable;
+    }
     void DeleteDownload() override { actions.push_back("delete"); }
     void NotifyChange(int slot) override
     {
@@ -183,6 +188,20 @@ TEST(PollCycle, ChangedFeedInSteadyPollingNotifiesBeforeTheLogLine)
     EXPECT_EQ(host.actions,
               (std::vector<std::string>{"store 0", "items 0", "delete", "notify 0", "log",
                                         "arm 300000", "release"}));
+}
+
+TEST(PollCycle, UnreadableDownloadForgetsTheFeedTime)
+{
+    RecordingHost host;
+    PollCycle cycle(host);
+    cycle.Start();
+    host.RunToTick(cycle);
+    host.unreadable = true;
+    host.actions.clear();
+    cycle.OnFetchDone(Outcome(0, "changed"));
+    EXPECT_EQ(host.actions, (std::vector<std::string>{"store 0", "items 0", "store 0", "delete",
+                                                      "log", "arm 250", "release"}));
+    EXPECT_EQ(host.stored[0], 0);
 }
 
 TEST(PollCycle, FailedAndUnchangedOutcomesStoreNoTime)
