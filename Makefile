@@ -4,6 +4,8 @@ SHELL := /bin/bash
 BUILD := build
 JOBS ?= $(shell nproc)
 PYTEST := /usr/bin/python3 -m pytest
+# Wine tests mostly wait on timers and the network, so a few run side by side.
+WINE_WORKERS ?= 3
 export TANSY_FEEDS ?= $(abspath ../shared/feeds)
 
 .PHONY: all deps build native win64 win32 test test-native test-wine run bench fuzz fuzz-build fuzz-smoke soak dist screenshots clean
@@ -40,7 +42,7 @@ test-native:
 	cd $(BUILD)/native && ctest --output-on-failure -j$(JOBS)
 
 test-wine:
-	TANSY_WIN_BUILD=$(abspath $(BUILD)/win64) $(PYTEST) -q -p no:cacheprovider tests/wine
+	TANSY_WIN_BUILD=$(abspath $(BUILD)/win64) $(PYTEST) -q -p no:cacheprovider -n $(WINE_WORKERS) tests/wine
 
 run: deps win64
 	@tools/run-demo.sh $(abspath $(BUILD)/win64)

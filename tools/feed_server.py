@@ -344,14 +344,14 @@ def _directory_resolver(folder):
 
 def _routes_from_config(server, config_path):
     config_path = Path(config_path)
-    for path, spec in json.loads(config_path.read_text(encoding="utf-8")).items():
-        spec = dict(spec)
-        if "body_file" in spec:
-            spec["body"] = (config_path.parent / spec.pop("body_file")).read_bytes()
+    for path, fields in json.loads(config_path.read_text(encoding="utf-8")).items():
+        fields = dict(fields)
+        if "body_file" in fields:
+            fields["body"] = (config_path.parent / fields.pop("body_file")).read_bytes()
         for key in ("trickle", "stall_after"):
-            if key in spec and spec[key] is not None:
-                spec[key] = tuple(spec[key])
-        server.set_route(path, **spec)
+            if key in fields and fields[key] is not None:
+                fields[key] = tuple(fields[key])
+        server.set_route(path, **fields)
 
 
 def main(argv=None):
