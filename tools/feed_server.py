@@ -31,7 +31,6 @@ import argparse
 import email.utils
 import http
 import json
-import os
 import socket
 import sys
 import threading

@@ -7,13 +7,17 @@ later starts quick and safe when several Wine processes run at once.
 import os
 import shutil
 import signal
+import socket
 import subprocess
+import sys
 import time
 from pathlib import Path
 
 import pytest
 
 ROOT = Path(__file__).resolve().parents[2]
+sys.path.insert(0, str(ROOT / "tools"))
+from feed_server import FeedServer  # noqa: E402
 BUILD = Path(os.environ.get("TANSY_WIN_BUILD", ROOT / "build" / "win64"))
 # Parallel test workers each get a prefix (and so a Favorites folder) of
 # their own.
@@ -232,3 +236,40 @@ def start_tansy(wine, tmp_path):
             except subprocess.TimeoutExpired:
                 pass
         stop_process(tansy.proc)
+
+
+@pytest.fixture
+def server():
+    """A feed server on loopback for one test."""
+    with FeedServer() as srv:
+        yield srv
+
+
+def status_file(slots):
+    """status.dat bytes for up to nine (url, name, sound) slots, in code page 932."""
+    lines = []
+    for i in range(9):
+        url, name, sound = slots[i] if i < len(slots) else ("", "", "")
+        lines += [url, name, sound]
+    return "".join(line + "\r\n" for line in lines).encode("cp932")
+
+
+def refused_url():
+    """A loopback URL on a port where nobody listens."""
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        port = s.getsockname()[1]
+    return f"http://127.0.0.1:{port}/feed.xml"
+
+
+def shortcuts(folder):
+    """The names of the shortcuts in a site folder."""
+    return sorted(p.name for p in folder.glob("*.url")) if folder.is_dir() else []
+
+
+def wait_for_download(tansy, timeout=20):
+    """Waits until the running fetch has begun writing dl.dat."""
+    deadline = time.time() + timeout
+    while not (tansy.folder / "dl.dat").exists():
+        assert time.time() < deadline, "the download never began"
+        time.sleep(0.05)

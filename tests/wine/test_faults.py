@@ -8,16 +8,13 @@ share program runs, one per slot of a nine-slot status.dat, to keep the time
 down."""
 import re
 import shutil
-import socket
-import sys
 import time
 
 import pytest
 
-from conftest import IDM_REFRESH, ROOT, SITE_COMMANDS, unix_to_windows
+from conftest import (IDM_REFRESH, SITE_COMMANDS, refused_url, shortcuts, status_file,
+                      unix_to_windows)
 
-sys.path.insert(0, str(ROOT / "tools"))
-from feed_server import FeedServer  # noqa: E402
 
 WM_TIMER = 0x0113
 LM1 = "Wed, 21 Oct 2015 07:28:00 GMT"
@@ -41,25 +38,6 @@ def feed(items, encoding="utf-8", declared=None, bom=b""):
 
 def plain_feed(tag, count=2):
     return feed([(f"{tag} {i}", f"http://example.jp/{tag}/{i}") for i in range(count)])
-
-
-def status_file(slots):
-    lines = []
-    for i in range(9):
-        url, name, sound = slots[i] if i < len(slots) else ("", "", "")
-        lines += [url, name, sound]
-    return "".join(line + "\r\n" for line in lines).encode("cp932")
-
-
-def refused_url():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        port = s.getsockname()[1]
-    return f"http://127.0.0.1:{port}/feed.xml"
-
-
-def shortcuts(folder):
-    return sorted(p.name for p in folder.glob("*.url")) if folder.is_dir() else []
 
 
 def tree(folder):
@@ -100,12 +78,6 @@ def hold(tansy, path, seconds):
         assert time.time() < deadline, "the file was never held"
         time.sleep(0.1)
     return proc
-
-
-@pytest.fixture
-def server():
-    with FeedServer() as srv:
-        yield srv
 
 
 @pytest.fixture

@@ -7,13 +7,9 @@ probe reports, what the server saw and what is left in dl.dat.
 import json
 import os
 import socket
-import sys
-from pathlib import Path
 
 import pytest
 
-sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools"))
-from feed_server import FeedServer  # noqa: E402
 
 LM = "Wed, 21 Oct 2015 07:28:00 GMT"
 FEED = (b'<?xml version="1.0" encoding="UTF-8"?>\r\n<rss version="2.0"><channel>\r\n' +
@@ -33,12 +29,6 @@ def probe(wine):
     if not exe.exists():
         pytest.fail(f"{exe} is missing: build the fetch_probe target first")
     return exe
-
-
-@pytest.fixture
-def server():
-    with FeedServer() as srv:
-        yield srv
 
 
 @pytest.fixture

@@ -1,19 +1,14 @@
 """The whole program under Wine against the real feed server: a pass over
 nine slots mixing changed, unchanged, failing and empty sites, cancelled
 downloads, and the notification of a change in steady polling."""
-import re
 import shutil
-import socket
-import sys
 import time
-from pathlib import Path
 
 import pytest
 
-from conftest import FEEDS, IDM_EXIT, IDM_REFRESH, ROOT
+from conftest import (FEEDS, IDM_EXIT, IDM_REFRESH, refused_url, shortcuts, status_file,
+                      wait_for_download)
 
-sys.path.insert(0, str(ROOT / "tools"))
-from feed_server import FeedServer  # noqa: E402
 
 WM_TIMER = 0x0113
 LM1 = "Wed, 21 Oct 2015 07:28:00 GMT"
@@ -31,31 +26,6 @@ def utf8_feed(count, tag=""):
         for i in range(count))
     return ('<?xml version="1.0" encoding="UTF-8"?>\n<rss version="2.0"><channel>'
             f"<title>テスト</title>\n{items}</channel></rss>\n").encode("utf-8")
-
-
-def refused_url():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        port = s.getsockname()[1]
-    return f"http://127.0.0.1:{port}/feed.xml"
-
-
-def status_file(slots):
-    lines = []
-    for i in range(9):
-        url, name, sound = slots[i] if i < len(slots) else ("", "", "")
-        lines += [url, name, sound]
-    return "".join(line + "\r\n" for line in lines).encode("cp932")
-
-
-def shortcuts(folder):
-    return sorted(p.name for p in folder.glob("*.url")) if folder.is_dir() else []
-
-
-@pytest.fixture
-def server():
-    with FeedServer() as srv:
-        yield srv
 
 
 @pytest.fixture
@@ -119,10 +89,7 @@ def test_refresh_cancels_a_slow_download(start_tansy, server, favorites):
     url = server.url("/slow.xml")
     tansy = start_tansy(status=status_file([(url, UTF8_NAME, "")]))
     tansy.command(IDM_REFRESH)
-    deadline = time.time() + 20
-    while not (tansy.folder / "dl.dat").exists():
-        assert time.time() < deadline, "the download never began"
-        time.sleep(0.1)
+    wait_for_download(tansy)
     tansy.command(IDM_REFRESH)
     assert wait_for_messages(tansy, 2) == ["START", f"0 CANCEL {url}"]
     assert not (tansy.folder / "dl.dat").exists()
@@ -137,10 +104,7 @@ def test_exit_during_a_download_only_cancels_it(start_tansy, server):
     url = server.url("/slow.xml")
     tansy = start_tansy(status=status_file([(url, "Slow", "")]))
     tansy.command(IDM_REFRESH)
-    deadline = time.time() + 20
-    while not (tansy.folder / "dl.dat").exists():
-        assert time.time() < deadline, "the download never began"
-        time.sleep(0.1)
+    wait_for_download(tansy)
     tansy.command(IDM_EXIT)
     assert wait_for_messages(tansy, 2) == ["START", f"0 CANCEL {url}"]
     time.sleep(1)

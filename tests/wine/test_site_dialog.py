@@ -2,15 +2,12 @@
 controls as a user would: typing into the fields and clicking the buttons."""
 import os
 import shutil
-import sys
 import time
 
 import pytest
 
-from conftest import IDM_REFRESH, ROOT, SITE_COMMANDS
+from conftest import IDM_REFRESH, SITE_COMMANDS, status_file, wait_for_download
 
-sys.path.insert(0, str(ROOT / "tools"))
-from feed_server import FeedServer  # noqa: E402
 
 IDC_OK, IDC_CANCEL, IDC_FILE = 1012, 1013, 1014
 IDC_URL, IDC_NAME, IDC_SOUND = 1017, 1018, 1019
@@ -22,14 +19,6 @@ def feed(tag, count=2):
     items = "".join(f"<item><title>{tag} {i}</title><link>http://example.jp/{tag}/{i}</link></item>"
                     for i in range(count))
     return f'<?xml version="1.0" encoding="UTF-8"?><rss><channel>{items}</channel></rss>'.encode()
-
-
-def status_file(slots):
-    lines = []
-    for i in range(9):
-        url, name, sound = slots[i] if i < len(slots) else ("", "", "")
-        lines += [url, name, sound]
-    return "".join(line + "\r\n" for line in lines).encode("cp932")
 
 
 def read_slots(folder):
@@ -44,12 +33,6 @@ def fields(out):
             ident = int(line.split()[1].split("=")[1])
             values[ident] = line.split(" text=", 1)[1] if " text=" in line else ""
     return values
-
-
-@pytest.fixture
-def server():
-    with FeedServer() as srv:
-        yield srv
 
 
 @pytest.fixture
@@ -185,10 +168,7 @@ def test_site_item_during_a_fetch_only_cancels_it(start_tansy, server):
     url = server.url("/slow.xml")
     tansy = start_tansy(status=status_file([(url, "Slow", "")]))
     tansy.command(IDM_REFRESH)
-    deadline = time.time() + 20
-    while not (tansy.folder / "dl.dat").exists():
-        assert time.time() < deadline, "the download never began"
-        time.sleep(0.1)
+    wait_for_download(tansy)
     tansy.command(SITE_COMMANDS[3])
     assert tansy.wait_for_log(lambda m: len(m) >= 2) == ["START", f"0 CANCEL {url}"]
     assert tansy.ctl("wait", "Site 4", 1500)[0] != 0

@@ -2,7 +2,7 @@
 messages: start-up, the tray menu, the About box and Exit."""
 import time
 
-from conftest import IDM_ABOUT, IDM_EXIT, WM_TRAYNOTIFY
+from conftest import IDM_ABOUT, WM_TRAYNOTIFY
 
 WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP = 0x200, 0x201, 0x202
 WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_RBUTTONUP, WM_MBUTTONUP = 0x203, 0x204, 0x205, 0x208

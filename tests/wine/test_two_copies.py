@@ -5,15 +5,10 @@ whole lines (log.txt is opened without sharing, so a line written at the
 very instant the other copy writes is lost; that is allowed)."""
 import re
 import shutil
-import sys
 import time
 
-import pytest
+from conftest import IDM_EXIT, IDM_REFRESH, SITE_COMMANDS, Tansy, stop_process, status_file
 
-from conftest import IDM_EXIT, IDM_REFRESH, ROOT, SITE_COMMANDS, Tansy, stop_process
-
-sys.path.insert(0, str(ROOT / "tools"))
-from feed_server import FeedServer  # noqa: E402
 
 IDC_OK, IDC_URL, IDC_NAME = 1012, 1017, 1018
 LOG_LINE = re.compile(r"\d\d:\d\d:\d\d (START|[0-8] (UPDATE|NOMODIFY|ERROR|CANCEL) .*)\Z")
@@ -24,20 +19,6 @@ def feed(tag, count=40):
     items = "".join(f"<item><title>{tag} {i}</title><link>http://example.jp/{tag}/{i}</link></item>\n"
                     for i in range(count))
     return f'<?xml version="1.0"?><rss><channel>{items}</channel></rss>'.encode()
-
-
-def status_file(slots):
-    lines = []
-    for i in range(9):
-        url, name, sound = slots[i] if i < len(slots) else ("", "", "")
-        lines += [url, name, sound]
-    return "".join(line + "\r\n" for line in lines).encode("cp932")
-
-
-@pytest.fixture
-def server():
-    with FeedServer() as srv:
-        yield srv
 
 
 def test_two_copies_in_one_folder(start_tansy, wine, server):
