@@ -80,7 +80,10 @@ class Demo:
         self.build = build
         self.prefix = build.parent / "demo-prefix"
         self.logs = build.parent / "demo-logs"
-        self.env = dict(os.environ)
+        # The demo's feeds are on loopback: no proxy (WinINet under Wine
+        # would take one from http_proxy).
+        self.env = {k: v for k, v in os.environ.items()
+                    if k.lower() not in ("http_proxy", "https_proxy", "all_proxy")}
         self.env.update(WINEPREFIX=str(self.prefix), WINEDEBUG="-all",
                         WINEDLLOVERRIDES="mscoree,mshtml=", LC_ALL="ja_JP.UTF-8",
                         LANG="ja_JP.UTF-8", WINEARCH="win64")

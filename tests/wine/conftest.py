@@ -105,7 +105,10 @@ def wine(tmp_path_factory):
     if not shutil.which("wine"):
         pytest.fail("wine is not installed (run `make deps`)")
     logdir = tmp_path_factory.mktemp("wine-logs")
-    env = dict(os.environ)
+    # WinINet under Wine takes its proxy from http_proxy; the tests' servers
+    # are all on loopback and must be reached directly.
+    env = {k: v for k, v in os.environ.items()
+           if k.lower() not in ("http_proxy", "https_proxy", "all_proxy")}
     env.update(WINEPREFIX=str(PREFIX), WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
                LC_ALL="ja_JP.UTF-8", LANG="ja_JP.UTF-8", WINEARCH="win64")
 
