@@ -212,10 +212,8 @@ inline uint16_t Jis0212(unsigned char a, unsigned char b)
 }
 
 // UTF-16 is searched for its terminating zero unit like UTF-8 (ScanAhead),
-// kScanUnits units at a time. With the text at an even address the search
-// reads whole aligned eight-byte words: the word that holds the zero unit is
-// read past it, as strlen does, but never beyond its own eight bytes, so never
-// into another page. Nothing else reads past the zero.
+// kScanUnits units at a time, so that the fast paths know how many units
+// they may load at once. Nothing reads past the zero unit.
 constexpr size_t kScanUnits = 8 * 1024;
 constexpr size_t kScanUnitMargin = 32;
 constexpr uint64_t kUnitOnes = 0x0001000100010001ull;
@@ -245,11 +243,13 @@ inline bool IsZeroUnit(const unsigned char* s, size_t i)
 
 void ScanAhead16(const unsigned char* s, size_t& n, bool& whole)
 {
-    // One unit at a time: never a byte past the terminating zero unit, even
-    // within the same machine word.
+    // One unit at a time, so that not a byte past the terminating zero unit
+    // is read, even within the same machine word; a unit is one 16-bit load.
     const size_t limit = n + kScanUnits;
     for (; n < limit; ++n) {
-        if (IsZeroUnit(s, n)) {
+        uint16_t unit;
+        memcpy(&unit, s + 2 * n, sizeof unit);
+        if (unit == 0) {
             whole = true;
             return;
         }
