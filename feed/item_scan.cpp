@@ -138,6 +138,11 @@ bool MakeItemFileTitle(CString& title)
 
     if (title.str().find_first_not_of(". ") == std::string::npos) return false;
 
+    // The folder is emptied of everything but names that begin with a dot,
+    // so such a shortcut would never go again: its first dot becomes the
+    // full-width full stop.
+    if (title.GetAt(0) == '.') title = CString("\x81\x44") + title.Mid(1);
+
     if (IsReservedDeviceName(title)) {
         std::string named = title.str();
         named.insert(DeviceBaseLength(named), 1, '_');

@@ -208,14 +208,22 @@ TEST(MakeItemFileTitle, RefusesTitlesLeftEmptyOrMadeOfDotsAndBlanks)
     const char* const refused[] = {" ", "\t\r\n", "\x01\x7F", ".", "..", "...", ". .", " .. "};
     for (const char* r : refused)
         EXPECT_EQ(FileTitle(r), "<refused>") << r;
-    EXPECT_EQ(FileTitle("..a"), "..a");
+    EXPECT_EQ(FileTitle("..a"), "\x81\x44.a");
 }
 
 TEST(MakeItemFileTitle, KeepsPathSeparatorsHarmless)
 {
-    EXPECT_EQ(FileTitle("..\\..\\x"), "..\x81\x8F..\x81\x8Fx");
-    EXPECT_EQ(FileTitle("../../x"), "..\x81\x5E..\x81\x5Ex");
+    EXPECT_EQ(FileTitle("..\\..\\x"), "\x81\x44.\x81\x8F..\x81\x8Fx");
+    EXPECT_EQ(FileTitle("../../x"), "\x81\x44.\x81\x5E..\x81\x5Ex");
     EXPECT_EQ(FileTitle("C:\\Windows"), "C\x81\x46\x81\x8FWindows");
+}
+
+TEST(MakeItemFileTitle, NeverBeginsWithADot)
+{
+    // A name that begins with a dot would outlive every emptying of the folder.
+    EXPECT_EQ(FileTitle(".NET news"), "\x81\x44NET news");
+    EXPECT_EQ(FileTitle("  .hidden"), "\x81\x44hidden");
+    EXPECT_EQ(FileTitle("a.b."), "a.b.");
 }
 
 TEST(MakeItemFileTitle, DropsLeadBytesWithoutTrailByte)
@@ -273,7 +281,7 @@ TEST(ScanFeedItems, MendsHostileTitlesAndGoesOn)
     const Items items = Scan(Item("..\\..\\x", "http://a/1") + Item("..", "http://a/2") +
                              Item(" ", "http://a/3") + Item("CON", "http://a/4") +
                              Item("\x01\x02", "http://a/5") + Item("Last", "http://a/6"));
-    EXPECT_EQ(items, (Items{{"..\x81\x8F..\x81\x8Fx", "http://a/1"},
+    EXPECT_EQ(items, (Items{{"\x81\x44.\x81\x8F..\x81\x8Fx", "http://a/1"},
                             {"CON_", "http://a/4"},
                             {"Last", "http://a/6"}}));
 }

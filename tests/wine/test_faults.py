@@ -248,7 +248,7 @@ def test_every_character_code_and_hostile_items(start_tansy, server, favorites):
     made = shortcuts(hostile)
     print("\nshortcuts of the hostile feed:", made)
     assert "last good one.url" in made
-    assert "..￥..￥x.url" in made and "CON_.url" in made
+    assert "．.￥..￥x.url" in made and "CON_.url" in made
     for name in made:
         stem = name[:-4]
         assert stem.strip(". ") and not any(ord(c) < 0x20 or ord(c) == 0x7F for c in stem)
