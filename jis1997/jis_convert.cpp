@@ -463,7 +463,7 @@ extern "C" uint32_t JIS_CALL JisUtf8ToSjis(char* dst, const char* src, uint32_t 
                     if ((x & 0x0000C0C0F0C0C0F0ull) == 0x00008080E08080E0ull) {
                         const uint32_t cp0 = static_cast<uint32_t>((x & 0x0F) << 12 | (x >> 2 & 0xFC0) | (x >> 16 & 0x3F));
                         const uint32_t cp1 = static_cast<uint32_t>((x >> 12 & 0xF000) | (x >> 26 & 0xFC0) | (x >> 40 & 0x3F));
-                        if (!(NotThreeByte(cp0) | NotThreeByte(cp1))) {
+                        if (!NotThreeByte(cp0) && !NotThreeByte(cp1)) {
                             PutBmpUnchecked(out, cp0);
                             PutBmpUnchecked(out, cp1);
                             i += 6;
