@@ -90,3 +90,19 @@ def test_exit_ends_the_process_writing_nothing(start_tansy):
     assert (tansy.folder / "status.dat").read_bytes() == status
     assert (tansy.folder / "status.dat").stat().st_mtime_ns == before
     assert not (tansy.folder / "status.tmp").exists()
+
+
+def seconds_of(line):
+    h, m, s = map(int, line[:8].split(":"))
+    return h * 3600 + m * 60 + s
+
+
+def test_first_pass_starts_thirty_seconds_after_start_up(start_tansy):
+    tansy = start_tansy()
+    tansy.wait_for_log(lambda m: len(m) >= 10, timeout=60)
+    lines = tansy.log_lines()
+    assert [line[9:] for line in lines] == ["START"] + [f"{i} ERROR " for i in range(9)]
+    delay = (seconds_of(lines[1]) - seconds_of(lines[0])) % 86400
+    assert 29 <= delay <= 32, lines
+    # The rest of the pass follows at once, 250 ms after each outcome.
+    assert (seconds_of(lines[9]) - seconds_of(lines[1])) % 86400 <= 4, lines
