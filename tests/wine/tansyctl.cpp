@@ -14,6 +14,9 @@
 //   tansyctl menu                   print the open popup menu window, if any
 //   tansyctl menukey VK             post a key press to the open popup menu
 //   tansyctl count TITLE            print how many top-level windows have that title
+//   tansyctl trayicon TITLE has|remove  whether the window's tray icon (id 0) is
+//                                   there, or take it away as a dying shell would
+//   tansyctl taskbarcreated TITLE   post the shell's "TaskbarCreated" message
 //   tansyctl stats TITLE            print the handle, GDI and USER object counts and
 //                                   the memory of the window's process
 //   tansyctl hold FILE SECONDS      open FILE (made if missing) without sharing, print
@@ -23,6 +26,7 @@
 // contains TEXT count, which tells apart two copies run from two folders.
 #include <windows.h>
 #include <psapi.h>
+#include <shellapi.h>
 #include <winternl.h>
 
 #include <cstdio>
@@ -252,6 +256,22 @@ int wmain(int argc, wchar_t** argv)
     const std::wstring verb = argv[1];
     if (verb == L"wait" && argc == 4) return Wait(argv[2], static_cast<DWORD>(Number(argv[3])), true);
     if (verb == L"gone" && argc == 4) return Wait(argv[2], static_cast<DWORD>(Number(argv[3])), false);
+    if (verb == L"trayicon" && argc == 4) {
+        // The shell knows an icon by its window and id; modifying nothing
+        // succeeds only while the icon is there.
+        NOTIFYICONDATAW record = {};
+        record.cbSize = NOTIFYICONDATAW_V1_SIZE;
+        record.hWnd = Require(argv[2]);
+        record.uID = 0;
+        const std::wstring action = argv[3];
+        const BOOL ok = Shell_NotifyIconW(action == L"remove" ? NIM_DELETE : NIM_MODIFY, &record);
+        std::printf("%s\n", ok ? "yes" : "no");
+        return ok ? 0 : 1;
+    }
+    if (verb == L"taskbarcreated" && argc == 3) {
+        const UINT message = RegisterWindowMessageW(L"TaskbarCreated");
+        return PostMessageW(Require(argv[2]), message, 0, 0) ? 0 : 1;
+    }
     if (verb == L"count" && argc == 3) {
         std::printf("%u\n", static_cast<unsigned>(FindAll(argv[2]).size()));
         return 0;

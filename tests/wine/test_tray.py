@@ -106,3 +106,20 @@ def test_first_pass_starts_thirty_seconds_after_start_up(start_tansy):
     assert 29 <= delay <= 32, lines
     # The rest of the pass follows at once, 250 ms after each outcome.
     assert (seconds_of(lines[9]) - seconds_of(lines[1])) % 86400 <= 4, lines
+
+
+def test_tray_icon_comes_back_when_the_taskbar_is_created_anew(start_tansy):
+    tansy = start_tansy()
+    def icon():
+        return tansy.ctl("trayicon", "Tansy", "has")[1].strip()
+
+    assert icon() == "yes"
+    # Explorer restarted: the icons of the old taskbar are gone.
+    assert tansy.ctl("trayicon", "Tansy", "remove")[0] == 0
+    assert icon() == "no"
+    tansy.ctl("taskbarcreated", "Tansy")
+    deadline = time.time() + 10
+    while icon() != "yes":
+        assert time.time() < deadline, "the tray icon was not added again"
+        time.sleep(0.2)
+    tansy.exit()
