@@ -3,10 +3,11 @@
 
 #include "framework/window.h"
 
-class CAboutDlg : public CDialog {
-public:
+class CAboutDlg : public CDialog
+{
+  public:
     CAboutDlg();
 
-protected:
+  protected:
     INT_PTR WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 };

@@ -2,9 +2,7 @@
 
 #include "res/resource.h"
 
-CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUTBOX)
-{
-}
+CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUTBOX) {}
 
 INT_PTR CAboutDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {

@@ -95,7 +95,7 @@ CString ChangeTooltip(const CString& name, const CString& hourMinute, int maxByt
                                             static_cast<size_t>(maxBytes - tail.GetLength()));
         return name.Left(static_cast<int>(keep)) + tail;
     }
-    const size_t keep = sjis::FitLength(text.GetString(), text.str().size(),
-                                        static_cast<size_t>(maxBytes));
+    const size_t keep =
+        sjis::FitLength(text.GetString(), text.str().size(), static_cast<size_t>(maxBytes));
     return text.Left(static_cast<int>(keep));
 }

@@ -11,9 +11,9 @@
 #include "framework/cstring.h"
 
 constexpr int kPollTimerId = 1;
-constexpr unsigned kStartupDelayMs = 30000;       // first tick after start-up
-constexpr unsigned kFirstPassIntervalMs = 250;    // between slots of a first pass
-constexpr unsigned kSteadyIntervalMs = 300000;    // between slots in steady polling
+constexpr unsigned kStartupDelayMs = 30000;    // first tick after start-up
+constexpr unsigned kFirstPassIntervalMs = 250; // between slots of a first pass
+constexpr unsigned kSteadyIntervalMs = 300000; // between slots in steady polling
 
 // Poll phases.
 constexpr int kPhaseSteady = 0;
@@ -30,26 +30,28 @@ struct FetchResult {
     int64_t lastModified = 0;
 };
 
-class PollHost {
-public:
+class PollHost
+{
+  public:
     virtual ~PollHost() = default;
     virtual void ArmPollTimer(unsigned intervalMs) = 0;
     virtual void KillPollTimer() = 0;
     virtual void StartFetch(int siteIndex) = 0;
     virtual bool FetchInProgress() const = 0;
-    virtual void CancelFetch() = 0;                  // set the running task's cancel flag
-    virtual void ReleaseTask() = 0;                  // free the task, clear currentTask
+    virtual void CancelFetch() = 0; // set the running task's cancel flag
+    virtual void ReleaseTask() = 0; // free the task, clear currentTask
     virtual void StoreFeedTime(int siteIndex, int64_t feedTime) = 0;
     // dl.dat -> the site's shortcuts; false when dl.dat could not be read.
     virtual bool UpdateSiteItems(int siteIndex) = 0;
-    virtual void DeleteDownload() = 0;               // delete dl.dat
-    virtual void NotifyChange(int siteIndex) = 0;    // sound, tooltip, blink
+    virtual void DeleteDownload() = 0;            // delete dl.dat
+    virtual void NotifyChange(int siteIndex) = 0; // sound, tooltip, blink
     virtual void BlinkIcon() = 0;
     virtual void WriteLog(const CString& text) = 0;
 };
 
-class PollCycle {
-public:
+class PollCycle
+{
+  public:
     explicit PollCycle(PollHost& host) : m_host(host) {}
 
     // Start-up: slot 0 first, first-pass phase, first tick in 30 s.
@@ -67,7 +69,7 @@ public:
     int nextSite() const { return m_nextSite; }
     int phase() const { return m_phase; }
 
-private:
+  private:
     PollHost& m_host;
     int m_nextSite = 0;
     int m_phase = kPhaseFirstPass;

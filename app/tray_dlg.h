@@ -18,15 +18,16 @@ struct TrayIconRecord {
     CHAR szTip[64];
 };
 
-class CTrayDlg : public CDialog, private PollHost {
-public:
+class CTrayDlg : public CDialog, private PollHost
+{
+  public:
     CTrayDlg();
 
-protected:
+  protected:
     INT_PTR WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     BOOL OnInitDialog() override;
 
-private:
+  private:
     void OnTrayNotify(LPARAM mouseMessage);
     BOOL OnPaint();
     HICON OnQueryDragIcon() { return m_hIcon; }
@@ -59,6 +60,6 @@ private:
     HICON m_hIcon;
     TrayIconRecord m_nid{};
     PollCycle m_poll;
-    unsigned char m_busy = 0;  // a site dialog is open
-    int m_pendingSite = -1;    // slot edited while a fetch ran, fetched after it
+    unsigned char m_busy = 0; // a site dialog is open
+    int m_pendingSite = -1;   // slot edited while a fetch ran, fetched after it
 };

@@ -22,7 +22,8 @@ static_assert(sizeof(TrayIconRecord) == NOTIFYICONDATAA_V1_SIZE,
 static_assert(sizeof(TrayIconRecord) == 88, "the 32-bit tray record is 88 bytes");
 #endif
 
-namespace {
+namespace
+{
 
 constexpr UINT kTrayIconId = 0;
 constexpr DWORD kBlinkAlertMs = 750;
@@ -31,7 +32,7 @@ constexpr int kBlinkCycles = 5;
 
 // Site menu commands in slot order; the ids are not contiguous.
 constexpr UINT kSiteCommands[kSiteCount] = {IDM_SITE1, IDM_SITE2, IDM_SITE3, IDM_SITE4, IDM_SITE5,
-                                           IDM_SITE6, IDM_SITE7, IDM_SITE8, IDM_SITE9};
+                                            IDM_SITE6, IDM_SITE7, IDM_SITE8, IDM_SITE9};
 
 int SiteIndexOfCommand(UINT command)
 {
@@ -43,8 +44,9 @@ int SiteIndexOfCommand(UINT command)
 // Broadcast by the shell when the taskbar has been created anew.
 const UINT kTaskbarCreated = RegisterWindowMessageA("TaskbarCreated");
 
-class MenuHandle {
-public:
+class MenuHandle
+{
+  public:
     explicit MenuHandle(HMENU menu) : m_menu(menu) {}
     ~MenuHandle()
     {
@@ -54,7 +56,7 @@ public:
     MenuHandle& operator=(const MenuHandle&) = delete;
     HMENU get() const { return m_menu; }
 
-private:
+  private:
     HMENU m_menu;
 };
 
@@ -66,8 +68,8 @@ BOOL Notify(DWORD message, TrayIconRecord& record)
 } // namespace
 
 CTrayDlg::CTrayDlg()
-    : CDialog(IDD_TANSY_DIALOG), m_hIcon(LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
-      m_poll(*this)
+    : CDialog(IDD_TANSY_DIALOG),
+      m_hIcon(LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))), m_poll(*this)
 {
 }
 
@@ -177,8 +179,8 @@ BOOL CTrayDlg::OnPaint()
     const int cyIcon = GetSystemMetrics(SM_CYICON);
     RECT rect;
     GetClientRect(m_hWnd, &rect);
-    DrawIcon(dc, (rect.right - rect.left - cxIcon + 1) / 2, (rect.bottom - rect.top - cyIcon + 1) / 2,
-             m_hIcon);
+    DrawIcon(dc, (rect.right - rect.left - cxIcon + 1) / 2,
+             (rect.bottom - rect.top - cyIcon + 1) / 2, m_hIcon);
     EndPaint(m_hWnd, &ps);
     return TRUE;
 }

@@ -20,7 +20,8 @@
 #include "feed/decode_feed.h"
 #include "jis1997/jis1997.h"
 
-namespace {
+namespace
+{
 
 constexpr size_t kTargetBytes = 10 * 1000 * 1000;
 constexpr int kRuns = 5;
@@ -64,18 +65,15 @@ std::string EucToIso2022(const std::string& euc)
     for (size_t i = 0; i < euc.size(); ++i) {
         const unsigned char c = euc[i];
         if (c < 0x80) {
-            if (mode != kAscii)
-                out += "\x1B(B";
+            if (mode != kAscii) out += "\x1B(B";
             mode = kAscii;
             out += static_cast<char>(c);
         } else if (c == 0x8E && i + 1 < euc.size()) {
-            if (mode != kKana)
-                out += "\x1B(I";
+            if (mode != kKana) out += "\x1B(I";
             mode = kKana;
             out += static_cast<char>(euc[++i] & 0x7F);
         } else if (c >= 0xA1 && i + 1 < euc.size()) {
-            if (mode != kKanji)
-                out += "\x1B$B";
+            if (mode != kKanji) out += "\x1B$B";
             mode = kKanji;
             out += static_cast<char>(c & 0x7F);
             out += static_cast<char>(euc[++i] & 0x7F);
@@ -90,7 +88,8 @@ double BestMbps(size_t bytes, const std::function<void()>& run)
     for (int r = 0; r < kRuns; ++r) {
         const auto t0 = std::chrono::steady_clock::now();
         run();
-        const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        const double s =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         best = std::max(best, bytes / s / 1e6);
     }
     return best;
@@ -112,7 +111,8 @@ void Run(const Case& c)
     std::vector<char> dst(size_t(n) * 4 + 4), mid(size_t(n) * 4 + 4);
     volatile uint32_t sink = 0;
 
-    const double ours = BestMbps(n, [&] { sink = sink + c.ours(dst.data(), mid.data(), src.data(), 4 * n); });
+    const double ours =
+        BestMbps(n, [&] { sink = sink + c.ours(dst.data(), mid.data(), src.data(), 4 * n); });
 
     iconv_t cd = iconv_open("CP932//IGNORE", c.iconvCode);
     const double viaIconv = BestMbps(n, [&] {
@@ -122,8 +122,7 @@ void Run(const Case& c)
         char* out = dst.data();
         size_t outLeft = dst.size();
         while (inLeft > 0 && iconv(cd, &in, &inLeft, &out, &outLeft) == static_cast<size_t>(-1)) {
-            if (errno != EILSEQ)
-                break;
+            if (errno != EILSEQ) break;
             ++in;
             --inLeft;
         }
@@ -147,16 +146,16 @@ void Run(const Case& c)
     });
     ucnv_close(from);
     ucnv_close(to);
-    if (U_FAILURE(err))
-        std::printf("ICU: %s\n", u_errorName(err));
+    if (U_FAILURE(err)) std::printf("ICU: %s\n", u_errorName(err));
 
     const double copy = BestMbps(n, [&] {
         std::memcpy(dst.data(), src.data(), n);
         sink = sink + static_cast<unsigned char>(dst[n / 2]);
     });
 
-    std::printf("BENCH case=%s mb=%.2f ours_mbps=%.0f iconv_mbps=%.0f icu_mbps=%.0f memcpy_mbps=%.0f\n",
-                c.name.c_str(), n / 1e6, ours, viaIconv, viaIcu, copy);
+    std::printf(
+        "BENCH case=%s mb=%.2f ours_mbps=%.0f iconv_mbps=%.0f icu_mbps=%.0f memcpy_mbps=%.0f\n",
+        c.name.c_str(), n / 1e6, ours, viaIconv, viaIcu, copy);
 
     char path[] = "/tmp/bench-jis1997-XXXXXX";
     const int fd = mkstemp(path);
@@ -165,7 +164,8 @@ void Run(const Case& c)
         std::ofstream(path, std::ios::binary) << c.text;
         CString out;
         const double decode = BestMbps(n, [&] { DecodeFeedFile(path, out); });
-        std::printf("BENCH case=decodefeed_%s mb=%.2f ours_mbps=%.0f iconv_mbps=%.0f icu_mbps=%.0f memcpy_mbps=%.0f\n",
+        std::printf("BENCH case=decodefeed_%s mb=%.2f ours_mbps=%.0f iconv_mbps=%.0f icu_mbps=%.0f "
+                    "memcpy_mbps=%.0f\n",
                     c.name.c_str(), n / 1e6, decode, viaIconv, viaIcu, copy);
         unlink(path);
     }
@@ -175,11 +175,13 @@ void Run(const Case& c)
 
 int main()
 {
-    const std::string euc = Repeat(ReadFeed("chardet/eucjp_rss10_siesta.co.jp.aozora.xml") +
-                                       ReadFeed("chardet/eucjp_rss091_halfwidth-kana_artifact-jp.com.xml"),
-                                   kTargetBytes);
+    const std::string euc =
+        Repeat(ReadFeed("chardet/eucjp_rss10_siesta.co.jp.aozora.xml") +
+                   ReadFeed("chardet/eucjp_rss091_halfwidth-kana_artifact-jp.com.xml"),
+               kTargetBytes);
     const std::string utf8 = IconvAll("UTF-8", "EUC-JP", euc);
-    const std::string ascii = Repeat(ReadFeed("rss-parser/rss20_utf8_huge_giantbomb-podcast.rss"), kTargetBytes);
+    const std::string ascii =
+        Repeat(ReadFeed("rss-parser/rss20_utf8_huge_giantbomb-podcast.rss"), kTargetBytes);
     if (euc.size() < kTargetBytes || ascii.size() < kTargetBytes) {
         std::printf("feed corpus not found under %s\n", TANSY_FEEDS_DIR);
         return 1;
@@ -197,8 +199,10 @@ int main()
         {"eucjp", euc, "EUC-JP", "EUC-JP", one(JisEucToSjis)},
         {"iso2022jp", EucToIso2022(euc), "ISO-2022-JP", "ISO-2022-JP", one(JisIso2022ToSjis)},
         {"utf8_japanese", utf8, "UTF-8", "UTF-8", one(JisUtf8ToSjis)},
-        {"utf16le", IconvAll("UTF-16LE", "UTF-8", utf8), "UTF-16LE", "UTF-16LE", two(JisUtf16LeToUtf8)},
-        {"utf16be", IconvAll("UTF-16BE", "UTF-8", utf8), "UTF-16BE", "UTF-16BE", two(JisUtf16BeToUtf8)},
+        {"utf16le", IconvAll("UTF-16LE", "UTF-8", utf8), "UTF-16LE", "UTF-16LE",
+         two(JisUtf16LeToUtf8)},
+        {"utf16be", IconvAll("UTF-16BE", "UTF-8", utf8), "UTF-16BE", "UTF-16BE",
+         two(JisUtf16BeToUtf8)},
         {"utf8_mostly_ascii", ascii, "UTF-8", "UTF-8", one(JisUtf8ToSjis)},
     };
     for (const Case& c : cases)

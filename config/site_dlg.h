@@ -5,16 +5,17 @@
 #include "config/site_table.h"
 #include "framework/window.h"
 
-class CSiteDlg : public CDialog {
-public:
+class CSiteDlg : public CDialog
+{
+  public:
     explicit CSiteDlg(int index, CWnd* parent = nullptr);
 
-protected:
+  protected:
     INT_PTR WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     void DoDataExchange(CDataExchange* dx) override;
     BOOL OnInitDialog() override;
 
-private:
+  private:
     void OnButtonOk();
     void OnButtonCancel();
     void OnButtonFile();

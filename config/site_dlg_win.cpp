@@ -3,7 +3,8 @@
 #include "framework/file_dialog.h"
 #include "res/resource.h"
 
-namespace {
+namespace
+{
 // The chooser's title begins with an ideographic space (81 40 in Shift_JIS):
 // "　ファイルの選択".
 const char kChooserTitle[] = "\x81\x40\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xCC\x91\x49\x91\xF0";

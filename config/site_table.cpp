@@ -5,7 +5,8 @@
 
 SiteTable g_sites;
 
-namespace {
+namespace
+{
 const char kStatusFile[] = "status.dat";
 const char kStatusTempFile[] = "status.tmp";
 } // namespace

@@ -12,16 +12,17 @@
 constexpr int kSiteCount = 9;
 
 struct SiteEntry {
-    CString url;   // feed URL; empty means the slot is unused
-    CString name;  // display name, also the name of the site's Favorites folder
-    CString sound; // wave file played when the feed changed; may be empty
+    CString url;                // feed URL; empty means the slot is unused
+    CString name;               // display name, also the name of the site's Favorites folder
+    CString sound;              // wave file played when the feed changed; may be empty
     unsigned char modified = 0; // set by the site dialog when OK changed a value
 };
 
-class SiteTable {
-public:
+class SiteTable
+{
+  public:
     SiteEntry slots[kSiteCount];
-    CString directory;                   // program directory, ending in a separator
+    CString directory;                     // program directory, ending in a separator
     int64_t lastModified[kSiteCount] = {}; // feed time last seen per slot; 0 = none
 
     // Reads status.dat from `directory` into the slots. A missing file leaves

@@ -7,7 +7,8 @@
 #include "framework/file.h"
 #include "jis1997/jis1997.h"
 
-namespace {
+namespace
+{
 
 // Zero bytes kept after the text in every buffer: the conversions need a
 // terminator in the buffer they read, and the written buffer keeps one.
@@ -17,12 +18,12 @@ constexpr uint64_t kMaxConvertibleLength = (uint64_t(1) << 30) - 1;
 
 } // namespace
 
-namespace feed_decode {
+namespace feed_decode
+{
 
 CString ConvertDetected(uint32_t detection, const char* source, uint32_t length)
 {
-    if (length > kMaxConvertibleLength)
-        return CString();
+    if (length > kMaxConvertibleLength) return CString();
     const uint32_t room = 4 * length;
     std::vector<char> destination(size_t(room) + kTerminatorBytes, 0);
     std::vector<char> intermediate(size_t(room) + kTerminatorBytes, 0);

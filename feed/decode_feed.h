@@ -17,7 +17,8 @@
 // fit in the library's 32-bit counts.
 void DecodeFeedFile(CString path, CString& out);
 
-namespace feed_decode {
+namespace feed_decode
+{
 
 // The conversion step of DecodeFeedFile for a given detection result:
 // `source` holds `length` bytes followed by at least four zero bytes.

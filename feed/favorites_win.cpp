@@ -6,14 +6,16 @@
 #include <objbase.h>
 #include <shlobj.h>
 
-namespace {
+namespace
+{
 
 // The current user's Favorites folder, looked up every time; empty when the
 // shell cannot give it.
 CString FavoritesFolder()
 {
     char path[MAX_PATH] = {};
-    if (!SHGetSpecialFolderPathA(GetDesktopWindow(), path, CSIDL_FAVORITES, FALSE)) return CString();
+    if (!SHGetSpecialFolderPathA(GetDesktopWindow(), path, CSIDL_FAVORITES, FALSE))
+        return CString();
     return CString(path);
 }
 
@@ -27,8 +29,9 @@ CString SiteFolderPath(const char* name)
     return favorites + "\\" + name;
 }
 
-class FindHandle {
-public:
+class FindHandle
+{
+  public:
     explicit FindHandle(HANDLE h) : m_h(h) {}
     ~FindHandle()
     {
@@ -39,13 +42,14 @@ public:
     bool valid() const { return m_h != INVALID_HANDLE_VALUE; }
     HANDLE get() const { return m_h; }
 
-private:
+  private:
     HANDLE m_h;
 };
 
 // CoInitialize for one shortcut, balanced on the way out.
-class ComScope {
-public:
+class ComScope
+{
+  public:
     ComScope() : m_hr(CoInitialize(nullptr)) {}
     ~ComScope()
     {
@@ -55,12 +59,13 @@ public:
     ComScope& operator=(const ComScope&) = delete;
     bool ok() const { return SUCCEEDED(m_hr); } // S_FALSE (already initialised) is success
 
-private:
+  private:
     HRESULT m_hr;
 };
 
-template <class T> class ComPtr {
-public:
+template <class T> class ComPtr
+{
+  public:
     ComPtr() = default;
     ~ComPtr()
     {
@@ -73,7 +78,7 @@ public:
     T* operator->() const { return m_p; }
     explicit operator bool() const { return m_p != nullptr; }
 
-private:
+  private:
     T* m_p = nullptr;
 };
 

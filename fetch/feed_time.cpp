@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-namespace {
+namespace
+{
 // Dates before this year carry no usable time.
 constexpr int kFirstUsableYear = 1900;
 // The years the 64-bit time conversion is asked about; outside them the
@@ -52,11 +53,12 @@ FeedTime MakeFeedTime(const CalendarFields& fields)
     return result;
 }
 
-namespace {
+namespace
+{
 const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 const char* const kDays[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
-const char* const kLongDays[] = {"Monday", "Tuesday", "Wednesday", "Thursday",
+const char* const kLongDays[] = {"Monday", "Tuesday",  "Wednesday", "Thursday",
                                  "Friday", "Saturday", "Sunday"};
 
 bool IsOneOf(const std::string& token, const char* const* names, int count)
@@ -137,8 +139,8 @@ bool ParseHttpDate(const char* text, CalendarFields& out)
              ReadNumber(t[3], 4, 4, f.year) && ReadClock(t[4], f) && t[5] == "GMT";
     } else if (t.size() == 4) { // Sunday, 06-Nov-94 08:49:37 GMT
         const std::string& date = t[1];
-        ok = IsOneOf(t[0], kLongDays, 7) && date.size() == 9 && date[2] == '-' &&
-             date[6] == '-' && ReadNumber(date.substr(0, 2), 2, 2, f.day) &&
+        ok = IsOneOf(t[0], kLongDays, 7) && date.size() == 9 && date[2] == '-' && date[6] == '-' &&
+             ReadNumber(date.substr(0, 2), 2, 2, f.day) &&
              (f.month = MonthNumber(date.substr(3, 3))) != 0 &&
              ReadNumber(date.substr(7, 2), 2, 2, f.year) && ReadClock(t[2], f) && t[3] == "GMT";
         f.year += f.year >= 70 ? 1900 : 2000;

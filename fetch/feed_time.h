@@ -10,9 +10,9 @@
 
 // The calendar fields of a date, as WinINet reports them in a SYSTEMTIME.
 struct CalendarFields {
-    int year = 0;   // e.g. 2015
-    int month = 0;  // 1-12
-    int day = 0;    // 1-31
+    int year = 0;  // e.g. 2015
+    int month = 0; // 1-12
+    int day = 0;   // 1-31
     int hour = 0;
     int minute = 0;
     int second = 0;

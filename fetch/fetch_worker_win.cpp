@@ -24,7 +24,8 @@
 FetchTask* currentTask = nullptr;
 FetchTimeouts g_fetchTimeouts;
 
-namespace {
+namespace
+{
 // Always ask the origin server, take the body as bytes, and leave redirects
 // to us.
 constexpr DWORD kRequestFlags =
@@ -56,8 +57,7 @@ void Notify(const FetchTask& task, UINT message)
 // they are set on the connection or the request. A silent server then ends
 // the wait for the headers or for the next block of the body after
 // receiveMs with a failure.
-template <class Handle>
-void ApplyTimeouts(Handle& handle)
+template <class Handle> void ApplyTimeouts(Handle& handle)
 {
     if (g_fetchTimeouts.connectMs)
         handle.SetOption(INTERNET_OPTION_CONNECT_TIMEOUT, g_fetchTimeouts.connectMs);
@@ -135,7 +135,8 @@ constexpr uint64_t kUnknownLength = ~uint64_t(0);
 uint64_t AnnouncedLength(const CHttpFile& response)
 {
     CString text;
-    if (!response.QueryInfo(HTTP_QUERY_CONTENT_LENGTH, text) || text.IsEmpty()) return kUnknownLength;
+    if (!response.QueryInfo(HTTP_QUERY_CONTENT_LENGTH, text) || text.IsEmpty())
+        return kUnknownLength;
     char* end = nullptr;
     const unsigned long long length = std::strtoull(text, &end, 10);
     return end && *end == '\0' ? length : kUnknownLength;

@@ -1,7 +1,8 @@
 // The process entry point and the application object's start-up.
 #include "framework/window.h"
 
-namespace {
+namespace
+{
 CWinApp* g_app = nullptr;
 
 // The base name of the program file without directory and extension.
@@ -11,10 +12,12 @@ CString ProgramBaseName()
     GetModuleFileNameA(nullptr, path, MAX_PATH);
     CString name(path);
     int start = 0;
-    for (int pos = name.Find('\\'); pos >= 0; pos = name.Find('\\', pos + 1)) start = pos + 1;
+    for (int pos = name.Find('\\'); pos >= 0; pos = name.Find('\\', pos + 1))
+        start = pos + 1;
     name = name.Mid(start);
     int dot = -1;
-    for (int pos = name.Find('.'); pos >= 0; pos = name.Find('.', pos + 1)) dot = pos;
+    for (int pos = name.Find('.'); pos >= 0; pos = name.Find('.', pos + 1))
+        dot = pos;
     return dot >= 0 ? name.Left(dot) : name;
 }
 } // namespace

@@ -4,7 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
-namespace sjis {
+namespace sjis
+{
 
 size_t Find(const char* text, size_t n, const char* pat, size_t patLen, size_t from)
 {
@@ -57,8 +58,8 @@ size_t FitLength(const char* s, size_t n, size_t max)
 int CString::Find(const char* sub, int start) const
 {
     if (start < 0) start = 0;
-    const size_t pos = sjis::Find(m_s.data(), m_s.size(), sub, std::strlen(sub),
-                                  static_cast<size_t>(start));
+    const size_t pos =
+        sjis::Find(m_s.data(), m_s.size(), sub, std::strlen(sub), static_cast<size_t>(start));
     return pos == std::string::npos ? -1 : static_cast<int>(pos);
 }
 

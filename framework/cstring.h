@@ -12,7 +12,8 @@
 #include <cstddef>
 #include <string>
 
-namespace sjis {
+namespace sjis
+{
 
 // True for a byte that starts a two-byte Shift_JIS (CP932) character.
 inline bool IsLeadByte(unsigned char c)
@@ -36,8 +37,9 @@ size_t FitLength(const char* s, size_t n, size_t max);
 
 } // namespace sjis
 
-class CString {
-public:
+class CString
+{
+  public:
     CString() = default;
     CString(const char* s) : m_s(s ? s : "") {}
     CString(const char* s, int n) : m_s(s, static_cast<size_t>(n)) {}
@@ -67,10 +69,26 @@ public:
     CString Left(int count) const { return Mid(0, count); }
 
     void Append(const char* p, int n) { m_s.append(p, static_cast<size_t>(n)); }
-    CString& operator=(const char* s) { m_s = s ? s : ""; return *this; }
-    CString& operator+=(const CString& s) { m_s += s.m_s; return *this; }
-    CString& operator+=(const char* s) { m_s += s; return *this; }
-    CString& operator+=(char c) { m_s += c; return *this; }
+    CString& operator=(const char* s)
+    {
+        m_s = s ? s : "";
+        return *this;
+    }
+    CString& operator+=(const CString& s)
+    {
+        m_s += s.m_s;
+        return *this;
+    }
+    CString& operator+=(const char* s)
+    {
+        m_s += s;
+        return *this;
+    }
+    CString& operator+=(char c)
+    {
+        m_s += c;
+        return *this;
+    }
 
     // printf-style formatting into this string.
     void Format(const char* fmt, ...)
@@ -79,14 +97,35 @@ public:
 #endif
         ;
 
-    friend CString operator+(const CString& a, const CString& b) { return CString(a.m_s + b.m_s); }
-    friend CString operator+(const CString& a, const char* b) { return CString(a.m_s + b); }
-    friend CString operator+(const char* a, const CString& b) { return CString(a + b.m_s); }
-    friend bool operator==(const CString& a, const CString& b) { return a.m_s == b.m_s; }
-    friend bool operator!=(const CString& a, const CString& b) { return a.m_s != b.m_s; }
-    friend bool operator==(const CString& a, const char* b) { return a.m_s == b; }
-    friend bool operator!=(const CString& a, const char* b) { return a.m_s != b; }
+    friend CString operator+(const CString& a, const CString& b)
+    {
+        return CString(a.m_s + b.m_s);
+    }
+    friend CString operator+(const CString& a, const char* b)
+    {
+        return CString(a.m_s + b);
+    }
+    friend CString operator+(const char* a, const CString& b)
+    {
+        return CString(a + b.m_s);
+    }
+    friend bool operator==(const CString& a, const CString& b)
+    {
+        return a.m_s == b.m_s;
+    }
+    friend bool operator!=(const CString& a, const CString& b)
+    {
+        return a.m_s != b.m_s;
+    }
+    friend bool operator==(const CString& a, const char* b)
+    {
+        return a.m_s == b;
+    }
+    friend bool operator!=(const CString& a, const char* b)
+    {
+        return a.m_s != b;
+    }
 
-private:
+  private:
     std::string m_s;
 };

@@ -14,16 +14,20 @@
 
 #include "framework/cstring.h"
 
-class CFileException {
-public:
+class CFileException
+{
+  public:
     CFileException(long osError, const CString& fileName)
-        : m_lOsError(osError), m_strFileName(fileName) {}
+        : m_lOsError(osError), m_strFileName(fileName)
+    {
+    }
     long m_lOsError;
     CString m_strFileName;
 };
 
-class CFile {
-public:
+class CFile
+{
+  public:
     enum OpenFlags : unsigned {
         modeRead = 0x0000,
         modeWrite = 0x0001,
@@ -60,7 +64,7 @@ public:
 
     const CString& GetFileName() const { return m_name; }
 
-protected:
+  protected:
     static constexpr intptr_t kInvalid = -1;
     [[noreturn]] void ThrowLastError() const;
     intptr_t m_handle = kInvalid; // HANDLE on Windows, descriptor elsewhere
@@ -69,8 +73,9 @@ protected:
 
 // A file read line by line. Lines end in LF; a CR right before the LF is
 // dropped, a CR anywhere else is kept.
-class CStdioFile : public CFile {
-public:
+class CStdioFile : public CFile
+{
+  public:
     using CFile::CFile;
     // Reads the next line into `line` (emptied first). Returns false at the
     // end of the file, leaving `line` empty. A last line without a line end
@@ -79,7 +84,7 @@ public:
     // Writes the bytes as they are; callers add "\r\n" themselves.
     void WriteString(const char* text);
 
-private:
+  private:
     bool Fill();
     char m_buf[4096];
     unsigned m_pos = 0;

@@ -7,8 +7,9 @@
 #include "framework/cstring.h"
 #include "framework/window.h"
 
-class CFileDialog {
-public:
+class CFileDialog
+{
+  public:
     // `filter` uses the "Text|*.txt|All|*.*||" form. Flags are OFN_ flags.
     CFileDialog(BOOL openFileDialog, const char* defaultExt = nullptr,
                 const char* fileName = nullptr, DWORD flags = 0, const char* filter = nullptr,
@@ -22,7 +23,7 @@ public:
 
     OPENFILENAMEA m_ofn;
 
-private:
+  private:
     BOOL m_open;
     std::string m_filter;
     char m_path[MAX_PATH];

@@ -70,8 +70,7 @@ uint64_t CFile::GetLength() const
 
 void CFile::SetLength(uint64_t length)
 {
-    if (::ftruncate(static_cast<int>(m_handle), static_cast<off_t>(length)) != 0)
-        ThrowLastError();
+    if (::ftruncate(static_cast<int>(m_handle), static_cast<off_t>(length)) != 0) ThrowLastError();
 }
 
 uint64_t CFile::SeekToEnd()

@@ -3,7 +3,8 @@
 
 #include <windows.h>
 
-namespace {
+namespace
+{
 HANDLE AsHandle(intptr_t h)
 {
     return reinterpret_cast<HANDLE>(h);
@@ -19,17 +20,24 @@ bool CFile::Open(const char* fileName, unsigned flags, CFileException* error)
 
     DWORD share = 0; // shareCompat and shareExclusive: no sharing
     switch (flags & 0x70) {
-    case shareDenyWrite: share = FILE_SHARE_READ; break;
-    case shareDenyRead: share = FILE_SHARE_WRITE; break;
-    case shareDenyNone: share = FILE_SHARE_READ | FILE_SHARE_WRITE; break;
-    default: break;
+    case shareDenyWrite:
+        share = FILE_SHARE_READ;
+        break;
+    case shareDenyRead:
+        share = FILE_SHARE_WRITE;
+        break;
+    case shareDenyNone:
+        share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+        break;
+    default:
+        break;
     }
 
     DWORD disposition = OPEN_EXISTING;
     if (flags & modeCreate) disposition = (flags & modeNoTruncate) ? OPEN_ALWAYS : CREATE_ALWAYS;
 
-    HANDLE h = CreateFileA(fileName, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
-                           nullptr);
+    HANDLE h =
+        CreateFileA(fileName, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         if (error) *error = CFileException(static_cast<long>(GetLastError()), fileName);
         return false;
@@ -115,6 +123,7 @@ bool ReplaceFileWith(const char* from, const char* to)
     // A file the user made read-only keeps its content, whatever the file
     // system would allow a rename to do.
     const DWORD attributes = GetFileAttributesA(to);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return false;
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        return false;
     return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }

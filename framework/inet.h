@@ -14,15 +14,17 @@
 #include "framework/cstring.h"
 
 // A network failure: the platform error number of the call that failed.
-class CInternetException {
-public:
+class CInternetException
+{
+  public:
     explicit CInternetException(DWORD error) : m_dwError(error) {}
     DWORD m_dwError;
 };
 
 // Owns one HINTERNET and closes it once.
-class CInternetHandle {
-public:
+class CInternetHandle
+{
+  public:
     CInternetHandle() = default;
     explicit CInternetHandle(HINTERNET handle) : m_handle(handle) {}
     ~CInternetHandle() { Close(); }
@@ -32,13 +34,14 @@ public:
     HINTERNET Get() const { return m_handle; }
     void Close();
 
-private:
+  private:
     HINTERNET m_handle = nullptr;
 };
 
 // A response body opened by URL.
-class CInternetFile {
-public:
+class CInternetFile
+{
+  public:
     explicit CInternetFile(HINTERNET request) : m_request(request) {}
     virtual ~CInternetFile() = default;
     CInternetFile(const CInternetFile&) = delete;
@@ -53,13 +56,14 @@ public:
     bool SetOption(DWORD option, DWORD value);
     bool IsOpen() const { return m_request.Get() != nullptr; }
 
-protected:
+  protected:
     CInternetHandle m_request;
 };
 
 // An HTTP response whose headers have arrived.
-class CHttpFile : public CInternetFile {
-public:
+class CHttpFile : public CInternetFile
+{
+  public:
     using CInternetFile::CInternetFile;
 
     // The status code as a number; false (and `status` left alone) when the
@@ -79,8 +83,9 @@ public:
 
 // A connection to one HTTP server, from CInternetSession::GetHttpConnection.
 // Close its requests before it.
-class CHttpConnection {
-public:
+class CHttpConnection
+{
+  public:
     explicit CHttpConnection(HINTERNET connection) : m_connection(connection) {}
     CHttpConnection(const CHttpConnection&) = delete;
     CHttpConnection& operator=(const CHttpConnection&) = delete;
@@ -94,7 +99,7 @@ public:
     bool SetOption(DWORD option, DWORD value);
     void Close() { m_connection.Close(); }
 
-private:
+  private:
     CInternetHandle m_connection;
 };
 
@@ -116,8 +121,9 @@ CHttpUrl CrackHttpUrl(const char* url);
 CString CombineUrl(const char* base, const char* relative);
 
 // One WinINet session, named after the program file.
-class CInternetSession {
-public:
+class CInternetSession
+{
+  public:
     // Opens a synchronous session with the system's proxy settings. Throws
     // CInternetException when WinINet cannot open one.
     CInternetSession();
@@ -140,6 +146,6 @@ public:
 
     void Close() { m_session.Close(); }
 
-private:
+  private:
     CInternetHandle m_session;
 };

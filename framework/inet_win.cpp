@@ -88,12 +88,15 @@ CHttpUrl CrackHttpUrl(const char* url)
     if (!InternetCrackUrlA(url, 0, 0, &parts)) throw CInternetException(GetLastError());
     if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS)
         throw CInternetException(ERROR_INTERNET_UNRECOGNIZED_SCHEME);
-    auto text = [](const char* p, DWORD n) { return p && n ? CString(p, static_cast<int>(n)) : CString(); };
+    auto text = [](const char* p, DWORD n) {
+        return p && n ? CString(p, static_cast<int>(n)) : CString();
+    };
     CHttpUrl out;
     out.secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
     out.server = text(parts.lpszHostName, parts.dwHostNameLength);
-    out.port = parts.nPort ? parts.nPort
-                           : (out.secure ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT);
+    out.port = parts.nPort
+                   ? parts.nPort
+                   : (out.secure ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT);
     out.user = text(parts.lpszUserName, parts.dwUserNameLength);
     out.password = text(parts.lpszPassword, parts.dwPasswordLength);
     std::string object = text(parts.lpszUrlPath, parts.dwUrlPathLength).str();
@@ -135,9 +138,9 @@ bool CInternetSession::QueryOption(DWORD option, DWORD& value) const
 }
 
 std::unique_ptr<CHttpConnection> CInternetSession::GetHttpConnection(const char* server,
-                                                                    INTERNET_PORT port,
-                                                                    const char* user,
-                                                                    const char* password)
+                                                                     INTERNET_PORT port,
+                                                                     const char* user,
+                                                                     const char* password)
 {
     HINTERNET connection =
         InternetConnectA(m_session.Get(), server, port, user && *user ? user : nullptr,

@@ -3,7 +3,8 @@
 #include <process.h>
 #include <windows.h>
 
-namespace {
+namespace
+{
 struct ThreadStart {
     unsigned (*proc)(void*);
     void* param;

@@ -12,8 +12,9 @@
 
 #include "framework/cstring.h"
 
-class CWnd {
-public:
+class CWnd
+{
+  public:
     CWnd() = default;
     virtual ~CWnd() = default;
     CWnd(const CWnd&) = delete;
@@ -31,19 +32,26 @@ public:
 };
 
 // Moves the text of edit controls to and from CString members.
-class CDataExchange {
-public:
-    CDataExchange(CWnd* dlg, bool saveAndValidate) : m_pDlgWnd(dlg), m_bSaveAndValidate(saveAndValidate) {}
+class CDataExchange
+{
+  public:
+    CDataExchange(CWnd* dlg, bool saveAndValidate)
+        : m_pDlgWnd(dlg), m_bSaveAndValidate(saveAndValidate)
+    {
+    }
     CWnd* m_pDlgWnd;
     bool m_bSaveAndValidate; // true: controls -> members
 };
 
 void DDX_Text(CDataExchange* dx, int id, CString& value);
 
-class CDialog : public CWnd {
-public:
+class CDialog : public CWnd
+{
+  public:
     explicit CDialog(UINT templateId, CWnd* parent = nullptr)
-        : m_templateId(templateId), m_parent(parent) {}
+        : m_templateId(templateId), m_parent(parent)
+    {
+    }
 
     // Runs the dialog modally; returns the value given to EndDialog, or -1
     // when the dialog could not be created.
@@ -59,21 +67,22 @@ public:
     // true: controls -> members; false: members -> controls.
     BOOL UpdateData(BOOL saveAndValidate = TRUE);
 
-protected:
+  protected:
     virtual INT_PTR WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
     virtual void DoDataExchange(CDataExchange*) {}
     // Marks a message as handled with the given result.
     INT_PTR Handled(LRESULT result = 0);
 
-private:
+  private:
     static INT_PTR CALLBACK StaticDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
     UINT m_templateId;
     CWnd* m_parent;
 };
 
-class CWinApp {
-public:
+class CWinApp
+{
+  public:
     CWinApp();
     virtual ~CWinApp();
     CWinApp(const CWinApp&) = delete;
@@ -84,7 +93,7 @@ public:
     virtual BOOL InitInstance() { return TRUE; }
 
     HINSTANCE m_hInstance = nullptr;
-    CString m_appName;            // program file's base name without extension
+    CString m_appName; // program file's base name without extension
     CWnd* m_pMainWnd = nullptr;
 };
 

@@ -8,7 +8,8 @@
 
 #include "jis1997/jis1997.h"
 
-namespace {
+namespace
+{
 
 constexpr unsigned char kSentinel = 0xA5;
 constexpr size_t kGuardBytes = 64;
@@ -17,19 +18,16 @@ void Check(uint32_t (*f)(char*, const char*, uint32_t), const std::vector<char>&
 {
     std::vector<char> dst(size_t(max) + kGuardBytes, static_cast<char>(kSentinel));
     const uint32_t n = f(dst.data(), src.data(), max);
-    if (n > max)
-        abort();
+    if (n > max) abort();
     for (size_t i = n; i < dst.size(); ++i)
-        if (static_cast<unsigned char>(dst[i]) != kSentinel)
-            abort();
+        if (static_cast<unsigned char>(dst[i]) != kSentinel) abort();
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (size < 2)
-        return 0;
+    if (size < 2) return 0;
     // The first two bytes choose the limit: up to four times the text.
     const uint32_t length = static_cast<uint32_t>(size - 2);
     const uint32_t max = (uint32_t(data[0]) << 8 | data[1]) % (4 * length + 8);
@@ -38,11 +36,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     const std::vector<char> before = src;
     const uint32_t code = JisDetectCode(src.data(), length);
-    if (src != before)
-        abort();
+    if (src != before) abort();
     switch (code) {
-    case JIS_CODE_ASCII: case JIS_CODE_EUC_JP: case JIS_CODE_SHIFT_JIS: case JIS_CODE_ISO2022_JP:
-    case JIS_CODE_UTF8: case JIS_CODE_UTF16_LE: case JIS_CODE_UTF16_BE: case JIS_CODE_BINARY:
+    case JIS_CODE_ASCII:
+    case JIS_CODE_EUC_JP:
+    case JIS_CODE_SHIFT_JIS:
+    case JIS_CODE_ISO2022_JP:
+    case JIS_CODE_UTF8:
+    case JIS_CODE_UTF16_LE:
+    case JIS_CODE_UTF16_BE:
+    case JIS_CODE_BINARY:
     case JIS_CODE_OTHER:
         break;
     default:

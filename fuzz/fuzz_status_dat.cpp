@@ -12,7 +12,8 @@
 
 #include "config/site_table.h"
 
-namespace {
+namespace
+{
 
 [[noreturn]] void Fail(const char* what, int slot, const CString& value)
 {
@@ -27,7 +28,8 @@ const std::string& Folder()
 {
     static const std::string folder = [] {
         const char* base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base && *base ? base : "/tmp") + "/fuzz_status_dat.XXXXXX";
+        std::string pattern =
+            std::string(base && *base ? base : "/tmp") + "/fuzz_status_dat.XXXXXX";
         if (!mkdtemp(&pattern[0])) std::abort();
         return pattern + "/";
     }();
@@ -49,7 +51,8 @@ std::string ReadWhole(const std::string& path)
     if (!file) return text;
     char buf[4096];
     size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, file)) > 0) text.append(buf, n);
+    while ((n = std::fread(buf, 1, sizeof buf, file)) > 0)
+        text.append(buf, n);
     std::fclose(file);
     return text;
 }
@@ -88,7 +91,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     first->Save();
     const std::string saved = ReadWhole(status);
-    if (saved != expected) Fail("saved file differs from the slots", -1, CString(saved.c_str(), int(saved.size())));
+    if (saved != expected)
+        Fail("saved file differs from the slots", -1, CString(saved.c_str(), int(saved.size())));
 
     auto second = std::make_unique<SiteTable>();
     LoadInto(second.get());

@@ -11,7 +11,8 @@
 #define JIS_LIKELY(x) (x)
 #endif
 
-namespace {
+namespace
+{
 
 // The geta mark, written for characters that cannot be converted.
 constexpr uint16_t kGeta = 0x81AC;
@@ -34,8 +35,9 @@ inline bool HasZeroByte(uint64_t w)
 }
 
 // Output with a hard limit: a character is written whole or not at all.
-class CSink {
-public:
+class CSink
+{
+  public:
     CSink(char* dst, uint32_t max) : m_dst(reinterpret_cast<unsigned char*>(dst)), m_max(max) {}
 
     uint32_t Count() const { return m_pos; }
@@ -45,8 +47,7 @@ public:
 
     bool PutByte(unsigned char b)
     {
-        if (m_pos >= m_max)
-            return false;
+        if (m_pos >= m_max) return false;
         m_dst[m_pos++] = b;
         return true;
     }
@@ -54,12 +55,9 @@ public:
     // Writes a CP932 code (one or two bytes); 0 writes the geta mark.
     bool PutCode(uint16_t code)
     {
-        if (code == 0)
-            code = kGeta;
-        if (code < 0x100)
-            return PutByte(static_cast<unsigned char>(code));
-        if (m_max - m_pos < 2)
-            return false;
+        if (code == 0) code = kGeta;
+        if (code < 0x100) return PutByte(static_cast<unsigned char>(code));
+        if (m_max - m_pos < 2) return false;
         m_dst[m_pos] = static_cast<unsigned char>(code >> 8);
         m_dst[m_pos + 1] = static_cast<unsigned char>(code);
         m_pos += 2;
@@ -68,14 +66,13 @@ public:
 
     bool PutBytes(const unsigned char* p, uint32_t n)
     {
-        if (m_max - m_pos < n)
-            return false;
+        if (m_max - m_pos < n) return false;
         memcpy(m_dst + m_pos, p, n);
         m_pos += n;
         return true;
     }
 
-private:
+  private:
     unsigned char* m_dst;
     uint32_t m_max;
     uint32_t m_pos = 0;
@@ -87,8 +84,7 @@ inline void CopyAsciiRun(const unsigned char* s, size_t n, size_t& i, CSink& out
 {
     while (n - i >= 8 && out.Room() >= 8) {
         uint64_t w = Load8(s + i);
-        if (w & kHighBits)
-            return;
+        if (w & kHighBits) return;
         memcpy(out.Cursor(), &w, 8);
         out.Advance(8);
         i += 8;
@@ -150,8 +146,7 @@ inline uint64_t Load8Le(const unsigned char* p)
 // margins in full before it.
 inline size_t Utf8FastSteps(size_t ahead, uint32_t room)
 {
-    if (ahead < kUtf8FastAhead || room < kUtf8FastAhead)
-        return 0;
+    if (ahead < kUtf8FastAhead || room < kUtf8FastAhead) return 0;
     const size_t bySource = (ahead - kUtf8FastAhead) / 3;
     const size_t byRoom = (room - kUtf8FastAhead) / 2;
     return (bySource < byRoom ? bySource : byRoom) + 1;
@@ -256,19 +251,16 @@ void ScanAhead16(const unsigned char* s, size_t& n, bool& whole)
     }
 }
 
-template <bool kBigEndian>
-inline uint32_t Unit(const unsigned char* s, size_t i)
+template <bool kBigEndian> inline uint32_t Unit(const unsigned char* s, size_t i)
 {
     return kBigEndian ? (s[2 * i] << 8 | s[2 * i + 1]) : (s[2 * i + 1] << 8 | s[2 * i]);
 }
 
 // Four code units with the first in the low bits, each in its own 16 bits.
-template <bool kBigEndian>
-inline uint64_t Load4Units(const unsigned char* p)
+template <bool kBigEndian> inline uint64_t Load4Units(const unsigned char* p)
 {
     const uint64_t w = Load8Le(p);
-    if (!kBigEndian)
-        return w;
+    if (!kBigEndian) return w;
     return (w >> 8 & 0x00FF00FF00FF00FFull) | (w & 0x00FF00FF00FF00FFull) << 8;
 }
 
@@ -302,8 +294,7 @@ inline uint32_t ThreeByteUtf8(uint32_t u)
 constexpr size_t kUtf16FastAhead = 8;
 constexpr uint32_t kUtf16FastRoom = 24;
 
-template <bool kBigEndian>
-uint32_t Utf16ToUtf8(char* dst, const char* src, uint32_t max)
+template <bool kBigEndian> uint32_t Utf16ToUtf8(char* dst, const char* src, uint32_t max)
 {
     const unsigned char* s = reinterpret_cast<const unsigned char*>(src);
     size_t n = 0;
@@ -311,20 +302,17 @@ uint32_t Utf16ToUtf8(char* dst, const char* src, uint32_t max)
     ScanAhead16(s, n, whole);
     CSink out(dst, max);
     size_t i = 0;
-    if (n > 0 && Unit<kBigEndian>(s, 0) == 0xFEFF)
-        i = 1;
+    if (n > 0 && Unit<kBigEndian>(s, 0) == 0xFEFF) i = 1;
     for (;;) {
-        if (!whole && n - i < kScanUnitMargin)
-            ScanAhead16(s, n, whole);
-        if (i >= n)
-            break;
+        if (!whole && n - i < kScanUnitMargin) ScanAhead16(s, n, whole);
+        if (i >= n) break;
         while (n - i >= kUtf16FastAhead && out.Room() >= kUtf16FastRoom) {
             const uint64_t w = Load4Units<kBigEndian>(s + 2 * i);
             unsigned char* d = out.Cursor();
             if ((w & 0xFF80FF80FF80FF80ull) == 0) {
                 // Four ASCII units.
-                Store4Le(d, static_cast<uint32_t>((w & 0xFF) | (w >> 8 & 0xFF00) | (w >> 16 & 0xFF0000) |
-                                                  (w >> 24 & 0xFF000000)));
+                Store4Le(d, static_cast<uint32_t>((w & 0xFF) | (w >> 8 & 0xFF00) |
+                                                  (w >> 16 & 0xFF0000) | (w >> 24 & 0xFF000000)));
                 out.Advance(4);
                 i += 4;
                 continue;
@@ -349,8 +337,7 @@ uint32_t Utf16ToUtf8(char* dst, const char* src, uint32_t max)
                 size_t k = 0;
                 for (; k < 4; ++k) {
                     const uint32_t u = static_cast<uint32_t>(w >> (16 * k)) & 0xFFFF;
-                    if ((u & 0xF800) == 0xD800)
-                        break;
+                    if ((u & 0xF800) == 0xD800) break;
                     uint32_t v, len;
                     if (u < 0x80) {
                         v = u;
@@ -366,8 +353,7 @@ uint32_t Utf16ToUtf8(char* dst, const char* src, uint32_t max)
                     out.Advance(len);
                 }
                 i += k;
-                if (k < 4)
-                    break; // the surrogate goes below
+                if (k < 4) break; // the surrogate goes below
                 continue;
             }
             // Four characters of three bytes: twelve bytes in two stores.
@@ -380,8 +366,7 @@ uint32_t Utf16ToUtf8(char* dst, const char* src, uint32_t max)
             out.Advance(12);
             i += 4;
         }
-        if (i >= n)
-            continue;
+        if (i >= n) continue;
         uint32_t u = Unit<kBigEndian>(s, i);
         unsigned char buf[4];
         uint32_t len;
@@ -409,8 +394,7 @@ uint32_t Utf16ToUtf8(char* dst, const char* src, uint32_t max)
             buf[2] = static_cast<unsigned char>(0x80 | (u & 0x3F));
             len = 3;
         }
-        if (!out.PutBytes(buf, len))
-            break;
+        if (!out.PutBytes(buf, len)) break;
         i += (len == 4) ? 2 : 1;
     }
     return out.Count();
@@ -426,13 +410,10 @@ extern "C" uint32_t JIS_CALL JisUtf8ToSjis(char* dst, const char* src, uint32_t 
     ScanAhead(src, n, whole);
     CSink out(dst, max);
     size_t i = 0;
-    if (n >= 3 && s[0] == 0xEF && s[1] == 0xBB && s[2] == 0xBF)
-        i = 3;
+    if (n >= 3 && s[0] == 0xEF && s[1] == 0xBB && s[2] == 0xBF) i = 3;
     for (;;) {
-        if (!whole && n - i < kScanMargin)
-            ScanAhead(src, n, whole);
-        if (i >= n)
-            break;
+        if (!whole && n - i < kScanMargin) ScanAhead(src, n, whole);
+        if (i >= n) break;
         // Unchecked loop for ASCII and three-byte characters (kana, kanji,
         // symbols), entered with kUtf8FastAhead source bytes and as much room
         // left. It stores eight bytes of ASCII at once, and two bytes for a
@@ -461,8 +442,10 @@ extern "C" uint32_t JIS_CALL JisUtf8ToSjis(char* dst, const char* src, uint32_t 
                 if (steps >= 2) {
                     const uint64_t x = Load8Le(s + i);
                     if ((x & 0x0000C0C0F0C0C0F0ull) == 0x00008080E08080E0ull) {
-                        const uint32_t cp0 = static_cast<uint32_t>((x & 0x0F) << 12 | (x >> 2 & 0xFC0) | (x >> 16 & 0x3F));
-                        const uint32_t cp1 = static_cast<uint32_t>((x >> 12 & 0xF000) | (x >> 26 & 0xFC0) | (x >> 40 & 0x3F));
+                        const uint32_t cp0 = static_cast<uint32_t>(
+                            (x & 0x0F) << 12 | (x >> 2 & 0xFC0) | (x >> 16 & 0x3F));
+                        const uint32_t cp1 = static_cast<uint32_t>(
+                            (x >> 12 & 0xF000) | (x >> 26 & 0xFC0) | (x >> 40 & 0x3F));
                         if (!NotThreeByte(cp0) && !NotThreeByte(cp1)) {
                             PutBmpUnchecked(out, cp0);
                             PutBmpUnchecked(out, cp1);
@@ -472,29 +455,24 @@ extern "C" uint32_t JIS_CALL JisUtf8ToSjis(char* dst, const char* src, uint32_t 
                         }
                     }
                 }
-                if (steps == 0)
-                    break;
+                if (steps == 0) break;
                 const uint32_t c0 = s[i], c1 = s[i + 1], c2 = s[i + 2];
                 if (((c0 & 0xF0) ^ 0xE0) | ((c1 & 0xC0) ^ 0x80) | ((c2 & 0xC0) ^ 0x80))
                     goto endOfRun;
                 const uint32_t cp = (c0 & 0x0F) << 12 | (c1 & 0x3F) << 6 | (c2 & 0x3F);
-                if (NotThreeByte(cp))
-                    goto endOfRun;
+                if (NotThreeByte(cp)) goto endOfRun;
                 PutBmpUnchecked(out, cp);
                 i += 3;
                 --steps;
             }
             continue;
         endOfRun:
-            if (s[i] >= 0x80)
-                break; // anything else goes one sequence at a time below
+            if (s[i] >= 0x80) break; // anything else goes one sequence at a time below
         }
-        if (i >= n)
-            continue;
+        if (i >= n) continue;
         const unsigned char c = s[i];
         if (c < 0x80) {
-            if (!out.PutByte(c))
-                break;
+            if (!out.PutByte(c)) break;
             ++i;
             continue;
         }
@@ -534,8 +512,7 @@ extern "C" uint32_t JIS_CALL JisUtf8ToSjis(char* dst, const char* src, uint32_t 
                 }
             }
         }
-        if (!out.PutCode(complete ? jis::UnicodeToCp932(cp) : 0))
-            break;
+        if (!out.PutCode(complete ? jis::UnicodeToCp932(cp) : 0)) break;
         i += used;
     }
     return out.Count();
@@ -549,8 +526,7 @@ extern "C" uint32_t JIS_CALL JisEucToSjis(char* dst, const char* src, uint32_t m
     size_t i = 0;
     while (i < n) {
         CopyAsciiRun(s, n, i, out);
-        if (i >= n)
-            break;
+        if (i >= n) break;
         const unsigned char c = s[i];
         bool ok;
         if (c < 0x80) {
@@ -584,8 +560,7 @@ extern "C" uint32_t JIS_CALL JisEucToSjis(char* dst, const char* src, uint32_t m
             ok = out.PutCode(0);
             i += 1;
         }
-        if (!ok)
-            break;
+        if (!ok) break;
     }
     return out.Count();
 }
@@ -611,8 +586,7 @@ extern "C" uint32_t JIS_CALL JisIso2022ToSjis(char* dst, const char* src, uint32
                 out.Advance(8);
                 i += 8;
             }
-            if (i >= n)
-                break;
+            if (i >= n) break;
         }
         const unsigned char c = s[i];
         if (c == 0x1B) {
@@ -670,8 +644,7 @@ extern "C" uint32_t JIS_CALL JisIso2022ToSjis(char* dst, const char* src, uint32
             ok = out.PutCode(0);
             i += 1;
         }
-        if (!ok)
-            break;
+        if (!ok) break;
     }
     return out.Count();
 }

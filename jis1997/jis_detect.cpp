@@ -13,7 +13,8 @@
 
 #include "jis1997.h"
 
-namespace {
+namespace
+{
 
 // The start of the text that the zero-byte and control-byte tests look at.
 constexpr uint32_t kSampleLength = 64 * 1024;
@@ -35,14 +36,11 @@ bool IsAsciiLetter(unsigned char c)
 bool StartsWithNoCase(const char* s, size_t n, const char* prefix)
 {
     size_t k = strlen(prefix);
-    if (n < k)
-        return false;
+    if (n < k) return false;
     for (size_t i = 0; i < k; ++i) {
         char c = s[i];
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c + 32);
-        if (c != prefix[i])
-            return false;
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+        if (c != prefix[i]) return false;
     }
     return true;
 }
@@ -60,39 +58,33 @@ Declared ReadDeclaration(const unsigned char* s, uint32_t length)
             break;
         }
     }
-    if (!p)
-        return Declared::kNone;
+    if (!p) return Declared::kNone;
     for (; p + 8 <= end && !(p[0] == '?' && p[1] == '>'); ++p) {
-        if (memcmp(p, "encoding", 8) != 0)
-            continue;
+        if (memcmp(p, "encoding", 8) != 0) continue;
         p += 8;
         while (p < end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n' || *p == '='))
             ++p;
-        if (p >= end || (*p != '"' && *p != '\''))
-            return Declared::kNone;
+        if (p >= end || (*p != '"' && *p != '\'')) return Declared::kNone;
         const char quote = *p++;
         const char* nameEnd = p;
         while (nameEnd < end && *nameEnd != quote)
             ++nameEnd;
         const size_t len = static_cast<size_t>(nameEnd - p);
-        static const char* const kEuc[] = {"euc-jp", "euc_jp", "eucjp", "x-euc-jp", "cp51932",
-                                           "windows-51932"};
-        static const char* const kSjis[] = {"shift_jis", "shift-jis", "sjis", "x-sjis",
-                                            "windows-31j", "cp932", "ms932", "ms_kanji",
-                                            "csshiftjis", "x-ms-cp932"};
-        static const char* const kCjk[] = {"euc-kr", "euc_kr", "ks_c_5601", "ksc5601", "cp949",
-                                           "windows-949", "uhc", "gb", "euc-cn", "hz", "big5",
-                                           "cp936", "cp950", "x-euc-tw", "iso-2022-kr",
-                                           "iso-2022-cn"};
+        static const char* const kEuc[] = {"euc-jp",   "euc_jp",  "eucjp",
+                                           "x-euc-jp", "cp51932", "windows-51932"};
+        static const char* const kSjis[] = {"shift_jis",   "shift-jis", "sjis",  "x-sjis",
+                                            "windows-31j", "cp932",     "ms932", "ms_kanji",
+                                            "csshiftjis",  "x-ms-cp932"};
+        static const char* const kCjk[] = {"euc-kr", "euc_kr",      "ks_c_5601",   "ksc5601",
+                                           "cp949",  "windows-949", "uhc",         "gb",
+                                           "euc-cn", "hz",          "big5",        "cp936",
+                                           "cp950",  "x-euc-tw",    "iso-2022-kr", "iso-2022-cn"};
         for (const char* e : kEuc)
-            if (StartsWithNoCase(p, len, e))
-                return Declared::kEucJp;
+            if (StartsWithNoCase(p, len, e)) return Declared::kEucJp;
         for (const char* e : kSjis)
-            if (StartsWithNoCase(p, len, e))
-                return Declared::kShiftJis;
+            if (StartsWithNoCase(p, len, e)) return Declared::kShiftJis;
         for (const char* e : kCjk)
-            if (StartsWithNoCase(p, len, e))
-                return Declared::kOtherCjk;
+            if (StartsWithNoCase(p, len, e)) return Declared::kOtherCjk;
         return Declared::kOther;
     }
     return Declared::kNone;
@@ -112,8 +104,7 @@ uint32_t DetectUtf16(const unsigned char* s, uint32_t length)
         zeroLow += b0 == 0 && InRange(b1, 0x01, 0x7F);
         zeroBoth += b0 == 0 && b1 == 0;
     }
-    if (pairs == 0)
-        return 0;
+    if (pairs == 0) return 0;
     if (uint64_t(zeroHigh) * 8 >= pairs && zeroHigh >= 4 * (zeroLow + zeroBoth))
         return JIS_CODE_UTF16_LE;
     if (uint64_t(zeroLow) * 8 >= pairs && zeroLow >= 4 * (zeroHigh + zeroBoth))
@@ -136,10 +127,10 @@ bool LooksBinary(const unsigned char* s, uint32_t length)
 bool HasIso2022Escape(const unsigned char* s, uint32_t length)
 {
     for (uint32_t i = 0; i + 2 < length; ++i) {
-        if (s[i] != 0x1B)
-            continue;
+        if (s[i] != 0x1B) continue;
         const unsigned char a = s[i + 1], b = s[i + 2];
-        if ((a == '$' && (b == '@' || b == 'B' || b == '(')) || (a == '(' && (b == 'I' || b == 'J')))
+        if ((a == '$' && (b == '@' || b == 'B' || b == '(')) ||
+            (a == '(' && (b == 'I' || b == 'J')))
             return true;
     }
     return false;
@@ -162,8 +153,7 @@ inline uint32_t SkipAscii(const unsigned char* s, uint32_t i, uint32_t n)
     while (n - i >= 8) {
         uint64_t w;
         memcpy(&w, s + i, 8);
-        if (w & 0x8080808080808080ull)
-            break;
+        if (w & 0x8080808080808080ull) break;
         i += 8;
     }
     while (i < n && s[i] < 0x80)
@@ -179,8 +169,7 @@ bool IsUtf8(const unsigned char* s, uint32_t n, uint32_t& chars)
     uint32_t i = 0;
     for (;;) {
         i = SkipAscii(s, i, n);
-        if (i >= n)
-            return true;
+        if (i >= n) return true;
         const unsigned char c = s[i];
         uint32_t len;
         unsigned char lo = 0x80, hi = 0xBF;
@@ -197,11 +186,9 @@ bool IsUtf8(const unsigned char* s, uint32_t n, uint32_t& chars)
         } else
             return false;
         for (uint32_t k = 1; k < len; ++k) {
-            if (i + k >= n)
-                return true; // cut by the end of the text
+            if (i + k >= n) return true; // cut by the end of the text
             const unsigned char t = s[i + k];
-            if (k == 1 ? !InRange(t, lo, hi) : (t & 0xC0) != 0x80)
-                return false;
+            if (k == 1 ? !InRange(t, lo, hi) : (t & 0xC0) != 0x80) return false;
         }
         ++chars;
         i += len;
@@ -214,8 +201,7 @@ CounterStats ScanEuc(const unsigned char* s, uint32_t n)
     uint32_t i = 0;
     for (;;) {
         i = SkipAscii(s, i, n);
-        if (i >= n)
-            return st;
+        if (i >= n) return st;
         const unsigned char c = s[i];
         if (InRange(c, 0xA1, 0xFE) && i + 1 < n && InRange(s[i + 1], 0xA1, 0xFE)) {
             const unsigned row = c - 0xA0;
@@ -245,8 +231,7 @@ CounterStats ScanShiftJis(const unsigned char* s, uint32_t n)
     uint32_t i = 0;
     for (;;) {
         i = SkipAscii(s, i, n);
-        if (i >= n)
-            return st;
+        if (i >= n) return st;
         const unsigned char c = s[i];
         if (InRange(c, 0xA1, 0xDF)) {
             ++st.halfKana;
@@ -269,14 +254,14 @@ CounterStats ScanShiftJis(const unsigned char* s, uint32_t n)
 // A Latin-1 / Windows-1252 text: its 8-bit bytes are accented letters in
 // short runs inside words (or standing alone as a word, like "é"), and
 // neither Japanese reading finds kana.
-bool LooksLatin(const unsigned char* s, uint32_t n, const CounterStats& euc, const CounterStats& sjis)
+bool LooksLatin(const unsigned char* s, uint32_t n, const CounterStats& euc,
+                const CounterStats& sjis)
 {
     uint32_t runs = 0, latinRuns = 0;
     uint32_t i = 0;
     for (;;) {
         i = SkipAscii(s, i, n);
-        if (i >= n)
-            break;
+        if (i >= n) break;
         uint32_t end = i;
         while (end < n && s[end] >= 0x80)
             ++end;
@@ -296,37 +281,26 @@ bool LooksLatin(const unsigned char* s, uint32_t n, const CounterStats& euc, con
 extern "C" uint32_t JIS_CALL JisDetectCode(const char* text, uint32_t length)
 {
     const unsigned char* s = reinterpret_cast<const unsigned char*>(text);
-    if (length == 0 || s == nullptr)
-        return JIS_CODE_ASCII;
-    if (length >= 3 && s[0] == 0xEF && s[1] == 0xBB && s[2] == 0xBF)
-        return JIS_CODE_UTF8;
-    if (length >= 2 && s[0] == 0xFF && s[1] == 0xFE)
-        return JIS_CODE_UTF16_LE;
-    if (length >= 2 && s[0] == 0xFE && s[1] == 0xFF)
-        return JIS_CODE_UTF16_BE;
-    if (uint32_t utf16 = DetectUtf16(s, length))
-        return utf16;
-    if (LooksBinary(s, length))
-        return JIS_CODE_BINARY;
+    if (length == 0 || s == nullptr) return JIS_CODE_ASCII;
+    if (length >= 3 && s[0] == 0xEF && s[1] == 0xBB && s[2] == 0xBF) return JIS_CODE_UTF8;
+    if (length >= 2 && s[0] == 0xFF && s[1] == 0xFE) return JIS_CODE_UTF16_LE;
+    if (length >= 2 && s[0] == 0xFE && s[1] == 0xFF) return JIS_CODE_UTF16_BE;
+    if (uint32_t utf16 = DetectUtf16(s, length)) return utf16;
+    if (LooksBinary(s, length)) return JIS_CODE_BINARY;
 
     if (SkipAscii(s, 0, length) == length)
         return HasIso2022Escape(s, length) ? JIS_CODE_ISO2022_JP : JIS_CODE_ASCII;
 
     uint32_t utf8Chars;
-    if (IsUtf8(s, length, utf8Chars))
-        return JIS_CODE_UTF8;
+    if (IsUtf8(s, length, utf8Chars)) return JIS_CODE_UTF8;
 
     const Declared declared = ReadDeclaration(s, length);
-    if (declared == Declared::kOtherCjk)
-        return JIS_CODE_OTHER;
+    if (declared == Declared::kOtherCjk) return JIS_CODE_OTHER;
 
     const CounterStats euc = ScanEuc(s, length);
     const CounterStats sjis = ScanShiftJis(s, length);
-    if (euc.errors > 0 && LooksLatin(s, length, euc, sjis))
-        return JIS_CODE_OTHER;
-    if (declared == Declared::kEucJp && euc.errors <= sjis.errors)
-        return JIS_CODE_EUC_JP;
-    if (declared == Declared::kShiftJis && sjis.errors <= euc.errors)
-        return JIS_CODE_SHIFT_JIS;
+    if (euc.errors > 0 && LooksLatin(s, length, euc, sjis)) return JIS_CODE_OTHER;
+    if (declared == Declared::kEucJp && euc.errors <= sjis.errors) return JIS_CODE_EUC_JP;
+    if (declared == Declared::kShiftJis && sjis.errors <= euc.errors) return JIS_CODE_SHIFT_JIS;
     return euc.Oddness() < sjis.Oddness() ? JIS_CODE_EUC_JP : JIS_CODE_SHIFT_JIS;
 }

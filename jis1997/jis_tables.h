@@ -5,7 +5,8 @@
 
 #include <stdint.h>
 
-namespace jis {
+namespace jis
+{
 
 // JIS X 0208 row/column (0-based, 94 x 94) to CP932.
 extern const uint16_t kJis0208ToCp932[94 * 94];

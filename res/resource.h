@@ -1,12 +1,12 @@
 // Resource ids of Tansy.
 #pragma once
 
-#define IDR_MAINFRAME 128     // application icon, 32 x 32
-#define IDI_TRAY 133          // normal tray icon, 16 x 16
-#define IDI_TRAY_ALERT 134    // tray icon shown while blinking after a change
+#define IDR_MAINFRAME 128  // application icon, 32 x 32
+#define IDI_TRAY 133       // normal tray icon, 16 x 16
+#define IDI_TRAY_ALERT 134 // tray icon shown while blinking after a change
 
-#define IDD_TANSY_DIALOG 102  // the hidden main dialog
-#define IDD_SITE 129          // site dialog
+#define IDD_TANSY_DIALOG 102 // the hidden main dialog
+#define IDD_SITE 129         // site dialog
 #define IDD_ABOUTBOX 132
 #define IDR_TRAYMENU 130
 

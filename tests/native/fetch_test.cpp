@@ -7,7 +7,8 @@
 #include "fetch/feed_time.h"
 #include "fetch/http_url.h"
 
-namespace {
+namespace
+{
 
 CalendarFields Date(int year, int month, int day, int hour = 0, int minute = 0, int second = 0)
 {
@@ -22,8 +23,9 @@ CalendarFields Date(int year, int month, int day, int hour = 0, int minute = 0, 
 }
 
 // The fields are read as local time, so each test fixes the zone it means.
-class FeedTimeTest : public ::testing::Test {
-protected:
+class FeedTimeTest : public ::testing::Test
+{
+  protected:
     void UseZone(const char* zone)
     {
         setenv("TZ", zone, 1);
@@ -39,7 +41,8 @@ protected:
 
 TEST_F(FeedTimeTest, YearsBefore1900GiveNoTime)
 {
-    for (const CalendarFields& f : {CalendarFields{}, Date(1899, 12, 31, 23, 59, 59), Date(1, 1, 1)}) {
+    for (const CalendarFields& f :
+         {CalendarFields{}, Date(1899, 12, 31, 23, 59, 59), Date(1, 1, 1)}) {
         const FeedTime t = MakeFeedTime(f);
         EXPECT_EQ(t.status, FeedTimeStatus::ok);
         EXPECT_EQ(t.feedTime, 0);
@@ -76,9 +79,9 @@ TEST_F(FeedTimeTest, EveryFieldTakesPart)
 
 TEST_F(FeedTimeTest, DatesOutsideTheWindowsTimeRangeAreUnrepresentable)
 {
-    for (const CalendarFields& f : {Date(1900, 1, 1), Date(1950, 6, 1, 12),
-                                    Date(1969, 12, 31, 23, 59, 59), Date(1970, 1, 1, 12),
-                                    Date(3000, 1, 1), Date(9999, 12, 31)})
+    for (const CalendarFields& f :
+         {Date(1900, 1, 1), Date(1950, 6, 1, 12), Date(1969, 12, 31, 23, 59, 59),
+          Date(1970, 1, 1, 12), Date(3000, 1, 1), Date(9999, 12, 31)})
         EXPECT_EQ(MakeFeedTime(f).status, FeedTimeStatus::unrepresentable) << f.year;
     EXPECT_EQ(MakeFeedTime(Date(1970, 1, 2)).feedTime, 86400);
     EXPECT_EQ(MakeFeedTime(Date(2999, 12, 31)).status, FeedTimeStatus::ok);

@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-namespace jistest {
+namespace jistest
+{
 
 inline std::string FeedPath(const std::string& name)
 {
@@ -20,8 +21,7 @@ inline std::string FeedPath(const std::string& name)
 inline bool ReadFile(const std::string& path, std::string& bytes)
 {
     std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
+    if (!in) return false;
     bytes.assign(std::istreambuf_iterator<char>(in), {});
     return true;
 }
@@ -30,8 +30,7 @@ inline bool ReadFile(const std::string& path, std::string& bytes)
 inline bool Iconv(const char* to, const char* from, const std::string& in, std::string& out)
 {
     iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return false;
+    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
     std::vector<char> buf(in.size() * 4 + 16);
     char* src = const_cast<char*>(in.data());
     size_t srcLeft = in.size();
@@ -87,10 +86,20 @@ inline std::string GlibcCp932(uint32_t cp)
 inline bool IsKnownGlibcDifference(uint32_t cp)
 {
     switch (cp) {
-    case 0x0080: case 0xF8F0: case 0xF8F1: case 0xF8F2: case 0xF8F3: // Windows single bytes
-    case 0x00A5: case 0x203E: // yen sign, overline -> 0x5C, 0x7E in glibc
-    case 0x00A2: case 0x00A3: case 0x00AC: // cent, pound, not -> full-width forms in glibc
-    case 0x2014: case 0x2016: case 0x2212: case 0x301C: // JIS-style dash, bar, minus, wave dash
+    case 0x0080:
+    case 0xF8F0:
+    case 0xF8F1:
+    case 0xF8F2:
+    case 0xF8F3: // Windows single bytes
+    case 0x00A5:
+    case 0x203E: // yen sign, overline -> 0x5C, 0x7E in glibc
+    case 0x00A2:
+    case 0x00A3:
+    case 0x00AC: // cent, pound, not -> full-width forms in glibc
+    case 0x2014:
+    case 0x2016:
+    case 0x2212:
+    case 0x301C: // JIS-style dash, bar, minus, wave dash
     case 0x00A6: // broken bar -> 0xFA55 in glibc
         return true;
     default:
@@ -104,8 +113,7 @@ inline bool IsKnownGlibcDifference(uint32_t cp)
 inline bool ReferenceToCp932(const std::string& text, const char* from, std::string& out)
 {
     std::string utf32;
-    if (!Iconv("UTF-32LE", from, text, utf32))
-        return false;
+    if (!Iconv("UTF-32LE", from, text, utf32)) return false;
     // glibc reads JIS text into JIS-style characters (U+301C for the wave
     // dash) and writes them back to their JIS positions, as jis1997 does;
     // only text that is Unicode already meets the differences above.
@@ -115,9 +123,9 @@ inline bool ReferenceToCp932(const std::string& text, const char* from, std::str
         uint32_t cp = 0;
         for (int k = 0; k < 4; ++k)
             cp |= uint32_t(static_cast<unsigned char>(utf32[i + k])) << (8 * k);
-        if (cp == 0xFEFF && i == 0)
-            continue;
-        std::string c = unicodeSource && IsKnownGlibcDifference(cp) ? std::string() : GlibcCp932(cp);
+        if (cp == 0xFEFF && i == 0) continue;
+        std::string c =
+            unicodeSource && IsKnownGlibcDifference(cp) ? std::string() : GlibcCp932(cp);
         out += c.empty() ? std::string("\x81\xAC") : c;
     }
     return true;

@@ -8,8 +8,9 @@
 #include <string>
 #include <unistd.h>
 
-class TempDir {
-public:
+class TempDir
+{
+  public:
     TempDir()
     {
         char pattern[] = "/tmp/tansy-test-XXXXXX";
@@ -40,6 +41,6 @@ public:
     }
     bool exists(const std::string& name) const { return access(file(name).c_str(), F_OK) == 0; }
 
-private:
+  private:
     std::string m_path;
 };

@@ -7,7 +7,8 @@
 #include "log/activity_log.h"
 #include "temp_dir.h"
 
-namespace {
+namespace
+{
 
 SiteTable TableIn(const TempDir& dir)
 {

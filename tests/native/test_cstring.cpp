@@ -2,7 +2,8 @@
 
 #include "framework/cstring.h"
 
-namespace {
+namespace
+{
 const char kSo[] = "\x83\x5C"; // katakana SO: trail byte is the backslash
 const char kPo[] = "\x83\x7C"; // katakana PO: trail byte is the vertical line
 } // namespace

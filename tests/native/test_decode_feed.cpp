@@ -12,17 +12,18 @@
 #include "jis1997/jis1997.h"
 #include "jis_iconv_reference.h"
 
-namespace {
+namespace
+{
 
 // A file in a fresh scratch folder, removed afterwards.
-class CScratchFile {
-public:
+class CScratchFile
+{
+  public:
     explicit CScratchFile(const std::string& bytes)
     {
         char pattern[] = "/tmp/tansy-decode-XXXXXX";
         const int fd = mkstemp(pattern);
-        if (fd >= 0)
-            close(fd);
+        if (fd >= 0) close(fd);
         m_path = pattern;
         std::ofstream(m_path, std::ios::binary) << bytes;
     }
@@ -31,7 +32,7 @@ public:
     CScratchFile& operator=(const CScratchFile&) = delete;
     const char* path() const { return m_path.c_str(); }
 
-private:
+  private:
     std::string m_path;
 };
 
@@ -134,7 +135,8 @@ TEST(ConvertDetected, Utf16PassesThroughUtf8)
 {
     // U+00E9 has no CP932 form: the second step writes the geta mark.
     const char le[] = "\xE9\0a\0\0\0\0\0";
-    EXPECT_EQ(feed_decode::ConvertDetected(JIS_CODE_UTF16_LE, le, 4).str(), "\x81\xAC" "a");
+    EXPECT_EQ(feed_decode::ConvertDetected(JIS_CODE_UTF16_LE, le, 4).str(), "\x81\xAC"
+                                                                            "a");
 }
 
 } // namespace

@@ -11,7 +11,8 @@
 #include "jis1997/jis1997.h"
 #include "jis_iconv_reference.h"
 
-namespace {
+namespace
+{
 
 using Converter = uint32_t (*)(char*, const char*, uint32_t);
 const std::string kGeta = "\x81\xAC";
@@ -56,8 +57,7 @@ TEST(ConvertTables, EveryBmpCharacterMatchesGlibcCp932)
             continue;
         const std::string ours = Convert(JisUtf8ToSjis, Utf8(cp));
         std::string glibc = jistest::GlibcCp932(cp);
-        if (glibc.empty())
-            glibc = kGeta;
+        if (glibc.empty()) glibc = kGeta;
         if (jistest::IsKnownGlibcDifference(cp)) {
             ++differences;
             continue;
@@ -74,7 +74,8 @@ TEST(ConvertTables, KnownDifferencesFollowWindows)
     EXPECT_EQ(Convert(JisUtf8ToSjis, Utf8(0x80)), "\x80");
     EXPECT_EQ(Convert(JisUtf8ToSjis, Utf8(0xF8F0)), "\xA0");
     EXPECT_EQ(Convert(JisUtf8ToSjis, Utf8(0xF8F3)), "\xFF");
-    for (uint32_t cp : {0xA5u, 0x203Eu, 0xA2u, 0xA3u, 0xACu, 0x2014u, 0x2016u, 0x2212u, 0x301Cu, 0xA6u})
+    for (uint32_t cp :
+         {0xA5u, 0x203Eu, 0xA2u, 0xA3u, 0xACu, 0x2014u, 0x2016u, 0x2212u, 0x301Cu, 0xA6u})
         EXPECT_EQ(Convert(JisUtf8ToSjis, Utf8(cp)), kGeta) << std::hex << cp;
 }
 
@@ -130,11 +131,11 @@ TEST(ConvertTables, EveryJisX0212CodeMatchesGlibc)
     int mapped = 0;
     for (int row = 1; row <= 94; ++row) {
         for (int col = 1; col <= 94; ++col) {
-            const std::string euc = {'\x8F', static_cast<char>(row + 0xA0), static_cast<char>(col + 0xA0)};
+            const std::string euc = {'\x8F', static_cast<char>(row + 0xA0),
+                                     static_cast<char>(col + 0xA0)};
             std::string expected;
             const char* from = row >= 83 ? "EUC-JP-MS" : "EUC-JP";
-            if (!jistest::ReferenceToCp932(euc, from, expected) || row >= 85)
-                expected = kGeta;
+            if (!jistest::ReferenceToCp932(euc, from, expected) || row >= 85) expected = kGeta;
             if (row == 2 && col == 23)
                 expected = "~"; // TILDE: glibc reads U+FF5E, Unicode's JIS X 0212 table U+007E
             mapped += expected != kGeta;
@@ -155,30 +156,33 @@ TEST(ConvertFeeds, JapaneseFeedsMatchIconv)
 {
     const FeedCase cases[] = {
         {"chardet/eucjp_atom03_overcube.com.xml", "EUC-JP", JisEucToSjis, nullptr},
-        {"chardet/eucjp_rss091_halfwidth-kana_artifact-jp.com.xml", "EUC-JP", JisEucToSjis, nullptr},
+        {"chardet/eucjp_rss091_halfwidth-kana_artifact-jp.com.xml", "EUC-JP", JisEucToSjis,
+         nullptr},
         {"chardet/eucjp_rss10_arclamp.jp.xml", "EUC-JP", JisEucToSjis, nullptr},
         {"chardet/eucjp_rss10_lowercase-decl_tls.org.xml", "EUC-JP", JisEucToSjis, nullptr},
         {"chardet/eucjp_rss10_siesta.co.jp.aozora.xml", "EUC-JP", JisEucToSjis, nullptr},
         {"feedparser/eucjp_rss_no-decl_eucjp.xml", "EUC-JP", JisEucToSjis, nullptr},
         {"plagger/eucjp_rss10_tdiary.rdf", "EUC-JP", JisEucToSjis, nullptr},
-        {"xml-liberal/eucjp-nec-ext_rss10_crlf_MAYBE-BAD-euc.xml", "EUC-JP-MS", JisEucToSjis, nullptr},
+        {"xml-liberal/eucjp-nec-ext_rss10_crlf_MAYBE-BAD-euc.xml", "EUC-JP-MS", JisEucToSjis,
+         nullptr},
         {"plagger/utf8_rss10_japanese_hatena-rss.xml", "UTF-8", JisUtf8ToSjis, nullptr},
         {"chardet/utf8_rss20_hungarian_weblabor.hu.xml", "UTF-8", JisUtf8ToSjis, nullptr},
         {"rome/rss10_utf8_large_rss_1.0-ns-on-channel.xml", "UTF-8", JisUtf8ToSjis, nullptr},
         {"rsparser/rss20_utf8-bom_crlf_donthitsave.xml", "UTF-8", JisUtf8ToSjis, nullptr},
-        {"feedparser/utf16le-bom_rss_empty_utf-16le-bom.xml", "UTF-16LE", JisUtf16LeToUtf8, JisUtf8ToSjis},
-        {"simplepie/utf16le-nobom_rss20_feed-utf16le.xml", "UTF-16LE", JisUtf16LeToUtf8, JisUtf8ToSjis},
-        {"simplepie/utf16be-nobom_rss20_feed-utf16be.xml", "UTF-16BE", JisUtf16BeToUtf8, JisUtf8ToSjis},
+        {"feedparser/utf16le-bom_rss_empty_utf-16le-bom.xml", "UTF-16LE", JisUtf16LeToUtf8,
+         JisUtf8ToSjis},
+        {"simplepie/utf16le-nobom_rss20_feed-utf16le.xml", "UTF-16LE", JisUtf16LeToUtf8,
+         JisUtf8ToSjis},
+        {"simplepie/utf16be-nobom_rss20_feed-utf16be.xml", "UTF-16BE", JisUtf16BeToUtf8,
+         JisUtf8ToSjis},
     };
     for (const FeedCase& c : cases) {
         std::string bytes;
-        if (!jistest::ReadFile(jistest::FeedPath(c.file), bytes))
-            GTEST_SKIP() << "no feed corpus";
+        if (!jistest::ReadFile(jistest::FeedPath(c.file), bytes)) GTEST_SKIP() << "no feed corpus";
         std::string expected;
         ASSERT_TRUE(jistest::ReferenceToCp932(bytes, c.glibcCode, expected)) << c.file;
         std::string ours = Convert(c.first, bytes);
-        if (c.second)
-            ours = Convert(c.second, ours);
+        if (c.second) ours = Convert(c.second, ours);
         EXPECT_EQ(ours.size(), expected.size()) << c.file;
         EXPECT_TRUE(ours == expected) << c.file;
     }
@@ -188,18 +192,22 @@ TEST(ConvertFeeds, ReplacementsAreOnePerCharacter)
 {
     // "ő" and "ű" have no CP932 form; the Hungarian feed keeps its length
     // in characters.
-    EXPECT_EQ(Convert(JisUtf8ToSjis, "Gy\xC5\x91r \xC3\xBCt\xC5\xB1"), "Gy" + kGeta + "r " + kGeta + "t" + kGeta);
+    EXPECT_EQ(Convert(JisUtf8ToSjis, "Gy\xC5\x91r \xC3\xBCt\xC5\xB1"),
+              "Gy" + kGeta + "r " + kGeta + "t" + kGeta);
     EXPECT_EQ(Convert(JisUtf8ToSjis, Utf8(0x1F600) + "x"), kGeta + "x");
 }
 
 TEST(ConvertMalformed, Utf8BrokenSequencesNeverEatAscii)
 {
-    EXPECT_EQ(Convert(JisUtf8ToSjis, "a\xE3\x81" "b"), "a" + kGeta + "b");
+    EXPECT_EQ(Convert(JisUtf8ToSjis, "a\xE3\x81"
+                                     "b"),
+              "a" + kGeta + "b");
     EXPECT_EQ(Convert(JisUtf8ToSjis, "\x80\xBF"), kGeta + kGeta);
-    EXPECT_EQ(Convert(JisUtf8ToSjis, "\xC0\xAF"), kGeta + kGeta);         // overlong
+    EXPECT_EQ(Convert(JisUtf8ToSjis, "\xC0\xAF"), kGeta + kGeta);             // overlong
     EXPECT_EQ(Convert(JisUtf8ToSjis, "\xED\xA0\x80"), kGeta + kGeta + kGeta); // surrogate
     EXPECT_EQ(Convert(JisUtf8ToSjis, "\xF4\x90\x80\x80"), kGeta + kGeta + kGeta + kGeta);
-    EXPECT_EQ(Convert(JisUtf8ToSjis, "\xEF\xBB\xBFx\xEF\xBB\xBF"), "x" + kGeta); // BOM only at start
+    EXPECT_EQ(Convert(JisUtf8ToSjis, "\xEF\xBB\xBFx\xEF\xBB\xBF"),
+              "x" + kGeta); // BOM only at start
 }
 
 TEST(ConvertMalformed, CutSequencesAtTheEnd)
@@ -234,19 +242,32 @@ TEST(ConvertText, Iso2022Modes)
     EXPECT_EQ(Convert(JisIso2022ToSjis, "\x1B$B$3$s$K$A$O\x1B(B!"), hello + "!");
     EXPECT_EQ(Convert(JisIso2022ToSjis, "\x1B$@$3$s$K$A$O\x1B(J\\"), hello + "\\");
     EXPECT_EQ(Convert(JisIso2022ToSjis, "\x1B(I12\x1B(Bx"), "\xB1\xB2x");
-    EXPECT_EQ(Convert(JisIso2022ToSjis, "a\x0E\x31\x0F" "1"), "a\xB1" "1");
-    EXPECT_EQ(Convert(JisIso2022ToSjis, "\x1B$(D\x30\x21\x1B(B"), Convert(JisEucToSjis, "\x8F\xB0\xA1"));
+    EXPECT_EQ(Convert(JisIso2022ToSjis, "a\x0E\x31\x0F"
+                                        "1"),
+              "a\xB1"
+              "1");
+    EXPECT_EQ(Convert(JisIso2022ToSjis, "\x1B$(D\x30\x21\x1B(B"),
+              Convert(JisEucToSjis, "\x8F\xB0\xA1"));
 }
 
 TEST(ConvertText, Utf16SurrogatesAndMarks)
 {
     // U+1F600 as a pair; a low surrogate alone; the mark dropped.
-    EXPECT_EQ(Convert(JisUtf16LeToUtf8, std::string("\xFF\xFE\x3D\xD8\x00\xDE" "a\0", 8)),
-              "\xF0\x9F\x98\x80" "a");
-    EXPECT_EQ(Convert(JisUtf16BeToUtf8, std::string("\xDE\x00\x30\x42", 4)), "\xEF\xBF\xBD\xE3\x81\x82");
-    EXPECT_EQ(Convert(JisUtf16LeToUtf8, std::string("\xE5\x65\x2C\x67", 4)), "\xE6\x97\xA5\xE6\x9C\xAC");
+    EXPECT_EQ(Convert(JisUtf16LeToUtf8, std::string("\xFF\xFE\x3D\xD8\x00\xDE"
+                                                    "a\0",
+                                                    8)),
+              "\xF0\x9F\x98\x80"
+              "a");
+    EXPECT_EQ(Convert(JisUtf16BeToUtf8, std::string("\xDE\x00\x30\x42", 4)),
+              "\xEF\xBF\xBD\xE3\x81\x82");
+    EXPECT_EQ(Convert(JisUtf16LeToUtf8, std::string("\xE5\x65\x2C\x67", 4)),
+              "\xE6\x97\xA5\xE6\x9C\xAC");
     // Text ends at the first zero code unit, not at a zero byte.
-    EXPECT_EQ(Convert(JisUtf16LeToUtf8, std::string("\x00\x30" "a\0\0\0b\0", 8)), "\xE3\x80\x80" "a");
+    EXPECT_EQ(Convert(JisUtf16LeToUtf8, std::string("\x00\x30"
+                                                    "a\0\0\0b\0",
+                                                    8)),
+              "\xE3\x80\x80"
+              "a");
 }
 
 // Every conversion with every small limit over hostile input: the count
@@ -256,9 +277,9 @@ TEST(ConvertLimits, NeverWritesPastMaxUnderRandomInput)
 {
     const Converter all[] = {JisEucToSjis, JisIso2022ToSjis, JisUtf8ToSjis, JisUtf16LeToUtf8,
                              JisUtf16BeToUtf8};
-    const unsigned char interesting[] = {0x1B, '$', 'B', '(', 'I', 0x0E, 0x0F, 0x8E, 0x8F,
-                                         0xA4, 0xA2, 0xE3, 0x81, 0x82, 0xD8, 0xDC, 0xF0,
-                                         0x9F, 0xEF, 0xBB, 0xBF, 0xFF, 0xFE, 'a', '\n'};
+    const unsigned char interesting[] = {0x1B, '$',  'B',  '(',  'I',  0x0E, 0x0F, 0x8E, 0x8F,
+                                         0xA4, 0xA2, 0xE3, 0x81, 0x82, 0xD8, 0xDC, 0xF0, 0x9F,
+                                         0xEF, 0xBB, 0xBF, 0xFF, 0xFE, 'a',  '\n'};
     std::mt19937 rng(1997);
     for (int round = 0; round < 400; ++round) {
         std::string src(rng() % 40, '\0');
@@ -309,14 +330,21 @@ struct Pieces {
 Pieces RandomUtf8(std::mt19937& rng, size_t length)
 {
     const std::string pieces[] = {
-        "a", "<item>", "abcdefghijklmnopq", "\xE3\x81\x82", "\xE6\x97\xA5\xE6\x9C\xAC",
-        "\xEF\xBD\xB1",          // half-width katakana: one byte
-        "\xE2\x82\xAC",          // no CP932 form
-        "\xC3\xA9", "\xCE\xB1",  // two bytes
-        "\xF0\x9F\x98\x80",      // outside the BMP
-        "\x80", "\xE3\x81" "x",  // malformed, then ASCII
-        "\xED\xA0\x80",          // surrogate
-        "\xE0\x80\x80",          // overlong
+        "a",
+        "<item>",
+        "abcdefghijklmnopq",
+        "\xE3\x81\x82",
+        "\xE6\x97\xA5\xE6\x9C\xAC",
+        "\xEF\xBD\xB1", // half-width katakana: one byte
+        "\xE2\x82\xAC", // no CP932 form
+        "\xC3\xA9",
+        "\xCE\xB1",         // two bytes
+        "\xF0\x9F\x98\x80", // outside the BMP
+        "\x80",
+        "\xE3\x81"
+        "x",            // malformed, then ASCII
+        "\xED\xA0\x80", // surrogate
+        "\xE0\x80\x80", // overlong
     };
     Pieces p;
     while (p.text.size() < length) {
@@ -344,8 +372,19 @@ std::string Utf16(const std::u16string& units, bool bigEndian)
 Pieces RandomUtf16(std::mt19937& rng, size_t units, bool bigEndian)
 {
     const std::u16string pieces[] = {
-        u"a", u"<title>", u"abcdefghijk", u"\u3042", u"\u65E5\u672C\u8A9E", u"\uFF71",
-        u"\u00E9", u"\u03B1\u03B2", u"\U0001F600", u"\xD800" u"a", u"\xDC00", u"\u20AC",
+        u"a",
+        u"<title>",
+        u"abcdefghijk",
+        u"\u3042",
+        u"\u65E5\u672C\u8A9E",
+        u"\uFF71",
+        u"\u00E9",
+        u"\u03B1\u03B2",
+        u"\U0001F600",
+        u"\xD800"
+        u"a",
+        u"\xDC00",
+        u"\u20AC",
     };
     const Converter f = bigEndian ? JisUtf16BeToUtf8 : JisUtf16LeToUtf8;
     Pieces p;
@@ -377,8 +416,7 @@ std::string ConvertLimited(Converter f, const std::string& text, size_t offset, 
     EXPECT_LE(n, max);
     for (size_t k = n; k < out.size(); ++k) {
         EXPECT_EQ(out[k], '\x5A') << "byte " << k << " max " << max;
-        if (out[k] != '\x5A')
-            break;
+        if (out[k] != '\x5A') break;
     }
     return std::string(out.data(), n);
 }
@@ -386,16 +424,17 @@ std::string ConvertLimited(Converter f, const std::string& text, size_t offset, 
 void CheckLimits(Converter f, const Pieces& p, std::mt19937& rng, size_t offset)
 {
     const uint32_t full = static_cast<uint32_t>(p.expected.size());
-    std::vector<uint32_t> limits = {full, full + 1, full - 1, full - 2, full - 3, 16384, 16383, 16385};
+    std::vector<uint32_t> limits = {full,     full + 1, full - 1, full - 2,
+                                    full - 3, 16384,    16383,    16385};
     for (int k = 0; k < 40; ++k)
         limits.push_back(static_cast<uint32_t>(rng() % (full + 1)));
     for (uint32_t max : limits) {
-        if (max > full + 1)
-            continue;
+        if (max > full + 1) continue;
         const std::string got = ConvertLimited(f, p.text, offset, max);
         ASSERT_EQ(got, p.expected.substr(0, got.size())) << "max " << max;
         // At most one character (up to 4 bytes) left out for want of room.
-        ASSERT_TRUE(got.size() == full || got.size() + 4 > max) << "n " << got.size() << " max " << max;
+        ASSERT_TRUE(got.size() == full || got.size() + 4 > max)
+            << "n " << got.size() << " max " << max;
     }
 }
 
@@ -415,7 +454,8 @@ TEST(ConvertLong, Utf8CharacterAcrossTheSearchBlock)
     // on the border, and texts that end on and near it.
     for (size_t at = 16370; at <= 16390; ++at) {
         const std::string text = std::string(at, 'x') + "\xE6\x97\xA5" + std::string(at % 7, 'y');
-        ASSERT_EQ(Convert(JisUtf8ToSjis, text), std::string(at, 'x') + "\x93\xFA" + std::string(at % 7, 'y'));
+        ASSERT_EQ(Convert(JisUtf8ToSjis, text),
+                  std::string(at, 'x') + "\x93\xFA" + std::string(at % 7, 'y'));
         ASSERT_EQ(Convert(JisUtf8ToSjis, text.substr(0, at + 2)), std::string(at, 'x') + kGeta);
     }
 }
@@ -433,9 +473,12 @@ TEST(ConvertLong, Utf8RunsToTheEnd)
             }
             ASSERT_EQ(Convert(JisUtf8ToSjis, text), expected) << ascii << " " << kana;
             const uint32_t exact = static_cast<uint32_t>(expected.size());
-            ASSERT_EQ(ConvertLimited(JisUtf8ToSjis, text, 0, 4 * exact), expected) << ascii << " " << kana;
-            ASSERT_EQ(ConvertLimited(JisUtf8ToSjis, text, 0, exact), expected) << ascii << " " << kana;
-            ASSERT_EQ(ConvertLimited(JisUtf8ToSjis, text, 3, exact - 1), expected.substr(0, exact - (kana % 3 == 1 ? 1 : 2)))
+            ASSERT_EQ(ConvertLimited(JisUtf8ToSjis, text, 0, 4 * exact), expected)
+                << ascii << " " << kana;
+            ASSERT_EQ(ConvertLimited(JisUtf8ToSjis, text, 0, exact), expected)
+                << ascii << " " << kana;
+            ASSERT_EQ(ConvertLimited(JisUtf8ToSjis, text, 3, exact - 1),
+                      expected.substr(0, exact - (kana % 3 == 1 ? 1 : 2)))
                 << ascii << " " << kana;
         }
     }
@@ -468,7 +511,8 @@ TEST(ConvertLong, Utf16EndNearTheSearchBlock)
             std::string expected;
             for (char16_t u : text)
                 expected += u == u'a' ? "a" : "\xE6\x97\xA5";
-            ASSERT_EQ(ConvertLimited(JisUtf16LeToUtf8, Utf16(text, false), offset, 4 * units), expected)
+            ASSERT_EQ(ConvertLimited(JisUtf16LeToUtf8, Utf16(text, false), offset, 4 * units),
+                      expected)
                 << "units " << units << " offset " << offset;
         }
     }

@@ -9,7 +9,8 @@
 #include "jis1997/jis1997.h"
 #include "jis_iconv_reference.h"
 
-namespace {
+namespace
+{
 
 uint32_t Detect(const std::string& text)
 {
@@ -61,27 +62,22 @@ const std::map<std::string, uint32_t> kNonAsciiFeeds = {
 bool IsFeedFile(const std::string& name)
 {
     for (const char* ext : {".xml", ".rss", ".rdf"})
-        if (name.size() > 4 && name.compare(name.size() - 4, 4, ext) == 0)
-            return true;
+        if (name.size() > 4 && name.compare(name.size() - 4, 4, ext) == 0) return true;
     return false;
 }
 
 TEST(DetectCorpus, EveryFeedGetsItsClass)
 {
     DIR* top = opendir(TANSY_FEEDS_DIR);
-    if (!top)
-        GTEST_SKIP() << "no feed corpus at " << TANSY_FEEDS_DIR;
+    if (!top) GTEST_SKIP() << "no feed corpus at " << TANSY_FEEDS_DIR;
     int seen = 0, nonAscii = 0;
     while (dirent* source = readdir(top)) {
-        if (source->d_name[0] == '.')
-            continue;
+        if (source->d_name[0] == '.') continue;
         DIR* dir = opendir(jistest::FeedPath(source->d_name).c_str());
-        if (!dir)
-            continue;
+        if (!dir) continue;
         while (dirent* entry = readdir(dir)) {
             const std::string rel = std::string(source->d_name) + "/" + entry->d_name;
-            if (!IsFeedFile(rel))
-                continue;
+            if (!IsFeedFile(rel)) continue;
             std::string bytes;
             ASSERT_TRUE(jistest::ReadFile(jistest::FeedPath(rel), bytes)) << rel;
             auto it = kNonAsciiFeeds.find(rel);
@@ -102,14 +98,11 @@ TEST(DetectCorpus, EveryFeedGetsItsClass)
 TEST(DetectCorpus, JapaneseFeedsWithoutDeclarationAndCutShort)
 {
     for (const auto& [rel, expected] : kNonAsciiFeeds) {
-        if (expected != JIS_CODE_EUC_JP && expected != JIS_CODE_SHIFT_JIS)
-            continue;
+        if (expected != JIS_CODE_EUC_JP && expected != JIS_CODE_SHIFT_JIS) continue;
         std::string bytes;
-        if (!jistest::ReadFile(jistest::FeedPath(rel), bytes))
-            GTEST_SKIP() << "no feed corpus";
+        if (!jistest::ReadFile(jistest::FeedPath(rel), bytes)) GTEST_SKIP() << "no feed corpus";
         const size_t decl = bytes.find("encoding=");
-        if (decl != std::string::npos)
-            bytes.replace(decl, 8, "xxxxxxxx");
+        if (decl != std::string::npos) bytes.replace(decl, 8, "xxxxxxxx");
         // From just before the first 8-bit byte, about one title's worth.
         size_t first = 0;
         while (first < bytes.size() && static_cast<unsigned char>(bytes[first]) < 0x80)
@@ -189,8 +182,7 @@ TEST(DetectText, MostlyAsciiWithOneJapaneseTitle)
         head[i] = "<item><link>http://example.com/</link></item>\n"[i % 47];
     // "新着情報" in EUC-JP, Shift_JIS and UTF-8, deep in the text.
     EXPECT_EQ(Detect(head + "<title>\xBF\xB7\xC3\xE5\xBE\xF0\xCA\xF3</title>"), JIS_CODE_EUC_JP);
-    EXPECT_EQ(Detect(head + "<title>\x90\x56\x92\x85\x8F\xEE\x95\xF1</title>"),
-              JIS_CODE_SHIFT_JIS);
+    EXPECT_EQ(Detect(head + "<title>\x90\x56\x92\x85\x8F\xEE\x95\xF1</title>"), JIS_CODE_SHIFT_JIS);
     EXPECT_EQ(Detect(head + "<title>\xE6\x96\xB0\xE7\x9D\x80</title>"), JIS_CODE_UTF8);
 }
 

@@ -7,14 +7,16 @@
 
 #include "app/poll_cycle.h"
 
-namespace {
+namespace
+{
 
 constexpr long long kBlinkMs = 5000;
 
-class RecordingHost : public PollHost {
-public:
-    long long now = 0;          // fake clock, ms
-    long long timerDue = -1;    // when timer 1 fires; -1 = stopped
+class RecordingHost : public PollHost
+{
+  public:
+    long long now = 0;       // fake clock, ms
+    long long timerDue = -1; // when timer 1 fires; -1 = stopped
     bool inFlight = false;
     bool cancelRequested = false;
     std::vector<std::string> actions;
@@ -145,8 +147,7 @@ TEST(PollCycle, FirstPassThenSteadyPolling)
     }
     // The outcome of slot 8 ends the pass with one blink, then 300 s.
     EXPECT_EQ(cycle.phase(), kPhaseSteady);
-    EXPECT_EQ(host.actions,
-              (std::vector<std::string>{"log", "blink", "arm 300000", "release"}));
+    EXPECT_EQ(host.actions, (std::vector<std::string>{"log", "blink", "arm 300000", "release"}));
     const long long ninthHandled = host.now;
     host.RunToTick(cycle);
     EXPECT_EQ(host.fetches.size(), 10u);
@@ -160,7 +161,8 @@ TEST(PollCycle, FirstPassSlotsFollowEachOutcomeBy250ms)
     PollCycle cycle(host);
     RunFirstPass(host, cycle, "unchanged");
     ASSERT_EQ(host.fetches.size(), 9u);
-    for (size_t i = 1; i < 9; ++i) EXPECT_EQ(host.fetches[i].first - host.fetches[i - 1].first, 250);
+    for (size_t i = 1; i < 9; ++i)
+        EXPECT_EQ(host.fetches[i].first - host.fetches[i - 1].first, 250);
 }
 
 TEST(PollCycle, ChangedFeedInFirstPassNotifiesNothing)
@@ -185,9 +187,8 @@ TEST(PollCycle, ChangedFeedInSteadyPollingNotifiesBeforeTheLogLine)
     host.RunToTick(cycle);
     host.actions.clear();
     cycle.OnFetchDone(Outcome(0, "changed"));
-    EXPECT_EQ(host.actions,
-              (std::vector<std::string>{"store 0", "items 0", "delete", "notify 0", "log",
-                                        "arm 300000", "release"}));
+    EXPECT_EQ(host.actions, (std::vector<std::string>{"store 0", "items 0", "delete", "notify 0",
+                                                      "log", "arm 300000", "release"}));
 }
 
 TEST(PollCycle, UnreadableDownloadForgetsTheFeedTime)
@@ -215,7 +216,8 @@ TEST(PollCycle, FailedAndUnchangedOutcomesStoreNoTime)
     cycle.OnFetchDone(Outcome(1, "unchanged"));
     EXPECT_EQ(host.log, (std::vector<std::string>{"0 ERROR http://feeds.test/0",
                                                   "1 NOMODIFY http://feeds.test/1"}));
-    for (const std::string& a : host.actions) EXPECT_NE(a.rfind("store", 0), 0u) << a;
+    for (const std::string& a : host.actions)
+        EXPECT_NE(a.rfind("store", 0), 0u) << a;
 }
 
 TEST(PollCycle, CancelledFetchLeavesTheProgramIdle)
@@ -275,7 +277,8 @@ TEST(PollCycle, CancelledLastSlotKeepsThePassOpen)
     host.actions.clear();
     cycle.OnFetchDone(Outcome(8, "cancel"));
     EXPECT_EQ(cycle.phase(), kPhaseLastSlotOfFirstPass);
-    for (const std::string& a : host.actions) EXPECT_NE(a, "blink");
+    for (const std::string& a : host.actions)
+        EXPECT_NE(a, "blink");
 }
 
 TEST(PollCycle, EveryNonCancelledOutcomeOfTheLastSlotEndsThePass)
@@ -330,7 +333,8 @@ TEST(ChangeTooltip, NameTimeAndShortening)
 
     // 40 two-byte characters: cut to fit, never inside a pair.
     std::string wide;
-    for (int i = 0; i < 40; ++i) wide += "\x82\xA0";
+    for (int i = 0; i < 40; ++i)
+        wide += "\x82\xA0";
     const CString tip = ChangeTooltip(CString(wide), "09:05", 63);
     EXPECT_LE(tip.GetLength(), 63);
     EXPECT_EQ(tip.Mid(tip.GetLength() - 7), "\r\n09:05");

@@ -5,12 +5,14 @@
 #include "config/site_table.h"
 #include "temp_dir.h"
 
-namespace {
+namespace
+{
 
 std::string Lines(int count, const std::string& end = "\r\n")
 {
     std::string text;
-    for (int i = 1; i <= count; ++i) text += "v" + std::to_string(i) + end;
+    for (int i = 1; i <= count; ++i)
+        text += "v" + std::to_string(i) + end;
     return text;
 }
 
@@ -44,7 +46,8 @@ TEST(StatusFileLoad, ThreeLinesFillSlotZeroOnly)
     EXPECT_EQ(table.slots[0].url, "http://a/feed");
     EXPECT_EQ(table.slots[0].name, "News");
     EXPECT_EQ(table.slots[0].sound, "C:\\ding.wav");
-    for (int i = 1; i < kSiteCount; ++i) EXPECT_TRUE(table.slots[i].url.IsEmpty());
+    for (int i = 1; i < kSiteCount; ++i)
+        EXPECT_TRUE(table.slots[i].url.IsEmpty());
 }
 
 TEST(StatusFileLoad, LinesAfterTheTwentySeventhAreIgnored)
@@ -90,7 +93,8 @@ TEST(StatusFileSave, WritesTwentySevenLinesWithCrLf)
     table.directory = dir.dir().c_str();
     table.Save();
     std::string empty;
-    for (int i = 0; i < 27; ++i) empty += "\r\n";
+    for (int i = 0; i < 27; ++i)
+        empty += "\r\n";
     EXPECT_EQ(dir.read("status.dat"), empty);
 
     table.slots[0].url = "http://a/";
@@ -98,7 +102,8 @@ TEST(StatusFileSave, WritesTwentySevenLinesWithCrLf)
     table.slots[0].sound = "C:\\a.wav";
     table.Save();
     std::string expected = "http://a/\r\n\x83\x5C\x83\x7C\r\nC:\\a.wav\r\n";
-    for (int i = 0; i < 24; ++i) expected += "\r\n";
+    for (int i = 0; i < 24; ++i)
+        expected += "\r\n";
     EXPECT_EQ(dir.read("status.dat"), expected);
     EXPECT_FALSE(dir.exists("status.tmp"));
 }

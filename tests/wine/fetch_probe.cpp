@@ -32,7 +32,8 @@
 #include "framework/inet.h"
 #include "framework/window.h"
 
-namespace {
+namespace
+{
 constexpr UINT_PTR kGuardTimer = 7;
 
 struct Options {
@@ -95,8 +96,7 @@ std::string SequenceJson()
 long long DownloadFileState()
 {
     HANDLE h = CreateFileA("dl.dat", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return GetLastError() == ERROR_SHARING_VIOLATION ? -2 : -1;
+    if (h == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_SHARING_VIOLATION ? -2 : -1;
     LARGE_INTEGER size = {};
     GetFileSizeEx(h, &size);
     CloseHandle(h);
@@ -109,7 +109,8 @@ void Report(const FetchTask* task, const char* end)
                        ",\"elapsed_ms\":" + std::to_string(GetTickCount() - g_startTick);
     if (task) {
         line += ",\"siteIndex\":" + std::to_string(task->siteIndex) +
-                ",\"url\":" + JsonString(task->url) + ",\"fileName\":" + JsonString(task->fileName) +
+                ",\"url\":" + JsonString(task->url) +
+                ",\"fileName\":" + JsonString(task->fileName) +
                 ",\"errorCode\":" + std::to_string(task->errorCode) +
                 ",\"error\":" + (task->error ? "true" : "false") +
                 ",\"cancel\":" + (task->cancel ? "true" : "false") +
@@ -198,8 +199,8 @@ void PrintLastModified(const char* url)
         session.OpenURL(url, INTERNET_FLAG_RELOAD | INTERNET_FLAG_TRANSFER_BINARY);
     SYSTEMTIME st = {};
     const bool ok = response->QueryInfo(HTTP_QUERY_LAST_MODIFIED | HTTP_QUERY_FLAG_SYSTEMTIME, &st);
-    std::printf("{\"ok\":%s,\"fields\":[%u,%u,%u,%u,%u,%u]}\n", ok ? "true" : "false",
-                st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond);
+    std::printf("{\"ok\":%s,\"fields\":[%u,%u,%u,%u,%u,%u]}\n", ok ? "true" : "false", st.wYear,
+                st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond);
     std::fflush(stdout);
 }
 
@@ -208,21 +209,39 @@ bool ParseArguments(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        auto number = [&]() { ++i; return std::strtoll(value, nullptr, 10); };
-        if (arg == "--query-defaults") g_options.queryDefaults = true;
-        else if (arg == "--show-date") g_options.showDate = true;
-        else if (arg == "--cancel-at-start") g_options.cancelAtStart = true;
-        else if (arg == "--cancel-at-begin") g_options.cancelAtBegin = true;
-        else if (!value) return false;
-        else if (arg == "--url") { g_options.url = value; ++i; }
-        else if (arg == "--last-modified") g_options.lastModified = number();
-        else if (arg == "--fetches") g_options.fetches = static_cast<int>(number());
-        else if (arg == "--cancel-after") g_options.cancelAfter = static_cast<long>(number());
-        else if (arg == "--guard-ms") g_options.guardMs = static_cast<unsigned>(number());
-        else if (arg == "--connect-ms") g_fetchTimeouts.connectMs = static_cast<unsigned long>(number());
-        else if (arg == "--send-ms") g_fetchTimeouts.sendMs = static_cast<unsigned long>(number());
-        else if (arg == "--receive-ms") g_fetchTimeouts.receiveMs = static_cast<unsigned long>(number());
-        else return false;
+        auto number = [&]() {
+            ++i;
+            return std::strtoll(value, nullptr, 10);
+        };
+        if (arg == "--query-defaults")
+            g_options.queryDefaults = true;
+        else if (arg == "--show-date")
+            g_options.showDate = true;
+        else if (arg == "--cancel-at-start")
+            g_options.cancelAtStart = true;
+        else if (arg == "--cancel-at-begin")
+            g_options.cancelAtBegin = true;
+        else if (!value)
+            return false;
+        else if (arg == "--url") {
+            g_options.url = value;
+            ++i;
+        } else if (arg == "--last-modified")
+            g_options.lastModified = number();
+        else if (arg == "--fetches")
+            g_options.fetches = static_cast<int>(number());
+        else if (arg == "--cancel-after")
+            g_options.cancelAfter = static_cast<long>(number());
+        else if (arg == "--guard-ms")
+            g_options.guardMs = static_cast<unsigned>(number());
+        else if (arg == "--connect-ms")
+            g_fetchTimeouts.connectMs = static_cast<unsigned long>(number());
+        else if (arg == "--send-ms")
+            g_fetchTimeouts.sendMs = static_cast<unsigned long>(number());
+        else if (arg == "--receive-ms")
+            g_fetchTimeouts.receiveMs = static_cast<unsigned long>(number());
+        else
+            return false;
     }
     return true;
 }
@@ -236,8 +255,9 @@ LONG WINAPI OnCrash(EXCEPTION_POINTERS* info)
     ExitProcess(4);
 }
 
-class CProbeApp : public CWinApp {
-public:
+class CProbeApp : public CWinApp
+{
+  public:
     BOOL InitInstance() override
     {
         SetUnhandledExceptionFilter(OnCrash);

@@ -10,7 +10,8 @@
 
 #include "jis1997.h"
 
-namespace {
+namespace
+{
 
 const std::string kGeta = "\x81\xAC";
 constexpr int kMaxListed = 20;
@@ -46,8 +47,7 @@ std::string WindowsCp932(wchar_t w)
     BOOL usedDefault = FALSE;
     const int n = WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, &w, 1, buf, sizeof buf, nullptr,
                                       &usedDefault);
-    if (n <= 0 || usedDefault)
-        return kGeta;
+    if (n <= 0 || usedDefault) return kGeta;
     return std::string(buf, n);
 }
 
@@ -70,8 +70,7 @@ struct CTally {
     void Check(unsigned code, const std::string& ours, const std::string& windows)
     {
         ++checked;
-        if (ours == windows)
-            return;
+        if (ours == windows) return;
         if (++mismatches <= kMaxListed)
             std::printf("MISMATCH %s %04X ours=%s windows=%s\n", name, code, Hex(ours).c_str(),
                         Hex(windows).c_str());
@@ -89,8 +88,7 @@ int main()
     CTally unicode{"unicode-to-cp932"};
     for (unsigned cp = 1; cp < 0x10000; ++cp) {
         // Surrogates are not characters; U+FEFF alone is a byte order mark.
-        if ((cp >= 0xD800 && cp <= 0xDFFF) || cp == 0xFEFF)
-            continue;
+        if ((cp >= 0xD800 && cp <= 0xDFFF) || cp == 0xFEFF) continue;
         unicode.Check(cp, Convert(JisUtf8ToSjis, Utf8(cp)), WindowsCp932(static_cast<wchar_t>(cp)));
     }
 

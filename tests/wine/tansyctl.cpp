@@ -34,7 +34,8 @@
 #include <string>
 #include <vector>
 
-namespace {
+namespace
+{
 
 std::string Utf8(const std::wstring& w)
 {
@@ -72,7 +73,8 @@ struct Search {
 
 std::wstring Lower(std::wstring s)
 {
-    for (wchar_t& c : s) c = towlower(c);
+    for (wchar_t& c : s)
+        c = towlower(c);
     return s;
 }
 
@@ -164,7 +166,8 @@ void Show(HWND hwnd)
     GetWindowRect(hwnd, &r);
     std::printf("title=%s\n", Utf8(WindowText(hwnd)).c_str());
     std::printf("visible=%d style=0x%08lx exstyle=0x%08lx rect=%ld,%ld,%ld,%ld\n",
-                IsWindowVisible(hwnd) ? 1 : 0, static_cast<unsigned long>(GetWindowLongW(hwnd, GWL_STYLE)),
+                IsWindowVisible(hwnd) ? 1 : 0,
+                static_cast<unsigned long>(GetWindowLongW(hwnd, GWL_STYLE)),
                 static_cast<unsigned long>(GetWindowLongW(hwnd, GWL_EXSTYLE)), r.left, r.top,
                 r.right, r.bottom);
     for (HWND child = GetWindow(hwnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
@@ -181,12 +184,13 @@ void Show(HWND hwnd)
 bool SystemFigures(DWORD pid, ULONG& handles, SIZE_T& privateBytes)
 {
     using QueryFn = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
-    const auto query = reinterpret_cast<QueryFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    const auto query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
     if (!query) return false;
     std::vector<unsigned char> buffer(1 << 20);
     ULONG needed = 0;
-    if (query(SystemProcessInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed) < 0)
+    if (query(SystemProcessInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed) <
+        0)
         return false;
     for (size_t offset = 0;;) {
         const auto* info = reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(&buffer[offset]);
@@ -216,7 +220,8 @@ int Stats(HWND hwnd)
     const DWORD user = GetGuiResources(process, GR_USEROBJECTS);
     PROCESS_MEMORY_COUNTERS_EX memory = {};
     memory.cb = sizeof memory;
-    GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
+    GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
+                         sizeof memory);
     CloseHandle(process);
     ULONG systemHandles = 0;
     SIZE_T systemPrivate = 0;
@@ -224,8 +229,8 @@ int Stats(HWND hwnd)
     std::printf("pid=%lu handles=%lu syshandles=%lu gdi=%lu user=%lu private=%llu sysprivate=%llu "
                 "workingset=%llu\n",
                 static_cast<unsigned long>(pid), static_cast<unsigned long>(handles),
-                static_cast<unsigned long>(systemHandles),
-                static_cast<unsigned long>(gdi), static_cast<unsigned long>(user),
+                static_cast<unsigned long>(systemHandles), static_cast<unsigned long>(gdi),
+                static_cast<unsigned long>(user),
                 static_cast<unsigned long long>(memory.PrivateUsage),
                 static_cast<unsigned long long>(systemPrivate),
                 static_cast<unsigned long long>(memory.WorkingSetSize));
@@ -254,8 +259,10 @@ int wmain(int argc, wchar_t** argv)
 {
     if (argc < 2) return 64;
     const std::wstring verb = argv[1];
-    if (verb == L"wait" && argc == 4) return Wait(argv[2], static_cast<DWORD>(Number(argv[3])), true);
-    if (verb == L"gone" && argc == 4) return Wait(argv[2], static_cast<DWORD>(Number(argv[3])), false);
+    if (verb == L"wait" && argc == 4)
+        return Wait(argv[2], static_cast<DWORD>(Number(argv[3])), true);
+    if (verb == L"gone" && argc == 4)
+        return Wait(argv[2], static_cast<DWORD>(Number(argv[3])), false);
     if (verb == L"trayicon" && argc == 4) {
         // The shell knows an icon by its window and id; modifying nothing
         // succeeds only while the icon is there.
@@ -294,7 +301,8 @@ int wmain(int argc, wchar_t** argv)
     }
     if (verb == L"commandall" && argc == 4) {
         const std::vector<HWND> all = FindAll(argv[2]);
-        for (HWND hwnd : all) PostMessageW(hwnd, WM_COMMAND, LOWORD(Number(argv[3])), 0);
+        for (HWND hwnd : all)
+            PostMessageW(hwnd, WM_COMMAND, LOWORD(Number(argv[3])), 0);
         std::printf("%u\n", static_cast<unsigned>(all.size()));
         return all.empty() ? 2 : 0;
     }
