@@ -276,3 +276,29 @@ def wait_for_download(tansy, timeout=20):
     while not (tansy.folder / "dl.dat").exists():
         assert time.time() < deadline, "the download never began"
         time.sleep(0.05)
+
+
+def tray_tooltip(tansy, attempts=4):
+    """The tooltip Wine's tray window shows for Tansy's icon, as a user sees
+    it hovering the icon: a tip already showing is read as it is; otherwise
+    the pointer is moved onto the icon (and about on it) until one shows."""
+    def showing():
+        tips = [line[4:].replace("\\r", "\r").replace("\\n", "\n")
+                for line in tansy.ctl("tooltips")[1].splitlines()
+                if line.startswith("tip=") and line[4:].strip()]
+        return tips[0] if tips else None
+
+    code, out = tansy.ctl("rect", "Wine System Tray")
+    assert code == 0, "no tray window"
+    left, top, right, bottom = map(int, out.split())
+    tip = showing()
+    for attempt in range(attempts):
+        if tip is not None:
+            return tip
+        for x, y in ((right + 40, bottom + 40), (left + 8 + 4 * attempt, (top + bottom) // 2)):
+            subprocess.run(["xdotool", "mousemove", str(x), str(y)], env=tansy.wine.env,
+                           stdin=subprocess.DEVNULL, capture_output=True, timeout=10)
+            time.sleep(0.5)
+        time.sleep(1.0)
+        tip = showing()
+    return tip

@@ -17,6 +17,9 @@
 //   tansyctl trayicon TITLE has|remove  whether the window's tray icon (id 0) is
 //                                   there, or take it away as a dying shell would
 //   tansyctl taskbarcreated TITLE   post the shell's "TaskbarCreated" message
+//   tansyctl rect TITLE             screen rectangle of any top-level window of that title
+//   tansyctl tooltips               the text of every visible tooltip window, one a
+//                                   line, with CR and LF written as \r and \n
 //   tansyctl stats TITLE            print the handle, GDI and USER object counts and
 //                                   the memory of the window's process
 //   tansyctl hold FILE SECONDS      open FILE (made if missing) without sharing, print
@@ -274,6 +277,24 @@ int wmain(int argc, wchar_t** argv)
         const BOOL ok = Shell_NotifyIconW(action == L"remove" ? NIM_DELETE : NIM_MODIFY, &record);
         std::printf("%s\n", ok ? "yes" : "no");
         return ok ? 0 : 1;
+    }
+    if (verb == L"rect" && argc == 3) {
+        HWND hwnd = FindWindowW(nullptr, argv[2]);
+        RECT r;
+        if (!hwnd || !GetWindowRect(hwnd, &r)) return 1;
+        std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+        return 0;
+    }
+    if (verb == L"tooltips" && argc == 2) {
+        HWND tip = nullptr;
+        while ((tip = FindWindowExW(nullptr, tip, L"tooltips_class32", nullptr)) != nullptr)
+            if (IsWindowVisible(tip)) {
+                std::string text;
+                for (char c : Utf8(WindowText(tip)))
+                    text += c == '\r' ? "\\r" : c == '\n' ? "\\n" : std::string(1, c);
+                std::printf("tip=%s\n", text.c_str());
+            }
+        return 0;
     }
     if (verb == L"taskbarcreated" && argc == 3) {
         const UINT message = RegisterWindowMessageW(L"TaskbarCreated");

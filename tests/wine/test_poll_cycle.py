@@ -1,12 +1,14 @@
 """The whole program under Wine against the real feed server: a pass over
 nine slots mixing changed, unchanged, failing and empty sites, cancelled
 downloads, and the notification of a change in steady polling."""
+import re
 import shutil
 import time
 
 import pytest
 
 from conftest import (FEEDS, IDM_EXIT, IDM_REFRESH, refused_url, shortcuts, status_file,
+                      tray_tooltip,
                       wait_for_download)
 
 
@@ -123,6 +125,8 @@ def test_change_in_steady_polling_is_notified(start_tansy, server, favorites, tm
     first_pass = [r for r in server.requests if r.path == "/utf8.xml"]
     assert len(first_pass) == 1
     time.sleep(6)  # the end-of-pass blink
+    # A change in the first pass leaves the tooltip alone.
+    assert tray_tooltip(tansy) == "Tansy"
 
     # Steady polling: the next tick fetches slot 0, which has changed now.
     server.set_route("/utf8.xml", utf8_feed(3, "新"), last_modified=LM2)
@@ -136,3 +140,7 @@ def test_change_in_steady_polling_is_notified(start_tansy, server, favorites, tm
     # the log line.
     assert logged - requested >= 4.5
     assert shortcuts(favorites / UTF8_NAME) == [f"記事{i}新：その{i}.url" for i in range(3)]
+    # The tooltip now names the site, with the hour and minute below.
+    tip = tray_tooltip(tansy)
+    assert tip is not None and tip.startswith(UTF8_NAME + "\r\n"), tip
+    assert re.fullmatch(r"\d\d:\d\d", tip[len(UTF8_NAME) + 2:]), tip
