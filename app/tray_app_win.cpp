@@ -11,11 +11,9 @@ BOOL CTrayApp::InitInstance()
     // The program's files (status.dat, log.txt, dl.dat) live beside it.
     char path[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, MAX_PATH);
-    CString directory(path);
-    int cut = 0;
-    for (int pos = directory.Find('\\'); pos >= 0; pos = directory.Find('\\', pos + 1))
-        cut = pos + 1;
-    directory = directory.Left(cut);
+    // Cut after the last backslash, keeping it: C:\Tools\Tansy.exe gives C:\Tools\.
+    const CString program(path);
+    const CString directory = program.Left(program.ReverseFind('\\') + 1);
     SetCurrentDir(directory);
     g_sites.directory = directory;
 

@@ -8,16 +8,11 @@ CWinApp* g_app = nullptr;
 // The base name of the program file without directory and extension.
 CString ProgramBaseName()
 {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    CString name(path);
-    int start = 0;
-    for (int pos = name.Find('\\'); pos >= 0; pos = name.Find('\\', pos + 1))
-        start = pos + 1;
-    name = name.Mid(start);
-    int dot = -1;
-    for (int pos = name.Find('.'); pos >= 0; pos = name.Find('.', pos + 1))
-        dot = pos;
+    char buffer[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+    const CString path(buffer);
+    const CString name = path.Mid(path.ReverseFind('\\') + 1);
+    const int dot = name.ReverseFind('.');
     return dot >= 0 ? name.Left(dot) : name;
 }
 } // namespace

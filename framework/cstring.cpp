@@ -69,6 +69,14 @@ int CString::Find(char ch, int start) const
     return Find(pat, start);
 }
 
+int CString::ReverseFind(char ch) const
+{
+    int last = -1;
+    for (int pos = Find(ch); pos >= 0; pos = Find(ch, pos + 1))
+        last = pos;
+    return last;
+}
+
 int CString::Replace(const char* from, const char* to)
 {
     const size_t fromLen = std::strlen(from);

@@ -58,6 +58,8 @@ class CString
     // boundary); returns the byte position of the match or -1.
     int Find(const char* sub, int start = 0) const;
     int Find(char ch, int start = 0) const;
+    // Position of the last character `ch` (never a trail byte), or -1.
+    int ReverseFind(char ch) const;
 
     // Replaces every occurrence of `from` by `to` in one left-to-right pass:
     // the search resumes behind the inserted text, which is never searched

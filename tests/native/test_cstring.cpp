@@ -25,6 +25,16 @@ TEST(ShiftJisFind, StartsFromTheGivenPosition)
     EXPECT_EQ(text.Find("<item>", 400), -1);
 }
 
+TEST(ShiftJisFind, ReverseFindSkipsTrailBytes)
+{
+    // C:\ソフト\Tansy.exe: the SO of the folder name ends in 0x5C.
+    const CString path = CString("C:\\") + kSo + "\x83\x74\x83\x67\\Tansy.exe";
+    EXPECT_EQ(path.ReverseFind('\\'), 9);
+    EXPECT_EQ((CString("C:\\") + kSo).ReverseFind('\\'), 2);
+    EXPECT_EQ(CString(kSo).ReverseFind('\\'), -1);
+    EXPECT_EQ(path.ReverseFind('.'), 15);
+}
+
 TEST(ShiftJisFind, LoneLeadByteAtTheEndIsACharacterOfItsOwn)
 {
     const CString text("ab\x83");
