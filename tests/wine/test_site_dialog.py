@@ -26,6 +26,16 @@ def read_slots(folder):
     return [tuple(lines[3 * i:3 * i + 3]) for i in range(9)]
 
 
+def wait_for_slots(folder, timeout=10):
+    # The dialog's window is gone before the program saves: OK ends the
+    # modal loop, and the save follows once DoModal has returned.
+    deadline = time.time() + timeout
+    while not (folder / "status.dat").exists():
+        assert time.time() < deadline, "status.dat was not written"
+        time.sleep(0.05)
+    return read_slots(folder)
+
+
 def fields(out):
     values = {}
     for line in out.splitlines():
@@ -143,12 +153,13 @@ def test_name_is_made_safe_and_stays_unchanged_on_reopen(start_tansy):
     title = open_dialog(tansy, 1)
     edit(tansy, title, name="a/b:c")
     press(tansy, title, IDC_OK)
-    assert read_slots(tansy.folder)[1] == ("", "a／b：c", "")
+    assert wait_for_slots(tansy.folder)[1] == ("", "a／b：c", "")
     stamp = (tansy.folder / "status.dat").stat().st_mtime_ns
     title = open_dialog(tansy, 1)
     assert fields(tansy.ctl("show", title)[1])[IDC_NAME] == "a／b：c"
     time.sleep(0.05)
     press(tansy, title, IDC_OK)
+    time.sleep(1)  # time for a save that must not happen
     assert (tansy.folder / "status.dat").stat().st_mtime_ns == stamp
 
 
