@@ -1,8 +1,10 @@
 // DecodeFeedFile: read, detect, convert.
 #include "feed/decode_feed.h"
 
+#include <cstdlib>
 #include <cstring>
-#include <vector>
+#include <memory>
+#include <new>
 
 #include "framework/file.h"
 #include "jis1997/jis1997.h"
@@ -16,6 +18,21 @@ constexpr uint32_t kTerminatorBytes = 4;
 // The largest length whose conversion buffers fit in 32 bits.
 constexpr uint64_t kMaxConvertibleLength = (uint64_t(1) << 30) - 1;
 
+// A zero-filled buffer from calloc. The conversion buffers are four times
+// the text and mostly stay unwritten; calloc hands large blocks over as fresh
+// zero pages, so the pages nobody writes cost neither a fill nor a fault.
+struct CFreeDeleter {
+    void operator()(char* p) const { std::free(p); }
+};
+using ZeroedBuffer = std::unique_ptr<char, CFreeDeleter>;
+
+ZeroedBuffer AllocZeroed(size_t size)
+{
+    ZeroedBuffer buffer(static_cast<char*>(std::calloc(size, 1)));
+    if (!buffer) throw std::bad_alloc();
+    return buffer;
+}
+
 } // namespace
 
 namespace feed_decode
@@ -25,10 +42,10 @@ CString ConvertDetected(uint32_t detection, const char* source, uint32_t length)
 {
     if (length > kMaxConvertibleLength) return CString();
     const uint32_t room = 4 * length;
-    std::vector<char> destination(size_t(room) + kTerminatorBytes, 0);
-    std::vector<char> intermediate(size_t(room) + kTerminatorBytes, 0);
-    char* dst = destination.data();
-    char* mid = intermediate.data();
+    const ZeroedBuffer destination = AllocZeroed(size_t(room) + kTerminatorBytes);
+    const ZeroedBuffer intermediate = AllocZeroed(size_t(room) + kTerminatorBytes);
+    char* dst = destination.get();
+    char* mid = intermediate.get();
 
     switch (detection) {
     case JIS_CODE_ASCII:
@@ -64,7 +81,7 @@ CString ConvertDetected(uint32_t detection, const char* source, uint32_t length)
 
 void DecodeFeedFile(CString path, CString& out)
 {
-    std::vector<char> source;
+    ZeroedBuffer source;
     uint32_t length;
     {
         CFile file(path, CFile::modeRead | CFile::shareExclusive);
@@ -73,9 +90,9 @@ void DecodeFeedFile(CString path, CString& out)
             out.Empty();
             return;
         }
-        source.assign(size_t(length) + kTerminatorBytes, 0);
-        file.Read(source.data(), length);
+        source = AllocZeroed(size_t(length) + kTerminatorBytes);
+        file.Read(source.get(), length);
     }
-    const uint32_t detection = JisDetectCode(source.data(), length);
-    out = feed_decode::ConvertDetected(detection, source.data(), length);
+    const uint32_t detection = JisDetectCode(source.get(), length);
+    out = feed_decode::ConvertDetected(detection, source.get(), length);
 }
