@@ -2,6 +2,10 @@
 // copies ASCII eight bytes at a time.
 #include <string.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "jis1997.h"
 #include "jis_tables.h"
 
@@ -233,20 +237,26 @@ inline bool HasTwoByteUnit(uint64_t w)
 
 inline bool IsZeroUnit(const unsigned char* s, size_t i)
 {
-    return (s[2 * i] | s[2 * i + 1]) == 0;
+    uint16_t unit;
+    memcpy(&unit, s + 2 * i, sizeof unit);
+    return unit == 0;
 }
 
 void ScanAhead16(const unsigned char* s, size_t& n, bool& whole)
 {
     // One unit at a time, so that not a byte past the terminating zero unit
     // is read, even within the same machine word; a unit is one 16-bit load.
+    // Unrolled by eight: each unit is still tested before the next is read,
+    // but the loop's own count and branch come once per eight.
+    static_assert(kScanUnits % 8 == 0, "whole groups of eight");
     const size_t limit = n + kScanUnits;
-    for (; n < limit; ++n) {
-        uint16_t unit;
-        memcpy(&unit, s + 2 * n, sizeof unit);
-        if (unit == 0) {
-            whole = true;
-            return;
+    for (; n < limit; n += 8) {
+        for (unsigned k = 0; k < 8; ++k) {
+            if (IsZeroUnit(s, n + k)) {
+                n += k;
+                whole = true;
+                return;
+            }
         }
     }
 }
@@ -294,6 +304,92 @@ inline uint32_t ThreeByteUtf8(uint32_t u)
 constexpr size_t kUtf16FastAhead = 8;
 constexpr uint32_t kUtf16FastRoom = 24;
 
+#if defined(__SSE2__)
+// Where each unit of a block of eight starts in its UTF-8 when every unit is
+// ASCII or takes three bytes: bit k of the index is set when unit k takes
+// three. `total` is the length of the whole block.
+struct CBlockOffsets {
+    unsigned char at[256][8];
+    unsigned char total[256];
+};
+
+constexpr CBlockOffsets MakeBlockOffsets()
+{
+    CBlockOffsets t{};
+    for (unsigned m = 0; m < 256; ++m) {
+        unsigned o = 0;
+        for (unsigned k = 0; k < 8; ++k) {
+            t.at[m][k] = static_cast<unsigned char>(o);
+            o += (m >> k & 1) ? 3 : 1;
+        }
+        t.total[m] = static_cast<unsigned char>(o);
+    }
+    return t;
+}
+
+constexpr CBlockOffsets kBlockOffsets = MakeBlockOffsets();
+
+// Units ahead and bytes of room that Utf16BlocksSse2 needs. A block stores
+// four bytes for every unit, so up to three bytes past its count, which the
+// units after it write over: eight more units and room for them.
+constexpr size_t kBlockAhead = 16;
+constexpr uint32_t kBlockRoom = 48;
+
+// Converts blocks of eight units that are all ASCII or all ASCII and
+// three-byte characters (U+0800 up, not surrogates), as long as the margins
+// last. Returns at the first block with anything else.
+template <bool kBigEndian>
+inline void Utf16BlocksSse2(const unsigned char* s, size_t n, size_t& i, CSink& out)
+{
+    const __m128i asciiBias = _mm_set1_epi16(0x7F80);
+    const __m128i threeBias = _mm_set1_epi16(0x7800);
+    const __m128i topFive = _mm_set1_epi16(static_cast<short>(0xF800));
+    const __m128i surrogate = _mm_set1_epi16(static_cast<short>(0xD800));
+    while (n - i >= kBlockAhead && out.Room() >= kBlockRoom) {
+        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 2 * i));
+        if (kBigEndian) x = _mm_or_si128(_mm_slli_epi16(x, 8), _mm_srli_epi16(x, 8));
+        unsigned char* d = out.Cursor();
+        // The sign bit of a lane of u + 0x7F80 (saturated) is set for u from
+        // U+0080 up; of u + 0x7800 for u from U+0800 up.
+        const __m128i nonAscii = _mm_srai_epi16(_mm_adds_epu16(x, asciiBias), 15);
+        if (_mm_movemask_epi8(nonAscii) == 0) {
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(d), _mm_packus_epi16(x, x));
+            out.Advance(8);
+            i += 8;
+            continue;
+        }
+        const __m128i isSurrogate = _mm_cmpeq_epi16(_mm_and_si128(x, topFive), surrogate);
+        const __m128i three =
+            _mm_andnot_si128(isSurrogate, _mm_srai_epi16(_mm_adds_epu16(x, threeBias), 15));
+        // Low eight bits: the three-byte units; high eight: the non-ASCII
+        // ones. They differ where a unit takes two bytes or is a surrogate.
+        const unsigned mask =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(three, nonAscii)));
+        const unsigned threes = mask & 0xFF;
+        if (threes != mask >> 8) return;
+        // Bytes 0xE0 | u >> 12 (or the ASCII unit), 0x80 | (u >> 6 & 0x3F)
+        // and 0x80 | (u & 0x3F) of each unit, four bytes a unit.
+        const __m128i lead = _mm_or_si128(_mm_srli_epi16(x, 12), _mm_set1_epi16(0xE0));
+        const __m128i b0 = _mm_or_si128(_mm_and_si128(three, lead), _mm_andnot_si128(three, x));
+        const __m128i b1 = _mm_or_si128(_mm_and_si128(_mm_slli_epi16(x, 2), _mm_set1_epi16(0x3F00)),
+                                        _mm_set1_epi16(static_cast<short>(0x8000)));
+        const __m128i b2 =
+            _mm_or_si128(_mm_and_si128(x, _mm_set1_epi16(0x3F)), _mm_set1_epi16(0x80));
+        const __m128i first = _mm_or_si128(b0, b1);
+        unsigned char units[32];
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(units), _mm_unpacklo_epi16(first, b2));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(units + 16), _mm_unpackhi_epi16(first, b2));
+        // In order, so that each unit writes over the spare byte(s) of the
+        // one before.
+        const unsigned char* at = kBlockOffsets.at[threes];
+        for (unsigned k = 0; k < 8; ++k)
+            memcpy(d + at[k], units + 4 * k, 4);
+        out.Advance(kBlockOffsets.total[threes]);
+        i += 8;
+    }
+}
+#endif
+
 template <bool kBigEndian> uint32_t Utf16ToUtf8(char* dst, const char* src, uint32_t max)
 {
     const unsigned char* s = reinterpret_cast<const unsigned char*>(src);
@@ -306,7 +402,14 @@ template <bool kBigEndian> uint32_t Utf16ToUtf8(char* dst, const char* src, uint
     for (;;) {
         if (!whole && n - i < kScanUnitMargin) ScanAhead16(s, n, whole);
         if (i >= n) break;
-        while (n - i >= kUtf16FastAhead && out.Room() >= kUtf16FastRoom) {
+#if defined(__SSE2__)
+        Utf16BlocksSse2<kBigEndian>(s, n, i, out);
+        // Past a block the above does not take, four units at a time.
+        const size_t swarEnd = i + 8;
+#else
+        const size_t swarEnd = n;
+#endif
+        while (i < swarEnd && n - i >= kUtf16FastAhead && out.Room() >= kUtf16FastRoom) {
             const uint64_t w = Load4Units<kBigEndian>(s + 2 * i);
             unsigned char* d = out.Cursor();
             if ((w & 0xFF80FF80FF80FF80ull) == 0) {

@@ -518,4 +518,31 @@ TEST(ConvertLong, Utf16EndNearTheSearchBlock)
     }
 }
 
+TEST(ConvertLong, Utf16EveryUnitAmongAsciiAndKanji)
+{
+    // Every unit value alone among ASCII and kanji, so that it meets the
+    // block-wise loop at every place in a block with nothing else that would
+    // send the block one unit at a time: the edges of the one-, two- and
+    // three-byte ranges and of the surrogates (here all alone).
+    std::u16string text = u"a";
+    std::string expected = "a";
+    for (uint32_t u = 1; u < 0x10000; ++u) {
+        text += static_cast<char16_t>(u);
+        expected += u >= 0xD800 && u <= 0xDFFF ? "\xEF\xBF\xBD" : Utf8(u);
+        for (uint32_t k = 0; k < 8; ++k) {
+            const char16_t filler = (u + k) % 3 ? u'x' : u'\u65E5';
+            text += filler;
+            expected += Utf8(filler);
+        }
+    }
+    for (bool bigEndian : {false, true}) {
+        const Converter f = bigEndian ? JisUtf16BeToUtf8 : JisUtf16LeToUtf8;
+        const std::string got =
+            ConvertLimited(f, Utf16(text, bigEndian), 0, static_cast<uint32_t>(expected.size()));
+        ASSERT_EQ(got.size(), expected.size()) << "big endian " << bigEndian;
+        for (size_t k = 0; k < got.size(); ++k)
+            ASSERT_EQ(got[k], expected[k]) << "byte " << k << " big endian " << bigEndian;
+    }
+}
+
 } // namespace
