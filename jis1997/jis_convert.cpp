@@ -145,6 +145,23 @@ inline uint64_t Load8Le(const unsigned char* p)
 #endif
 }
 
+// Stores v with its lowest byte first.
+inline void Store4Le(unsigned char* d, uint32_t v)
+{
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    v = __builtin_bswap32(v);
+#endif
+    memcpy(d, &v, 4);
+}
+
+inline void Store8Le(unsigned char* d, uint64_t v)
+{
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    v = __builtin_bswap64(v);
+#endif
+    memcpy(d, &v, 8);
+}
+
 // Characters of three bytes each that JisUtf8ToSjis's unchecked loop can
 // take with `ahead` source bytes and `room` bytes of room: each needs the
 // margins in full before it.
@@ -162,23 +179,108 @@ inline bool NotThreeByte(uint32_t cp)
     return (cp < 0x800) | ((cp & 0xF800) == 0xD800);
 }
 
-// Writes the CP932 form of BMP character cp (the geta mark if it has none)
-// in JisUtf8ToSjis's unchecked loop: both bytes are stored even for a
-// one-byte code, whose second is written over by what follows.
-inline void PutBmpUnchecked(CSink& out, uint32_t cp)
+// Every BMP character's CP932 bytes as JisUtf8ToSjis's unchecked loops
+// store them: the first byte in the low eight bits, the second (a trail byte,
+// 0x40 up, so bit 6 or 7 is set) in the high eight, or zero for a one-byte
+// code; the geta mark for a character without a code. One load per
+// character instead of the two of jis::UnicodeToCp932, built from the same
+// tables on first use.
+struct CBmpBytes {
+    uint16_t at[0x10000];
+
+    CBmpBytes()
+    {
+        for (uint32_t page = 0; page < 0x100; ++page) {
+            const uint16_t* codes = jis::kUnicodePages[jis::kUnicodePageIndex[page]];
+            uint16_t* to = at + page * 0x100;
+            for (uint32_t k = 0; k < 0x100; ++k) {
+                const uint32_t code = codes[k] ? codes[k] : kGeta;
+                to[k] = static_cast<uint16_t>(code < 0x100 ? code : (code >> 8 | code << 8));
+            }
+        }
+    }
+};
+
+const uint16_t* BmpBytes()
 {
-    uint32_t code = jis::kUnicodePages[jis::kUnicodePageIndex[cp >> 8]][cp & 0xFF];
-    code = code ? code : kGeta;
-    unsigned char* d = out.Cursor();
-    d[1] = static_cast<unsigned char>(code);
-    if (JIS_LIKELY(code >= 0x100)) {
-        d[0] = static_cast<unsigned char>(code >> 8);
-        out.Advance(2);
-    } else {
-        d[0] = static_cast<unsigned char>(code);
-        out.Advance(1);
+    static const CBmpBytes table;
+    return table.at;
+}
+
+inline void Store2Le(unsigned char* d, uint32_t v)
+{
+    d[0] = static_cast<unsigned char>(v);
+    d[1] = static_cast<unsigned char>(v >> 8);
+}
+
+// Writes a character's bytes from BmpBytes in JisUtf8ToSjis's unchecked
+// loop: both bytes are stored even for a one-byte code, whose second is
+// written over by what follows.
+inline void PutBmpUnchecked(CSink& out, const uint16_t* bmp, uint32_t cp)
+{
+    const uint32_t bytes = bmp[cp];
+    Store2Le(out.Cursor(), bytes);
+    out.Advance(JIS_LIKELY(bytes >= 0x100) ? 2 : 1);
+}
+
+#if defined(__SSE2__)
+// Five three-byte characters at a time from 16 source bytes, as long as
+// `steps` (see Utf8FastSteps) allows; returns at a block with anything else
+// in its first 15 bytes, or with a lead byte E0 or ED (which need a closer
+// look at the second byte: overlong forms and surrogates).
+inline void Utf8ThreeByteBlocksSse2(const unsigned char* s, size_t& i, size_t& steps, CSink& out,
+                                    const uint16_t* bmp)
+{
+    const __m128i form =
+        _mm_setr_epi8(-16, -64, -64, -16, -64, -64, -16, -64, -64, -16, -64, -64, -16, -64, -64, 0);
+    const __m128i want = _mm_setr_epi8(-32, -128, -128, -32, -128, -128, -32, -128, -128, -32, -128,
+                                       -128, -32, -128, -128, 0);
+    const __m128i e0 = _mm_set1_epi8(static_cast<char>(0xE0));
+    const __m128i ed = _mm_set1_epi8(static_cast<char>(0xED));
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i bias = _mm_set1_epi16(0x2080);
+    while (steps >= 5) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        const __m128i bad = _mm_or_si128(_mm_cmpeq_epi8(v, e0), _mm_cmpeq_epi8(v, ed));
+        const __m128i good = _mm_andnot_si128(bad, _mm_cmpeq_epi8(_mm_and_si128(v, form), want));
+        if ((_mm_movemask_epi8(good) & 0x7FFF) != 0x7FFF) return;
+        // At each byte position p, 4096 * b[p] + 64 * b[p+1] + b[p+2] in 16
+        // bits: the code point plus 0x2080 where a character starts.
+        const __m128i v1 = _mm_srli_si128(v, 1), v2 = _mm_srli_si128(v, 2);
+        const __m128i lo = _mm_sub_epi16(
+            _mm_add_epi16(_mm_add_epi16(_mm_slli_epi16(_mm_unpacklo_epi8(v, zero), 12),
+                                        _mm_slli_epi16(_mm_unpacklo_epi8(v1, zero), 6)),
+                          _mm_unpacklo_epi8(v2, zero)),
+            bias);
+        const __m128i hi = _mm_sub_epi16(
+            _mm_add_epi16(_mm_add_epi16(_mm_slli_epi16(_mm_unpackhi_epi8(v, zero), 12),
+                                        _mm_slli_epi16(_mm_unpackhi_epi8(v1, zero), 6)),
+                          _mm_unpackhi_epi8(v2, zero)),
+            bias);
+        alignas(16) uint16_t cp[16];
+        _mm_store_si128(reinterpret_cast<__m128i*>(cp), lo);
+        _mm_store_si128(reinterpret_cast<__m128i*>(cp + 8), hi);
+        // Character k's code point is cp[3 * k].
+        const uint64_t first4 = bmp[cp[0]] | static_cast<uint64_t>(bmp[cp[3]]) << 16 |
+                                static_cast<uint64_t>(bmp[cp[6]]) << 32 |
+                                static_cast<uint64_t>(bmp[cp[9]]) << 48;
+        const uint32_t last = bmp[cp[12]];
+        // Bit 15 of each code: whether it has a trail byte (bit 6 or 7 of it).
+        const uint64_t twoByte = (first4 | first4 << 1) & 0x8000800080008000ull;
+        if (JIS_LIKELY(twoByte == 0x8000800080008000ull && last >= 0x4000)) {
+            unsigned char* d = out.Cursor();
+            Store8Le(d, first4);
+            Store2Le(d + 8, last);
+            out.Advance(10);
+        } else {
+            for (unsigned k = 0; k < 5; ++k)
+                PutBmpUnchecked(out, bmp, cp[3 * k]);
+        }
+        i += 15;
+        steps -= 5;
     }
 }
+#endif
 
 inline bool IsContinuation(unsigned char c)
 {
@@ -272,23 +374,6 @@ template <bool kBigEndian> inline uint64_t Load4Units(const unsigned char* p)
     const uint64_t w = Load8Le(p);
     if (!kBigEndian) return w;
     return (w >> 8 & 0x00FF00FF00FF00FFull) | (w & 0x00FF00FF00FF00FFull) << 8;
-}
-
-// Stores v with its lowest byte first.
-inline void Store4Le(unsigned char* d, uint32_t v)
-{
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    v = __builtin_bswap32(v);
-#endif
-    memcpy(d, &v, 4);
-}
-
-inline void Store8Le(unsigned char* d, uint64_t v)
-{
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    v = __builtin_bswap64(v);
-#endif
-    memcpy(d, &v, 8);
 }
 
 // UTF-8 of a unit from U+0800 up, not a surrogate, first byte lowest.
@@ -512,6 +597,7 @@ extern "C" uint32_t JIS_CALL JisUtf8ToSjis(char* dst, const char* src, uint32_t 
     bool whole = false;
     ScanAhead(src, n, whole);
     CSink out(dst, max);
+    const uint16_t* bmp = BmpBytes();
     size_t i = 0;
     if (n >= 3 && s[0] == 0xEF && s[1] == 0xBB && s[2] == 0xBF) i = 3;
     for (;;) {
@@ -536,11 +622,15 @@ extern "C" uint32_t JIS_CALL JisUtf8ToSjis(char* dst, const char* src, uint32_t 
             const unsigned k = LeadingAsciiBytes(s + i, high);
             i += k;
             out.Advance(k);
-            // A run of three-byte characters, two at a time where it can.
-            // `steps` counts the characters that keep within the margins;
-            // the next position never waits for the table, so only the end
-            // of the run is a surprise.
+            // A run of three-byte characters, five at a time where SSE2 can
+            // check them at once, then two at a time. `steps` counts the
+            // characters that keep within the margins; the next position
+            // never waits for the table, so only the end of the run is a
+            // surprise.
             size_t steps = Utf8FastSteps(n - i, out.Room());
+#if defined(__SSE2__)
+            Utf8ThreeByteBlocksSse2(s, i, steps, out, bmp);
+#endif
             for (;;) {
                 if (steps >= 2) {
                     const uint64_t x = Load8Le(s + i);
@@ -550,8 +640,8 @@ extern "C" uint32_t JIS_CALL JisUtf8ToSjis(char* dst, const char* src, uint32_t 
                         const uint32_t cp1 = static_cast<uint32_t>(
                             (x >> 12 & 0xF000) | (x >> 26 & 0xFC0) | (x >> 40 & 0x3F));
                         if (!NotThreeByte(cp0) && !NotThreeByte(cp1)) {
-                            PutBmpUnchecked(out, cp0);
-                            PutBmpUnchecked(out, cp1);
+                            PutBmpUnchecked(out, bmp, cp0);
+                            PutBmpUnchecked(out, bmp, cp1);
                             i += 6;
                             steps -= 2;
                             continue;
@@ -564,7 +654,7 @@ extern "C" uint32_t JIS_CALL JisUtf8ToSjis(char* dst, const char* src, uint32_t 
                     goto endOfRun;
                 const uint32_t cp = (c0 & 0x0F) << 12 | (c1 & 0x3F) << 6 | (c2 & 0x3F);
                 if (NotThreeByte(cp)) goto endOfRun;
-                PutBmpUnchecked(out, cp);
+                PutBmpUnchecked(out, bmp, cp);
                 i += 3;
                 --steps;
             }

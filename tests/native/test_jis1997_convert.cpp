@@ -484,6 +484,33 @@ TEST(ConvertLong, Utf8RunsToTheEnd)
     }
 }
 
+TEST(ConvertLong, EveryThreeByteCharacterInARunAsAlone)
+{
+    // Runs of three-byte characters take the unchecked loops, several
+    // characters at once; alone, a character takes the checked path. Every
+    // one (surrogates, overlong forms and one-byte codes among them) at each
+    // place in a group of up to five must convert as it does alone.
+    std::string alone;
+    std::string run;
+    for (uint32_t cp = 0x800; cp < 0x10000; ++cp) {
+        if (cp == 0xFEFF) continue; // alone it is a byte order mark, dropped
+        run += Utf8(cp);
+        alone += Convert(JisUtf8ToSjis, Utf8(cp));
+    }
+    // Overlong forms and surrogates after E0 and ED, and their neighbours.
+    const std::string edges = "\xE0\x80\x80\xE0\xA0\x80\xED\xA0\x80\xED\x9F\xBF";
+    run += edges;
+    alone += Convert(JisUtf8ToSjis, edges);
+    for (size_t shift = 0; shift < 5; ++shift) {
+        std::string text = "x", expected = "x";
+        for (size_t k = 0; k < shift; ++k) {
+            text += "\xE3\x81\x82";
+            expected += "\x82\xA0";
+        }
+        ASSERT_EQ(Convert(JisUtf8ToSjis, text + run), expected + alone) << "shift " << shift;
+    }
+}
+
 TEST(ConvertLong, Utf16PiecesInARow)
 {
     std::mt19937 rng(1252);
