@@ -298,6 +298,10 @@ extern "C" uint32_t JIS_CALL JisDetectCode(const char* text, uint32_t length)
     if (declared == Declared::kOtherCjk) return JIS_CODE_OTHER;
 
     const CounterStats euc = ScanEuc(s, length);
+    // A text declared EUC-JP that reads as EUC-JP without an error is EUC-JP
+    // whatever the Shift_JIS reading finds (the Latin test below needs EUC-JP
+    // errors), so that second pass over the whole text is skipped.
+    if (declared == Declared::kEucJp && euc.errors == 0) return JIS_CODE_EUC_JP;
     const CounterStats sjis = ScanShiftJis(s, length);
     if (euc.errors > 0 && LooksLatin(s, length, euc, sjis)) return JIS_CODE_OTHER;
     if (declared == Declared::kEucJp && euc.errors <= sjis.errors) return JIS_CODE_EUC_JP;

@@ -193,6 +193,10 @@ TEST(DetectText, DeclarationBreaksTieAndNamesForeignCodes)
     EXPECT_EQ(Detect("<?xml version=\"1.0\" encoding=\"EUC-JP\"?>" + body), JIS_CODE_EUC_JP);
     EXPECT_EQ(Detect("<?xml version=\"1.0\" encoding='shift_jis'?>" + body), JIS_CODE_SHIFT_JIS);
     EXPECT_EQ(Detect("<?xml version=\"1.0\" encoding=\"big5\"?>" + body), JIS_CODE_OTHER);
+    // A declaration of EUC-JP does not win over bytes that do not read as it.
+    const std::string euc = "<?xml version=\"1.0\" encoding=\"EUC-JP\"?>";
+    EXPECT_EQ(Detect(euc + "<title>\x82\xA0\x82\xA2\x83\x41</title>"), JIS_CODE_SHIFT_JIS);
+    EXPECT_EQ(Detect(euc + "<title>Caf\xE9 cr\xE8me</title>"), JIS_CODE_OTHER);
 }
 
 TEST(DetectText, LatinTextIsUsedAsIs)
