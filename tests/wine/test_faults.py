@@ -348,9 +348,10 @@ def test_stalling_server_keeps_the_program_responsive_and_cancellable(start_tans
     time.sleep(BLINK_S)
 
     # Cancelled in the middle of the pause: logged as such once the server
-    # goes on, and then the program waits for the user.
+    # goes on, and then the program waits for the user. The pause is longer
+    # here, so that the Refresh lands inside it even on a loaded machine.
     server.set_route("/pause.xml", plain_feed("pause", 100), last_modified=None,
-                     stall_after=(2000, stall_s))
+                     stall_after=(2000, 2 * stall_s))
     tansy.command(IDM_REFRESH)
     deadline = time.time() + 30
     while not (tansy.folder / "dl.dat").exists():

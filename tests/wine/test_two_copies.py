@@ -58,8 +58,15 @@ def test_two_copies_in_one_folder(start_tansy, wine, server):
         first.ctl("settext", title, IDC_NAME, names[3])
         first.ctl("click", title, IDC_OK)
         assert first.ctl("gone", title, 10000)[0] == 0
-        time.sleep(3)
-        lines = (first.folder / "status.dat").read_bytes().split(b"\r\n")
+        # The save follows the end of the dialog's modal loop.
+        edited = server.url("/c.xml").encode()
+        deadline = time.time() + 15
+        while True:
+            lines = (first.folder / "status.dat").read_bytes().split(b"\r\n")
+            if len(lines) > 9 and lines[9] == edited:
+                break
+            assert time.time() < deadline, "the edit was never saved"
+            time.sleep(0.2)
         assert len(lines) == 28 and lines[27] == b""
         assert lines[9:12] == [server.url("/c.xml").encode(), names[3].encode(), b""]
         assert lines[:9] == status.split(b"\r\n")[:9]
