@@ -270,12 +270,24 @@ def shortcuts(folder):
     return sorted(p.name for p in folder.glob("*.url")) if folder.is_dir() else []
 
 
+def wait_until(condition, what, timeout=10, interval=0.2):
+    """Calls condition() until it gives a true value, and returns that value;
+    fails with `what` (a text, or a function giving one) after `timeout`
+    seconds."""
+    deadline = time.time() + timeout
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.time() >= deadline:
+            raise AssertionError(what() if callable(what) else what)
+        time.sleep(interval)
+
+
 def wait_for_download(tansy, timeout=20):
     """Waits until the running fetch has begun writing dl.dat."""
-    deadline = time.time() + timeout
-    while not (tansy.folder / "dl.dat").exists():
-        assert time.time() < deadline, "the download never began"
-        time.sleep(0.05)
+    wait_until(lambda: (tansy.folder / "dl.dat").exists(), "the download never began",
+               timeout, 0.05)
 
 
 def tray_tooltip(tansy, attempts=4):

@@ -13,7 +13,7 @@ import time
 import pytest
 
 from conftest import (IDM_REFRESH, SITE_COMMANDS, refused_url, shortcuts, status_file,
-                      unix_to_windows)
+                      unix_to_windows, wait_for_download, wait_until)
 
 
 WM_TIMER = 0x0113
@@ -72,11 +72,12 @@ def hold(tansy, path, seconds):
     proc = tansy.wine.spawn([tansy.wine.build_dir / "tansyctl.exe", "hold",
                              unix_to_windows(path), seconds], name="hold")
     out = proc.log_files[0].name
-    deadline = time.time() + 30
-    while b"held" not in open(out, "rb").read():
+
+    def held():
         assert proc.poll() is None, open(out, "rb").read()
-        assert time.time() < deadline, "the file was never held"
-        time.sleep(0.1)
+        return b"held" in open(out, "rb").read()
+
+    wait_until(held, "the file was never held", 30, 0.1)
     return proc
 
 
@@ -353,10 +354,7 @@ def test_stalling_server_keeps_the_program_responsive_and_cancellable(start_tans
     server.set_route("/pause.xml", plain_feed("pause", 100), last_modified=None,
                      stall_after=(2000, 2 * stall_s))
     tansy.command(IDM_REFRESH)
-    deadline = time.time() + 30
-    while not (tansy.folder / "dl.dat").exists():
-        assert time.time() < deadline, "the download never began"
-        time.sleep(0.1)
+    wait_for_download(tansy, timeout=30)
     tansy.command(IDM_REFRESH)
     messages = wait_for_count(tansy, 12, timeout=60)
     assert messages[10:] == [f"0 NOMODIFY {urls[0]}", f"1 CANCEL {urls[1]}"]

@@ -6,7 +6,7 @@ import time
 
 import pytest
 
-from conftest import IDM_REFRESH, SITE_COMMANDS, status_file, wait_for_download
+from conftest import IDM_REFRESH, SITE_COMMANDS, status_file, wait_for_download, wait_until
 
 
 IDC_OK, IDC_CANCEL, IDC_FILE = 1012, 1013, 1014
@@ -29,10 +29,7 @@ def read_slots(folder):
 def wait_for_slots(folder, timeout=10):
     # The dialog's window is gone before the program saves: OK ends the
     # modal loop, and the save follows once DoModal has returned.
-    deadline = time.time() + timeout
-    while not (folder / "status.dat").exists():
-        assert time.time() < deadline, "status.dat was not written"
-        time.sleep(0.05)
+    wait_until((folder / "status.dat").exists, "status.dat was not written", timeout, 0.05)
     return read_slots(folder)
 
 
@@ -256,10 +253,7 @@ def test_edit_while_refresh_runs_a_fetch_waits_for_it(start_tansy, server, favor
     tansy = start_tansy(status=status_file([(slow, "Old", ""), (other, "Site news", "")]))
     title = open_dialog(tansy, 1)
     tansy.command(IDM_REFRESH)
-    deadline = time.time() + 20
-    while not (tansy.folder / "dl.dat").exists():
-        assert time.time() < deadline, "Refresh started no fetch"
-        time.sleep(0.05)
+    wait_for_download(tansy)  # started by Refresh
     edit(tansy, title, name="Renamed news")
     press(tansy, title, IDC_OK)
     messages = tansy.wait_for_log(lambda m: len(m) >= 3, timeout=60)

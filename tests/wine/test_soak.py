@@ -12,7 +12,7 @@ import time
 
 import pytest
 
-from conftest import IDM_REFRESH, ROOT
+from conftest import IDM_REFRESH, ROOT, wait_until
 
 sys.path.insert(0, str(ROOT / "tools"))
 from feed_server import FeedServer, Route  # noqa: E402
@@ -86,10 +86,8 @@ def stats(tansy):
 
 
 def wait_requests(server, count, timeout=30):
-    deadline = time.time() + timeout
-    while len(server.requests) < count:
-        assert time.time() < deadline, f"{count} requests expected, got {len(server.requests)}"
-        time.sleep(0.05)
+    wait_until(lambda: len(server.requests) >= count,
+               lambda: f"{count} requests expected, got {len(server.requests)}", timeout, 0.05)
 
 
 def test_a_thousand_fetches_grow_nothing(start_tansy, changing_feed_server):

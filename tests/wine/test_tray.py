@@ -2,7 +2,7 @@
 messages: start-up, the tray menu, the About box and Exit."""
 import time
 
-from conftest import IDM_ABOUT, WM_TRAYNOTIFY
+from conftest import IDM_ABOUT, WM_TRAYNOTIFY, wait_until
 
 WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP = 0x200, 0x201, 0x202
 WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_RBUTTONUP, WM_MBUTTONUP = 0x203, 0x204, 0x205, 0x208
@@ -51,16 +51,16 @@ def test_menu_opens_on_button_up_only(start_tansy):
         assert tansy.ctl("menu")[0] != 0, f"a menu opened for mouse message {mouse:#x}"
     for mouse in (WM_LBUTTONUP, WM_RBUTTONUP):
         tansy.ctl("post", "Tansy", WM_TRAYNOTIFY, 0, mouse)
-        deadline = time.time() + 10
-        while tansy.ctl("menu")[0] != 0:
-            assert time.time() < deadline, f"no menu for mouse message {mouse:#x}"
-            time.sleep(0.2)
+        wait_until(lambda: tansy.ctl("menu")[0] == 0, f"no menu for mouse message {mouse:#x}")
         tansy.ctl("menukey", VK_ESCAPE)
-        deadline = time.time() + 10
-        while tansy.ctl("menu")[0] == 0:
-            assert time.time() < deadline, "the menu did not close on Escape"
+
+        def closed():
+            if tansy.ctl("menu")[0] != 0:
+                return True
             tansy.ctl("menukey", VK_ESCAPE)
-            time.sleep(0.2)
+            return False
+
+        wait_until(closed, "the menu did not close on Escape")
     assert tansy.running()
 
 
@@ -118,8 +118,5 @@ def test_tray_icon_comes_back_when_the_taskbar_is_created_anew(start_tansy):
     assert tansy.ctl("trayicon", "Tansy", "remove")[0] == 0
     assert icon() == "no"
     tansy.ctl("taskbarcreated", "Tansy")
-    deadline = time.time() + 10
-    while icon() != "yes":
-        assert time.time() < deadline, "the tray icon was not added again"
-        time.sleep(0.2)
+    wait_until(lambda: icon() == "yes", "the tray icon was not added again")
     tansy.exit()

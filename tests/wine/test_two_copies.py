@@ -7,7 +7,8 @@ import re
 import shutil
 import time
 
-from conftest import IDM_EXIT, IDM_REFRESH, SITE_COMMANDS, Tansy, stop_process, status_file
+from conftest import (IDM_EXIT, IDM_REFRESH, SITE_COMMANDS, Tansy, status_file, stop_process,
+                      wait_until)
 
 
 IDC_OK, IDC_URL, IDC_NAME = 1012, 1017, 1018
@@ -33,20 +34,15 @@ def test_two_copies_in_one_folder(start_tansy, wine, server):
     status = status_file(slots)
     first = start_tansy(status=status)
     second = Tansy(wine, first.folder, wine.spawn([first.folder / "Tansy.exe"], name="twin"))
-    deadline = time.time() + 30
-    while first.ctl("count", "Tansy")[1].strip() != "2":
-        assert time.time() < deadline, "the second copy never showed its window"
-        time.sleep(0.2)
+    wait_until(lambda: first.ctl("count", "Tansy")[1].strip() == "2",
+               "the second copy never showed its window", 30)
 
     try:
         for _ in range(ROUNDS):
             before = len(server.requests)
             code, out = first.ctl("commandall", "Tansy", IDM_REFRESH)
             assert code == 0 and out.strip() == "2"
-            deadline = time.time() + 60
-            while len(server.requests) < before + 6:
-                assert time.time() < deadline, "the two passes never ran"
-                time.sleep(0.2)
+            wait_until(lambda: len(server.requests) >= before + 6, "the two passes never ran", 60)
             time.sleep(7)  # both passes' ends and their blinks
             assert first.running() and second.running()
 
@@ -60,13 +56,11 @@ def test_two_copies_in_one_folder(start_tansy, wine, server):
         assert first.ctl("gone", title, 10000)[0] == 0
         # The save follows the end of the dialog's modal loop.
         edited = server.url("/c.xml").encode()
-        deadline = time.time() + 15
-        while True:
+        def saved():
             lines = (first.folder / "status.dat").read_bytes().split(b"\r\n")
-            if len(lines) > 9 and lines[9] == edited:
-                break
-            assert time.time() < deadline, "the edit was never saved"
-            time.sleep(0.2)
+            return lines if len(lines) > 9 and lines[9] == edited else None
+
+        lines = wait_until(saved, "the edit was never saved", 15)
         assert len(lines) == 28 and lines[27] == b""
         assert lines[9:12] == [server.url("/c.xml").encode(), names[3].encode(), b""]
         assert lines[:9] == status.split(b"\r\n")[:9]
