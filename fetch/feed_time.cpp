@@ -2,8 +2,6 @@
 
 #include <cstring>
 #include <ctime>
-#include <string>
-#include <vector>
 
 namespace
 {
@@ -60,43 +58,118 @@ const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
 const char* const kDays[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
 const char* const kLongDays[] = {"Monday", "Tuesday",  "Wednesday", "Thursday",
                                  "Friday", "Saturday", "Sunday"};
+const char* const kZones[] = {"GMT", "UTC"};
 
-bool IsOneOf(const std::string& token, const char* const* names, int count)
+bool IsLetter(char c)
 {
-    for (int i = 0; i < count; ++i)
-        if (token == names[i]) return true;
-    return false;
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
-// 1-12 for a month abbreviation, else 0.
-int MonthNumber(const std::string& token)
+bool IsDigit(char c)
 {
-    for (int i = 0; i < 12; ++i)
-        if (token == kMonths[i]) return i + 1;
-    return 0;
+    return c >= '0' && c <= '9';
 }
 
-// A number of `minDigits` to `maxDigits` decimal digits and nothing else.
-bool ReadNumber(const std::string& token, size_t minDigits, size_t maxDigits, int& value)
+bool IsBlank(char c)
 {
-    if (token.size() < minDigits || token.size() > maxDigits) return false;
-    value = 0;
-    for (char c : token) {
-        if (c < '0' || c > '9') return false;
-        value = value * 10 + (c - '0');
+    return c == ' ' || c == '\t';
+}
+
+char Lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
+
+// A left-to-right reader over the text of a date. Each step either reads
+// what it asks for and moves on, or returns false.
+class DateReader
+{
+  public:
+    explicit DateReader(const char* text) : m_p(text) {}
+
+    bool AtEnd() const { return *m_p == '\0'; }
+    void SkipBlanks()
+    {
+        while (IsBlank(*m_p))
+            ++m_p;
     }
-    return true;
-}
+    // Any number of blanks, none included.
+    bool OptionalBlanks()
+    {
+        SkipBlanks();
+        return true;
+    }
+    // One or more blanks.
+    bool Blanks()
+    {
+        if (!IsBlank(*m_p)) return false;
+        SkipBlanks();
+        return true;
+    }
+    bool Char(char c)
+    {
+        if (*m_p != c) return false;
+        ++m_p;
+        return true;
+    }
+    // A whole word of letters that is one of `names`, in any case; `index`
+    // tells which.
+    bool Name(const char* const* names, int count, int& index)
+    {
+        size_t length = 0;
+        while (IsLetter(m_p[length]))
+            ++length;
+        for (index = 0; index < count; ++index) {
+            const char* name = names[index];
+            if (std::strlen(name) != length) continue;
+            size_t i = 0;
+            while (i < length && Lower(m_p[i]) == Lower(name[i]))
+                ++i;
+            if (i == length) {
+                m_p += length;
+                return true;
+            }
+        }
+        return false;
+    }
+    // A run of `minDigits` to `maxDigits` decimal digits, and no more.
+    bool Number(size_t minDigits, size_t maxDigits, int& value)
+    {
+        size_t length = 0;
+        while (IsDigit(m_p[length]))
+            ++length;
+        if (length < minDigits || length > maxDigits) return false;
+        value = 0;
+        for (size_t i = 0; i < length; ++i)
+            value = value * 10 + (m_p[i] - '0');
+        m_p += length;
+        return true;
+    }
+    bool Month(int& month)
+    {
+        int index = 0;
+        if (!Name(kMonths, 12, index)) return false;
+        month = index + 1;
+        return true;
+    }
+    // "HH:MM:SS", two digits each.
+    bool Clock(CalendarFields& f)
+    {
+        return Number(2, 2, f.hour) && Char(':') && Number(2, 2, f.minute) && Char(':') &&
+               Number(2, 2, f.second) && f.hour < 24 && f.minute < 60 && f.second <= 60;
+    }
+    // Greenwich, under any of the names servers give it.
+    bool Zone()
+    {
+        int index = 0;
+        if (Name(kZones, 2, index)) return true;
+        int offset = 0;
+        return Char('+') && Number(4, 4, offset) && offset == 0;
+    }
 
-// "HH:MM:SS", two digits each.
-bool ReadClock(const std::string& token, CalendarFields& f)
-{
-    return token.size() == 8 && token[2] == ':' && token[5] == ':' &&
-           ReadNumber(token.substr(0, 2), 2, 2, f.hour) &&
-           ReadNumber(token.substr(3, 2), 2, 2, f.minute) &&
-           ReadNumber(token.substr(6, 2), 2, 2, f.second) && f.hour < 24 && f.minute < 60 &&
-           f.second <= 60;
-}
+  private:
+    const char* m_p;
+};
 
 bool IsLeapYear(int year)
 {
@@ -110,46 +183,63 @@ bool DayFitsMonth(const CalendarFields& f)
     return f.day >= 1 && f.day <= length;
 }
 
-std::vector<std::string> Tokens(const char* text)
+// "Sun, 06 Nov 1994 08:49:37 GMT"
+bool ReadRfc1123(DateReader& in, CalendarFields& f)
 {
-    std::vector<std::string> tokens;
-    std::string token;
-    for (const char* p = text;; ++p) {
-        if (*p == '\0' || *p == ' ' || *p == ',') {
-            if (!token.empty()) tokens.push_back(token);
-            token.clear();
-            if (*p == '\0') break;
-        } else {
-            token += *p;
-        }
-    }
-    return tokens;
+    int weekday = 0;
+    return in.Name(kDays, 7, weekday) && in.Char(',') && in.OptionalBlanks() &&
+           in.Number(1, 2, f.day) && in.Blanks() && in.Month(f.month) && in.Blanks() &&
+           in.Number(4, 4, f.year) && in.Blanks() && in.Clock(f) && in.Blanks() && in.Zone();
+}
+
+// "Sunday, 06-Nov-94 08:49:37 GMT"; two-digit years 70-99 are 19xx, the
+// others 20xx.
+bool ReadRfc850(DateReader& in, CalendarFields& f)
+{
+    int weekday = 0;
+    if (!(in.Name(kLongDays, 7, weekday) && in.Char(',') && in.OptionalBlanks() &&
+          in.Number(1, 2, f.day) && in.Char('-') && in.Month(f.month) && in.Char('-') &&
+          in.Number(2, 2, f.year) && in.Blanks() && in.Clock(f) && in.Blanks() && in.Zone()))
+        return false;
+    f.year += f.year >= 70 ? 1900 : 2000;
+    return true;
+}
+
+// "Sun Nov  6 08:49:37 1994"
+bool ReadAsctime(DateReader& in, CalendarFields& f)
+{
+    int weekday = 0;
+    return in.Name(kDays, 7, weekday) && in.Blanks() && in.Month(f.month) && in.Blanks() &&
+           in.Number(1, 2, f.day) && in.Blanks() && in.Clock(f) && in.Blanks() &&
+           in.Number(4, 4, f.year);
 }
 } // namespace
 
 bool ParseHttpDate(const char* text, CalendarFields& out)
 {
+    using Form = bool (*)(DateReader&, CalendarFields&);
+    static const Form kForms[] = {ReadRfc1123, ReadRfc850, ReadAsctime};
     if (!text) return false;
-    const std::vector<std::string> t = Tokens(text);
-    CalendarFields f;
-    bool ok = false;
-    if (t.size() == 6) { // Sun, 06 Nov 1994 08:49:37 GMT
-        f.month = MonthNumber(t[2]);
-        ok = IsOneOf(t[0], kDays, 7) && ReadNumber(t[1], 1, 2, f.day) && f.month &&
-             ReadNumber(t[3], 4, 4, f.year) && ReadClock(t[4], f) && t[5] == "GMT";
-    } else if (t.size() == 4) { // Sunday, 06-Nov-94 08:49:37 GMT
-        const std::string& date = t[1];
-        ok = IsOneOf(t[0], kLongDays, 7) && date.size() == 9 && date[2] == '-' && date[6] == '-' &&
-             ReadNumber(date.substr(0, 2), 2, 2, f.day) &&
-             (f.month = MonthNumber(date.substr(3, 3))) != 0 &&
-             ReadNumber(date.substr(7, 2), 2, 2, f.year) && ReadClock(t[2], f) && t[3] == "GMT";
-        f.year += f.year >= 70 ? 1900 : 2000;
-    } else if (t.size() == 5) { // Sun Nov  6 08:49:37 1994
-        f.month = MonthNumber(t[1]);
-        ok = IsOneOf(t[0], kDays, 7) && f.month && ReadNumber(t[2], 1, 2, f.day) &&
-             ReadClock(t[3], f) && ReadNumber(t[4], 4, 4, f.year);
+    for (Form form : kForms) {
+        DateReader in(text);
+        in.SkipBlanks();
+        CalendarFields f;
+        if (form(in, f) && in.OptionalBlanks() && in.AtEnd() && DayFitsMonth(f)) {
+            out = f;
+            return true;
+        }
     }
-    if (!ok || !DayFitsMonth(f)) return false;
-    out = f;
-    return true;
+    return false;
+}
+
+LastModifiedTime ReadLastModified(const char* header)
+{
+    LastModifiedTime result;
+    CalendarFields fields;
+    if (!ParseHttpDate(header, fields)) return result;
+    const FeedTime time = MakeFeedTime(fields);
+    if (time.status != FeedTimeStatus::ok) return result;
+    result.usable = true;
+    result.feedTime = time.feedTime;
+    return result;
 }

@@ -40,6 +40,22 @@ FeedTime MakeFeedTime(const CalendarFields& fields);
 //   "Sun, 06 Nov 1994 08:49:37 GMT"   (the preferred form)
 //   "Sunday, 06-Nov-94 08:49:37 GMT"  (two-digit years 70-99 are 19xx, else 20xx)
 //   "Sun Nov  6 08:49:37 1994"        (asctime)
-// Returns false, leaving `out` alone, for anything else, including dates
-// whose fields are out of range ("32 Oct", "25:00:00").
+// as WinINet's own date parsing reads them: day and month names in any case,
+// days of one or two digits, the zone written GMT, UTC or +0000, runs of
+// blanks between the fields and around the date. Returns false, leaving
+// `out` alone, for anything else, including dates whose fields are out of
+// range ("32 Oct", "25:00:00").
 bool ParseHttpDate(const char* text, CalendarFields& out);
+
+// What the change test makes of a response's Last-Modified header.
+struct LastModifiedTime {
+    bool usable = false;  // a date whose feed time can be compared
+    int64_t feedTime = 0; // that feed time; 0 when not usable
+};
+
+// `header` is the header's text, or null when the response has none. A
+// header that is not a date, or whose date has no feed time (1900 to
+// 1970-01-01 and from the year 3000 on), is not usable: the feed then counts
+// as changed, as it does without the header. A date before 1900 is usable,
+// with the feed time 0.
+LastModifiedTime ReadLastModified(const char* header);

@@ -67,16 +67,16 @@ template <class Handle> void ApplyTimeouts(Handle& handle)
         handle.SetOption(INTERNET_OPTION_RECEIVE_TIMEOUT, g_fetchTimeouts.receiveMs);
 }
 
-// The response's Last-Modified date as calendar fields; false when the
-// header is missing or is not a date. The header is read as text and parsed
-// here because WinINet's own date conversion (HTTP_QUERY_FLAG_SYSTEMTIME)
-// under Wine crashes the process on many dates it cannot parse, pre-1970
-// dates and the two older HTTP date forms among them, and answers 1970-01-01
-// for an empty header.
-bool LastModifiedOf(const CHttpFile& response, CalendarFields& fields)
+// The response's Last-Modified date as the change test sees it. The header
+// is read as text and parsed here because WinINet's own date conversion
+// (HTTP_QUERY_FLAG_SYSTEMTIME) under Wine crashes the process on many dates
+// it cannot parse, pre-1970 dates and the two older HTTP date forms among
+// them, and answers 1970-01-01 for an empty header.
+LastModifiedTime LastModifiedOf(const CHttpFile& response)
 {
     CString text;
-    return response.QueryInfo(HTTP_QUERY_LAST_MODIFIED, text) && ParseHttpDate(text, fields);
+    const bool present = response.QueryInfo(HTTP_QUERY_LAST_MODIFIED, text);
+    return ReadLastModified(present ? text.GetString() : nullptr);
 }
 
 bool IsRedirect(DWORD status)
@@ -181,21 +181,15 @@ void Fetch(FetchTask& task, CInternetSession& session)
         return;
     }
 
-    CalendarFields stamp; // all zero when there is no date: feed time 0
-    const bool dated = LastModifiedOf(*response, stamp);
-    const FeedTime time = MakeFeedTime(stamp);
-    if (time.status == FeedTimeStatus::unrepresentable) {
-        // A date we cannot compare; reading the body would only replace the
-        // stored time with a meaningless one.
-        task.error = true;
-        return;
-    }
-    if (dated && time.feedTime == task.lastModified) {
+    // Without a usable date the feed counts as changed, and its feed time
+    // becomes 0.
+    const LastModifiedTime date = LastModifiedOf(*response);
+    if (date.usable && date.feedTime == task.lastModified) {
         task.modified = false; // unchanged: the body is never read
         return;
     }
 
-    task.lastModified = time.feedTime;
+    task.lastModified = date.feedTime;
     task.modified = true;
     Notify(task, WM_FETCH_BEGIN);
     CFile file(task.fileName, kDownloadFileFlags);

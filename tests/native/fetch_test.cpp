@@ -114,22 +114,96 @@ TEST(HttpDate, TheThreeHttpFormsAreRead)
     ExpectFields(Parsed("Sun, 31 Dec 1899 23:59:59 GMT"), 1899, 12, 31, 23, 59, 59);
 }
 
+// What servers write besides the textbook forms, and WinINet reads as well.
+TEST(HttpDate, TheVariantsWinInetReadsAreRead)
+{
+    for (const char* text :
+         {"Wed, 21 Oct 2015 07:28:00 UTC", "Wed, 21 Oct 2015 07:28:00 +0000",
+          "Wed, 21 Oct 2015 07:28:00 gmt", "Wed, 21 Oct 2015 07:28:00 utc",
+          "wed, 21 oct 2015 07:28:00 GMT", "WED, 21 OCT 2015 07:28:00 GMT",
+          "wEd, 21 oCt 2015 07:28:00 GMT", "Wednesday, 21-Oct-15 07:28:00 UTC",
+          "WEDNESDAY, 21-oct-15 07:28:00 +0000", "wed oct 21 07:28:00 2015",
+          "  Wed, 21 Oct 2015 07:28:00 GMT  ", "\tWed, 21 Oct 2015 07:28:00 GMT\t",
+          "Wed,  21  Oct  2015  07:28:00  GMT", "Wed,21 Oct 2015 07:28:00 GMT",
+          "Wed  Oct 21  07:28:00  2015", " Wednesday, 21-Oct-15 07:28:00 GMT "})
+        ExpectFields(Parsed(text), 2015, 10, 21, 7, 28, 0);
+    for (const char* text :
+         {"Thu, 1 Oct 2015 07:28:00 GMT", "Thu, 01 Oct 2015 07:28:00 GMT",
+          "Thursday, 1-Oct-15 07:28:00 GMT", "Thu Oct 1 07:28:00 2015", "Thu Oct 01 07:28:00 2015"})
+        ExpectFields(Parsed(text), 2015, 10, 1, 7, 28, 0);
+}
+
 TEST(HttpDate, AnythingElseIsNoDate)
 {
     for (const char* text :
-         {"", "garbage", "Wed", "Wed, 21 Oct 2015", "21 Oct 2015 07:28:00 GMT", "1445412480",
+         {"", "   ", "garbage", "Wed", "Wed, 21 Oct 2015", "21 Oct 2015 07:28:00 GMT", "1445412480",
           "Wed, 21 Xyz 2015 07:28:00 GMT", "Wed, 32 Oct 2015 07:28:00 GMT",
           "Wed, 21 Oct 2015 24:00:00 GMT", "Wed, 21 Oct 2015 07:60:00 GMT",
           "Wed, 21 Oct 2015 7:28:00 GMT", "Wed, 21 Oct 99999 07:28:00 GMT",
           "Wed, 21 Oct 2015 07:28:00 PST", "Fri, 29 Feb 2019 00:00:00 GMT",
-          "Xyz, 21 Oct 2015 07:28:00 GMT", "Wed, 21 oct 2015 07:28:00 GMT",
-          "Wednesday, 21-Oct-2015 07:28:00 GMT", "Wed, 21 Oct 2015 07:28:00 GMT extra"}) {
+          "Xyz, 21 Oct 2015 07:28:00 GMT", "Wednesday, 21-Oct-2015 07:28:00 GMT",
+          "Wed, 21 Oct 2015 07:28:00 GMT extra",
+          // zones other than Greenwich, or Greenwich written otherwise
+          "Wed, 21 Oct 2015 07:28:00 +0900", "Wed, 21 Oct 2015 07:28:00 -0000",
+          "Wed, 21 Oct 2015 07:28:00 +00000", "Wed, 21 Oct 2015 07:28:00 Z",
+          "Wed, 21 Oct 2015 07:28:00 GMT+0000", "Wed, 21 Oct 2015 07:28:00 GMTX",
+          "Wed, 21 Oct 2015 07:28:00", "Sunday, 06-Nov-94 08:49:37", "Sun Nov  6 08:49:37 1994 GMT",
+          // names and digits that are not quite the form
+          "Wed 21 Oct 2015 07:28:00 GMT", "Wed,, 21 Oct 2015 07:28:00 GMT",
+          "Wednesday, 21 Oct 2015 07:28:00 GMT", "Wed, 21-Oct-15 07:28:00 GMT",
+          "Weds, 21 Oct 2015 07:28:00 GMT", "Wed, 21 October 2015 07:28:00 GMT",
+          "Wed, 021 Oct 2015 07:28:00 GMT", "Wed, 21 Oct 15 07:28:00 GMT",
+          "Wed, 21 Oct 2015 07:28 GMT", "Wed, 21 Oct 2015 07:28:00.5 GMT",
+          "Wed, 21Oct 2015 07:28:00 GMT", "Wed Oct 21 07:28:00 15", "Wed, Oct 21 07:28:00 2015",
+          "Wed Oct 021 07:28:00 2015", "Wed, 21 Oct 2015 07:28:00 GMT\r\n",
+          "\nWed, 21 Oct 2015 07:28:00 GMT", "Wed, 21 Oct 2015 07:28:00 GMT,"}) {
         CalendarFields f = Date(1, 2, 3, 4, 5, 6);
         EXPECT_FALSE(ParseHttpDate(text, f)) << text;
         ExpectFields(f, 1, 2, 3, 4, 5, 6);
     }
     CalendarFields f;
     EXPECT_FALSE(ParseHttpDate(nullptr, f));
+}
+
+// The change test's view of a header: a usable date and its feed time, or
+// nothing to compare (the feed then counts as changed).
+TEST_F(FeedTimeTest, OnlyDatesWithAFeedTimeAreUsable)
+{
+    struct Case {
+        const char* header;
+        bool usable;
+        int64_t feedTime;
+    };
+    const Case cases[] = {
+        {"Wed, 21 Oct 2015 07:28:00 GMT", true, 1445412480},
+        {"Wed, 21 Oct 2015 07:28:00 +0000", true, 1445412480},
+        {"Fri, 02 Jan 1970 00:00:00 GMT", true, 86400},
+        {"Tue, 31 Dec 2999 23:59:59 GMT", true, 32503679999},
+        // before 1900: usable, and no time at all
+        {"Sun, 31 Dec 1899 23:59:59 GMT", true, 0},
+        {"Mon, 01 Jan 1855 00:00:00 GMT", true, 0},
+        // the placeholder of 1970 and its neighbours, and dates the time
+        // conversion cannot represent
+        {"Thu, 01 Jan 1970 00:00:00 GMT", false, 0},
+        {"Thu, 01 Jan 1970 00:00:01 GMT", false, 0},
+        {"Thu, 01 Jan 1970 23:59:59 GMT", false, 0},
+        {"Wed, 31 Dec 1969 23:59:59 GMT", false, 0},
+        {"Thursday, 01-Jan-70 00:00:00 GMT", false, 0},
+        {"Thu Jan  1 00:00:00 1970", false, 0},
+        {"Mon, 01 Jan 1900 00:00:00 GMT", false, 0},
+        {"Thu, 01 Jun 1950 12:00:00 GMT", false, 0},
+        {"Wed, 01 Jan 3000 00:00:00 GMT", false, 0},
+        {"Fri, 31 Dec 9999 23:59:59 GMT", false, 0},
+        // no date
+        {nullptr, false, 0},
+        {"", false, 0},
+        {"garbage", false, 0},
+    };
+    for (const Case& c : cases) {
+        const LastModifiedTime t = ReadLastModified(c.header);
+        EXPECT_EQ(t.usable, c.usable) << (c.header ? c.header : "(none)");
+        EXPECT_EQ(t.feedTime, c.feedTime) << (c.header ? c.header : "(none)");
+    }
 }
 
 TEST(HttpUrl, HttpAndHttpsInAnyCaseAreAccepted)

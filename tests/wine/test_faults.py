@@ -160,10 +160,15 @@ def test_header_and_size_faults(start_tansy, server, favorites):
     server.set_route("/big.xml", big, last_modified=LM1)
     server.set_route("/chunked.xml", plain_feed("chunked"), last_modified=LM1, chunked=True)
     server.set_route("/after.xml", plain_feed("after"), last_modified=LM1)
+    # The placeholder date of servers that know no better, and a date whose
+    # zone is written UTC.
+    server.set_route("/epoch.xml", plain_feed("epoch"), last_modified="Thu, 01 Jan 1970 00:00:00 GMT")
+    server.set_route("/utc.xml", plain_feed("utc"), last_modified="Wed, 21 Oct 2015 07:28:00 UTC")
     urls = [server.url(p) for p in ("/nolm.xml", "/badlm.xml", "/old.xml", "/moved.xml",
-                                    "/big.xml", "/chunked.xml", "/after.xml")] + ["", ""]
+                                    "/big.xml", "/chunked.xml", "/after.xml", "/epoch.xml",
+                                    "/utc.xml")]
     names = ["Fault no date", "Fault bad date", "Fault 1855", "Fault moved", "Fault big",
-             "Fault chunked", "Fault after", "", ""]
+             "Fault chunked", "Fault after", "Fault 1970", "Fault UTC"]
     status = status_file(list(zip(urls, names, [""] * 9)))
     tansy = start_tansy(status=status)
 
@@ -173,8 +178,8 @@ def test_header_and_size_faults(start_tansy, server, favorites):
     # A date before 1900 counts as no date at all, which equals the stored
     # "nothing seen yet": unchanged, and nothing is read.
     assert messages == ["START"] + pass_log(
-        urls, ["UPDATE", "UPDATE", "NOMODIFY", "UPDATE", "UPDATE", "UPDATE", "UPDATE", "ERROR",
-               "ERROR"])
+        urls, ["UPDATE", "UPDATE", "NOMODIFY", "UPDATE", "UPDATE", "UPDATE", "UPDATE", "UPDATE",
+               "UPDATE"])
     assert shortcuts(favorites / "Fault no date") == ["nolm 0.url", "nolm 1.url"]
     assert shortcuts(favorites / "Fault bad date") == ["badlm 0.url", "badlm 1.url"]
     assert not (favorites / "Fault 1855").exists()
@@ -182,11 +187,13 @@ def test_header_and_size_faults(start_tansy, server, favorites):
     assert shortcuts(favorites / "Fault big") == ["big first.url", "big last.url"]
     assert shortcuts(favorites / "Fault chunked") == ["chunked 0.url", "chunked 1.url"]
     assert shortcuts(favorites / "Fault after") == ["after 0.url", "after 1.url"]
+    assert shortcuts(favorites / "Fault 1970") == ["epoch 0.url", "epoch 1.url"]
+    assert shortcuts(favorites / "Fault UTC") == ["utc 0.url", "utc 1.url"]
 
     # Again: without a usable date every pass downloads; with one, none does.
     messages = run_pass(tansy, 19)
     assert messages[10:] == pass_log(
-        urls, ["UPDATE", "UPDATE"] + ["NOMODIFY"] * 5 + ["ERROR", "ERROR"])
+        urls, ["UPDATE", "UPDATE"] + ["NOMODIFY"] * 5 + ["UPDATE", "NOMODIFY"])
     assert len([r for r in server.requests if r.path == "/big.xml"]) == 2
     assert (tansy.folder / "status.dat").read_bytes() == status
     assert not (tansy.folder / "dl.dat").exists()
