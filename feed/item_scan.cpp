@@ -55,6 +55,16 @@ size_t DeviceBaseLength(const std::string& s)
     return n;
 }
 
+// Narrows [first, last) of `s` to leave out leading and trailing blanks,
+// tabs, CRs and LFs.
+void TrimLinkSpace(const std::string& s, size_t& first, size_t& last)
+{
+    while (first < last && IsLinkSpace(s[first]))
+        ++first;
+    while (last > first && IsLinkSpace(s[last - 1]))
+        --last;
+}
+
 // Text between `open` and `close`, both searched from the start of `body`.
 // Returns false if either tag is missing.
 bool TakeBetween(const CString& body, const char* open, const char* close, CString& out)
@@ -84,13 +94,21 @@ bool IsReservedDeviceName(const CString& name)
 
 bool MakeSafeLink(CString& link)
 {
+    static const char kCdataOpen[] = "<![CDATA[";
+    static const char kCdataClose[] = "]]>";
+    const size_t openLength = sizeof(kCdataOpen) - 1;
+    const size_t closeLength = sizeof(kCdataClose) - 1;
+
     const std::string& s = link.str();
     size_t first = 0;
     size_t last = s.size();
-    while (first < last && IsLinkSpace(s[first]))
-        ++first;
-    while (last > first && IsLinkSpace(s[last - 1]))
-        --last;
+    TrimLinkSpace(s, first, last);
+    if (last - first >= openLength + closeLength && s.compare(first, openLength, kCdataOpen) == 0 &&
+        s.compare(last - closeLength, closeLength, kCdataClose) == 0) {
+        first += openLength;
+        last -= closeLength;
+        TrimLinkSpace(s, first, last);
+    }
     if (first > 0 || last < s.size()) link = CString(s.substr(first, last - first));
 
     const std::string& t = link.str();
@@ -151,7 +169,210 @@ bool MakeItemFileTitle(CString& title)
     return true;
 }
 
-void ScanFeedItems(const CString& text, const ItemSink& emit)
+namespace
+{
+
+bool IsXmlSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// Position behind the first `close` at or after `from` (searched by
+// characters), or npos.
+size_t SkipPast(const std::string& s, size_t from, const char* close)
+{
+    const size_t at = sjis::Find(s.data(), s.size(), close, std::strlen(close), from);
+    return at == std::string::npos ? at : at + std::strlen(close);
+}
+
+// Position behind "<!DOCTYPE ...>", whose internal subset in brackets may
+// hold '>' of its own.
+size_t SkipDoctype(const std::string& s, size_t i)
+{
+    bool subset = false;
+    while (i < s.size()) {
+        const char c = s[i];
+        if (c == '[')
+            subset = true;
+        else if (c == ']')
+            subset = false;
+        else if (c == '>' && !subset)
+            return i + 1;
+        i += sjis::CharLength(s.data(), i, s.size());
+    }
+    return std::string::npos;
+}
+
+// True if the text's root element is "feed": the first element behind any
+// white space, XML declaration, processing instructions, comments and
+// DOCTYPE.
+bool IsAtomFeed(const std::string& s)
+{
+    size_t i = 0;
+    while (i < s.size()) {
+        if (IsXmlSpace(s[i])) {
+            ++i;
+        } else if (s.compare(i, 2, "<?") == 0) {
+            i = SkipPast(s, i + 2, "?>");
+        } else if (s.compare(i, 4, "<!--") == 0) {
+            i = SkipPast(s, i + 4, "-->");
+        } else if (s.compare(i, 9, "<!DOCTYPE") == 0) {
+            i = SkipDoctype(s, i + 9);
+        } else {
+            if (s.compare(i, 5, "<feed") != 0 || i + 5 >= s.size()) return false;
+            const char next = s[i + 5];
+            return IsXmlSpace(next) || next == '>' || next == '/';
+        }
+        if (i == std::string::npos) return false;
+    }
+    return false;
+}
+
+// Position of the '>' that ends the tag whose name ends at `i` ('>' inside a
+// quoted attribute value does not count), or npos.
+size_t FindTagEnd(const std::string& s, size_t i)
+{
+    char quote = 0;
+    while (i < s.size()) {
+        const char c = s[i];
+        if (quote) {
+            if (c == quote) quote = 0;
+        } else if (c == '"' || c == '\'') {
+            quote = c;
+        } else if (c == '>') {
+            return i;
+        }
+        i += sjis::CharLength(s.data(), i, s.size());
+    }
+    return std::string::npos;
+}
+
+// Finds the next start tag `<name>` or `<name ...>` at or after `from`.
+// Sets `tagStart` to its '<' and `contentStart` behind its '>' (npos if the
+// tag is not closed) and `selfClosing` if it ends in "/>". Returns false if
+// there is no such tag.
+bool FindStartTag(const std::string& s, const char* name, size_t from, size_t& tagStart,
+                  size_t& contentStart, bool& selfClosing)
+{
+    const std::string open = std::string("<") + name;
+    for (size_t at = from;;) {
+        at = sjis::Find(s.data(), s.size(), open.data(), open.size(), at);
+        if (at == std::string::npos) return false;
+        const size_t after = at + open.size();
+        if (after < s.size() && (s[after] == '>' || IsXmlSpace(s[after]) || s[after] == '/')) {
+            const size_t close = FindTagEnd(s, after);
+            tagStart = at;
+            contentStart = close == std::string::npos ? close : close + 1;
+            selfClosing = close != std::string::npos && close > after && s[close - 1] == '/';
+            return true;
+        }
+        at = after;
+    }
+}
+
+// The attributes of the start tag that begins at `tagStart`: calls
+// `attribute(name, value)` for each name="value" or name='value'.
+template <typename Visit>
+void ForEachAttribute(const std::string& s, size_t i, size_t end, Visit attribute)
+{
+    while (i < end) {
+        while (i < end && IsXmlSpace(s[i]))
+            ++i;
+        const size_t nameStart = i;
+        while (i < end && !IsXmlSpace(s[i]) && s[i] != '=' && s[i] != '>' && s[i] != '/')
+            i += sjis::CharLength(s.data(), i, end);
+        const size_t nameEnd = i;
+        while (i < end && IsXmlSpace(s[i]))
+            ++i;
+        if (i >= end || s[i] != '=') {
+            if (i == nameStart) ++i; // a stray '/' or '>'
+            continue;
+        }
+        ++i;
+        while (i < end && IsXmlSpace(s[i]))
+            ++i;
+        if (i >= end || (s[i] != '"' && s[i] != '\'')) continue;
+        const char quote = s[i++];
+        const size_t valueStart = i;
+        while (i < end && s[i] != quote)
+            i += sjis::CharLength(s.data(), i, end);
+        if (i >= end) return; // unterminated value
+        attribute(s.substr(nameStart, nameEnd - nameStart), s.substr(valueStart, i - valueStart));
+        ++i;
+    }
+}
+
+// The link of an Atom entry body: the href of the first <link ...> that has
+// one and whose rel is absent or "alternate".
+bool TakeAtomLink(const std::string& body, CString& link)
+{
+    size_t tagStart, contentStart;
+    bool selfClosing;
+    size_t from = 0;
+    while (FindStartTag(body, "link", from, tagStart, contentStart, selfClosing)) {
+        if (contentStart == std::string::npos) return false;
+        bool hasHref = false, alternate = true;
+        std::string href;
+        ForEachAttribute(body, tagStart + 5, contentStart - 1,
+                         [&](const std::string& name, const std::string& value) {
+                             if (name == "href" && !hasHref) {
+                                 hasHref = true;
+                                 href = value;
+                             } else if (name == "rel") {
+                                 alternate = value == "alternate";
+                             }
+                         });
+        if (hasHref && alternate) {
+            link = CString(std::move(href));
+            return true;
+        }
+        from = contentStart;
+    }
+    return false;
+}
+
+// The title of an Atom entry body: the text between the first <title> or
+// <title ...> and the next </title>.
+bool TakeAtomTitle(const std::string& body, CString& title)
+{
+    size_t tagStart, contentStart;
+    bool selfClosing;
+    if (!FindStartTag(body, "title", 0, tagStart, contentStart, selfClosing)) return false;
+    if (contentStart == std::string::npos || selfClosing) return false;
+    const size_t end = sjis::Find(body.data(), body.size(), "</title>", 8, contentStart);
+    if (end == std::string::npos) return false;
+    title = CString(body.substr(contentStart, end - contentStart));
+    return true;
+}
+
+// Each <entry> ... </entry> in order is an item; one without a usable title
+// or link is skipped and the scan goes on.
+void ScanAtomEntries(const std::string& text, const ItemSink& emit)
+{
+    CString title;
+    CString link;
+    size_t position = 0;
+    size_t tagStart, bodyStart;
+    bool selfClosing;
+    while (FindStartTag(text, "entry", position, tagStart, bodyStart, selfClosing)) {
+        if (bodyStart == std::string::npos) return;
+        if (selfClosing) {
+            position = bodyStart;
+            continue;
+        }
+        const size_t close = sjis::Find(text.data(), text.size(), "</entry>", 8, bodyStart);
+        if (close == std::string::npos) return;
+        const std::string body = text.substr(bodyStart, close - bodyStart);
+        position = close + 8;
+
+        if (!TakeAtomTitle(body, title) || !TakeAtomLink(body, link)) continue;
+        if (!MakeSafeLink(link)) continue;
+        if (!MakeItemFileTitle(title)) continue;
+        emit(title, link);
+    }
+}
+
+void ScanRssItems(const CString& text, const ItemSink& emit)
 {
     static const char kItemOpen[] = "<item>";
     static const char kItemClose[] = "</item>";
@@ -180,4 +401,14 @@ void ScanFeedItems(const CString& text, const ItemSink& emit)
         if (!MakeItemFileTitle(title)) continue;
         emit(title, link);
     }
+}
+
+} // namespace
+
+void ScanFeedItems(const CString& text, const ItemSink& emit)
+{
+    if (IsAtomFeed(text.str()))
+        ScanAtomEntries(text.str(), emit);
+    else
+        ScanRssItems(text, emit);
 }

@@ -1,9 +1,10 @@
 // The item scan: walks normalised feed text from item to item and hands each
 // item's title (already made into a safe file name) and link to a sink.
 //
-// It is a plain search for the fixed tags "<item>", "</item>", "<title>",
-// "</title>", "<link>" and "</link>" by Shift_JIS characters, not an XML
-// parse. Platform-free; the caller decides what becomes of each item.
+// It is a plain search for fixed tags by Shift_JIS characters ("<item>",
+// "<title>", "<link>" and their end tags in RSS; <entry>, <title> and the
+// link's href attribute in Atom), not an XML parse. Platform-free; the caller decides what becomes
+// of each item.
 #pragma once
 
 #include <functional>
@@ -16,16 +17,26 @@ using ItemSink = std::function<void(const CString& fileTitle, const CString& lin
 // item that has a usable title and link, in feed order. Repeated titles are
 // all emitted.
 //
-// The scan stops at the first empty item (or a "</item>" standing before the
-// next "<item>"), at the first empty title and at the first empty link, as
-// written between the tags. An item without title or link tags, with a link
-// that MakeSafeLink refuses or a title that MakeItemFileTitle refuses is
-// skipped and the scan goes on.
+// A text whose root element is "feed" (the first element behind white space,
+// the XML declaration, processing instructions, comments and a DOCTYPE) is
+// read as Atom (1.0 or 0.3): each <entry> or <entry ...> up to the next
+// </entry> is an item; its title is the text between the first <title> or
+// <title ...> and the next </title>, its link the href (in single or double
+// quotes) of the first <link ...> that has an href and whose rel is absent or
+// "alternate". An entry without a usable title or link is skipped; the scan
+// goes on.
+//
+// Any other text is read as RSS. The scan stops at the first empty item (or
+// a "</item>" standing before the next "<item>"), at the first empty title
+// and at the first empty link, as written between the tags. An item without
+// title or link tags, with a link that MakeSafeLink refuses or a title that
+// MakeItemFileTitle refuses is skipped and the scan goes on.
 void ScanFeedItems(const CString& normalizedText, const ItemSink& emit);
 
 // Makes an item's link fit to be the target of an Internet shortcut.
-// Leading and trailing blanks, tabs, CRs and LFs are dropped. The link is
-// accepted only if it then
+// Leading and trailing blanks, tabs, CRs and LFs are dropped; a link then
+// wrapped in "<![CDATA[" ... "]]>" is replaced by what stands between them,
+// trimmed the same way. The link is accepted only if it then
 //   - starts with "http://" or "https://" (scheme in any case),
 //   - has a host part: at least one character after the "//", and that
 //     character is not '/', '\\', '?' or '#',

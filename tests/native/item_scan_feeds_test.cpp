@@ -173,12 +173,13 @@ TEST(ScanRealFeeds, MultiLineCdataTitlesAndLinksOnTheirOwnLines)
     }
 }
 
-TEST(ScanRealFeeds, CdataLinkIsNoUsableLink)
+TEST(ScanRealFeeds, CdataLinkIsUnwrapped)
 {
-    // The second item's link is wrapped in CDATA; it is not an http link.
+    // The second item's link is wrapped in CDATA.
     const Items items = ScanFeed("rome/rss20_cdata-link_CDATATestFeed.xml");
-    EXPECT_EQ(items, (Items{{"item1", "http://rtl-now.rtl.de/awz.php?container_id=26908"
-                                      "&paytype=ppv&productdetail=1&na=1"}}));
+    const char* const link = "http://rtl-now.rtl.de/awz.php?container_id=26908"
+                             "&paytype=ppv&productdetail=1&na=1";
+    EXPECT_EQ(items, (Items{{"item1", link}, {"item2", link}}));
 }
 
 TEST(ScanRealFeeds, ChannelTitleAndLinkAreNotItems)
