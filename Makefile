@@ -65,6 +65,8 @@ bench: deps $(BUILD)/release/CMakeCache.txt
 # libFuzzer targets, built with clang in a tree of their own.
 FUZZ_SECONDS ?= 300
 FUZZ_SMOKE_SECONDS ?= 30
+# Longest input the fuzzers try, in bytes.
+export FUZZ_MAX_LEN ?= 4096
 FUZZ_TARGETS := fuzz_feed_text fuzz_jis1997 fuzz_status_dat
 
 $(BUILD)/fuzz/CMakeCache.txt:

@@ -1,6 +1,6 @@
-// Feeds arbitrary bytes through NormalizeFeedText and ScanFeedItems and checks
-// that every emitted title is a safe file name and every link an absolute
-// http(s) URL. Seed it with real feeds.
+// Feeds arbitrary bytes through NormalizeFeedText and ScanFeedItems, as they
+// are and as the body of an Atom feed, and checks that every emitted title is a safe file name and
+// every link an absolute http(s) URL. Seed it with real feeds.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -78,12 +78,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::string raw(reinterpret_cast<const char*>(data), size);
 
-    CString text(raw);
-    NormalizeFeedText(text);
-    ScanFeedItems(text, [](const CString& title, const CString& link) {
+    const auto check = [](const CString& title, const CString& link) {
         CheckTitle(title);
         CheckLink(link);
-    });
+    };
+    CString text(raw);
+    NormalizeFeedText(text);
+    ScanFeedItems(text, check);
+    // The same bytes as the body of an Atom feed, so that every input also
+    // goes through the entry scan.
+    CString atom("<feed>" + raw);
+    NormalizeFeedText(atom);
+    ScanFeedItems(atom, check);
 
     // The mends on their own, with the whole input as title or link.
     if (size <= 4096) {
