@@ -17,31 +17,9 @@ bool IsLinkSpace(char c)
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-bool IsTrailByte(unsigned char c)
-{
-    return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC);
-}
-
-char AsciiLower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool StartsWithNoCase(const std::string& s, const char* prefix)
-{
-    const size_t n = std::strlen(prefix);
-    if (s.size() < n) return false;
-    for (size_t i = 0; i < n; ++i)
-        if (AsciiLower(s[i]) != prefix[i]) return false;
-    return true;
-}
-
 bool EqualsNoCase(const std::string& s, size_t len, const char* word)
 {
-    if (std::strlen(word) != len) return false;
-    for (size_t i = 0; i < len; ++i)
-        if (AsciiLower(s[i]) != AsciiLower(word[i])) return false;
-    return true;
+    return std::strlen(word) == len && ascii::StartsWithNoCase(s.data(), len, word);
 }
 
 // Length of the part of a file name that Windows matches against the device
@@ -113,9 +91,9 @@ bool MakeSafeLink(CString& link)
 
     const std::string& t = link.str();
     size_t schemeLength;
-    if (StartsWithNoCase(t, "http://"))
+    if (ascii::StartsWithNoCase(t.data(), t.size(), "http://"))
         schemeLength = 7;
-    else if (StartsWithNoCase(t, "https://"))
+    else if (ascii::StartsWithNoCase(t.data(), t.size(), "https://"))
         schemeLength = 8;
     else
         return false;
@@ -136,7 +114,7 @@ bool MakeItemFileTitle(CString& title)
     for (size_t i = 0; i < n; ++i) {
         const unsigned char c = static_cast<unsigned char>(s[i]);
         if (sjis::IsLeadByte(c)) {
-            if (i + 1 < n && IsTrailByte(static_cast<unsigned char>(s[i + 1]))) {
+            if (i + 1 < n && sjis::IsTrailByte(static_cast<unsigned char>(s[i + 1]))) {
                 clean.append(s, i, 2);
                 ++i;
             }

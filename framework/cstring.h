@@ -21,6 +21,13 @@ inline bool IsLeadByte(unsigned char c)
     return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
 
+// True for a byte that may stand second in a two-byte Shift_JIS (CP932)
+// character.
+inline bool IsTrailByte(unsigned char c)
+{
+    return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC);
+}
+
 // Byte length (1 or 2) of the character that starts at s[i] in a text of n
 // bytes. A lead byte at the very end stands alone.
 inline size_t CharLength(const char* s, size_t i, size_t n)
@@ -36,6 +43,26 @@ size_t Find(const char* text, size_t n, const char* pat, size_t patLen, size_t f
 size_t FitLength(const char* s, size_t n, size_t max);
 
 } // namespace sjis
+
+namespace ascii
+{
+
+// `c` with the letters A-Z made lower case; every other byte as it is.
+inline char Lower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// True if the `n` bytes of `s` begin with `prefix`, ASCII letters compared
+// without regard to case.
+inline bool StartsWithNoCase(const char* s, size_t n, const char* prefix)
+{
+    for (size_t i = 0; prefix[i] != '\0'; ++i)
+        if (i >= n || Lower(s[i]) != Lower(prefix[i])) return false;
+    return true;
+}
+
+} // namespace ascii
 
 class CString
 {

@@ -40,8 +40,8 @@ void CheckTitle(const CString& title)
         const unsigned char c = static_cast<unsigned char>(s[i]);
         if (sjis::IsLeadByte(c)) {
             if (i + 1 >= s.size()) Fail("lone lead byte", title);
-            const unsigned char t = static_cast<unsigned char>(s[i + 1]);
-            if (t < 0x40 || t == 0x7F || t > 0xFC) Fail("lead byte without trail byte", title);
+            if (!sjis::IsTrailByte(static_cast<unsigned char>(s[i + 1])))
+                Fail("lead byte without trail byte", title);
             i += 2;
             continue;
         }
@@ -54,10 +54,8 @@ void CheckTitle(const CString& title)
 void CheckLink(const CString& link)
 {
     const std::string& s = link.str();
-    std::string scheme;
-    for (size_t i = 0; i < s.size() && i < 8; ++i)
-        scheme += static_cast<char>(s[i] >= 'A' && s[i] <= 'Z' ? s[i] - 'A' + 'a' : s[i]);
-    if (scheme.compare(0, 7, "http://") != 0 && scheme.compare(0, 8, "https://") != 0)
+    if (!ascii::StartsWithNoCase(s.data(), s.size(), "http://") &&
+        !ascii::StartsWithNoCase(s.data(), s.size(), "https://"))
         Fail("link not http(s)", link);
     for (char c : s)
         if (IsControl(static_cast<unsigned char>(c))) Fail("control character in link", link);
