@@ -1,14 +1,8 @@
-// Window messages of the program. Platform-free so that the decision code
-// and its tests can name them too.
+// Window messages of the program, in one place: the tray icon's own and the
+// download worker's. Platform-free.
 #pragma once
 
-constexpr unsigned kWmUser = 0x0400;
+#include "fetch/fetch_messages.h"
 
 // The tray icon's callback; lParam is the mouse message the shell reports.
 constexpr unsigned WM_TRAYNOTIFY = kWmUser + 100;
-
-// Sent synchronously by the download worker to the main dialog. They carry
-// no data: the receiver finds the task through currentTask.
-constexpr unsigned WM_FETCH_BEGIN = kWmUser + 300;    // feed changed, dl.dat about to be created
-constexpr unsigned WM_FETCH_PROGRESS = kWmUser + 301; // one block written to dl.dat
-constexpr unsigned WM_FETCH_DONE = kWmUser + 302;     // the fetch is over; last use of the task

@@ -3,7 +3,7 @@
 void PollCycle::Start()
 {
     m_nextSite = 0;
-    m_phase = kPhaseFirstPass;
+    m_phase = PollPhase::firstPass;
     m_host.ArmPollTimer(kStartupDelayMs);
 }
 
@@ -15,9 +15,9 @@ void PollCycle::OnTick()
     if (m_host.FetchInProgress()) return;
     m_host.KillPollTimer();
     m_host.StartFetch(m_nextSite);
-    if (++m_nextSite == 9) {
+    if (++m_nextSite == kSiteCount) {
         m_nextSite = 0;
-        if (m_phase == kPhaseFirstPass) m_phase = kPhaseLastSlotOfFirstPass;
+        if (m_phase == PollPhase::firstPass) m_phase = PollPhase::lastSlotOfFirstPass;
     }
 }
 
@@ -29,7 +29,7 @@ void PollCycle::OnRefresh()
         return;
     }
     m_host.KillPollTimer();
-    m_phase = kPhaseFirstPass;
+    m_phase = PollPhase::firstPass;
     m_nextSite = 0;
     m_host.ArmPollTimer(kFirstPassIntervalMs);
 }
@@ -61,6 +61,7 @@ void PollCycle::OnFetchDone(const FetchResult& result)
         m_host.ReleaseTask();
         m_host.DeleteDownload();
         m_host.WriteLog(FetchLogText(result));
+        StartPendingSiteFetch();
         return;
     }
     if (!result.error && result.modified) {
@@ -70,17 +71,56 @@ void PollCycle::OnFetchDone(const FetchResult& result)
         // visit downloads it again instead of finding it unchanged.
         if (!m_host.UpdateSiteItems(slot)) m_host.StoreFeedTime(slot, 0);
         m_host.DeleteDownload();
-        if (m_phase == kPhaseSteady) m_host.NotifyChange(slot);
+        if (m_phase == PollPhase::steady) m_host.NotifyChange(slot);
     }
     m_host.WriteLog(FetchLogText(result));
 
-    if (m_phase == kPhaseLastSlotOfFirstPass) {
+    if (m_phase == PollPhase::lastSlotOfFirstPass) {
         // The only sign that the first pass is over.
-        m_phase = kPhaseSteady;
+        m_phase = PollPhase::steady;
         m_host.BlinkIcon();
     }
-    m_host.ArmPollTimer(m_phase == kPhaseFirstPass ? kFirstPassIntervalMs : kSteadyIntervalMs);
+    m_host.ArmPollTimer(m_phase == PollPhase::firstPass ? kFirstPassIntervalMs : kSteadyIntervalMs);
     m_host.ReleaseTask();
+    StartPendingSiteFetch();
+}
+
+void PollCycle::OnSiteCommand(int siteIndex)
+{
+    if (m_host.FetchInProgress()) {
+        m_host.CancelFetch();
+        return;
+    }
+    if (m_editing) return; // a site dialog is already open
+    m_editing = true;
+    m_host.KillPollTimer();
+    const bool fetchSlot = m_host.EditSite(siteIndex);
+    m_editing = false;
+    if (fetchSlot) {
+        m_host.StoreFeedTime(siteIndex, 0);
+        if (m_host.FetchInProgress()) {
+            // Refresh re-armed the timer while the dialog was open and a
+            // fetch is running: the edited slot is fetched as soon as that
+            // one has been handled, so only one fetch ever runs.
+            m_pendingSite = siteIndex;
+        } else {
+            m_host.StartFetch(siteIndex);
+        }
+        return;
+    }
+    // Nothing to fetch: the poll cycle resumes. A fetch that Refresh started
+    // meanwhile arms the timer itself when it ends.
+    if (!m_host.FetchInProgress()) m_host.ArmPollTimer(kSteadyIntervalMs);
+}
+
+// Starts the fetch of a slot edited while another fetch was running.
+void PollCycle::StartPendingSiteFetch()
+{
+    if (m_pendingSite < 0 || m_host.FetchInProgress()) return;
+    const int slot = m_pendingSite;
+    m_pendingSite = -1;
+    m_host.KillPollTimer();
+    m_host.StartFetch(slot);
 }
 
 CString ChangeTooltip(const CString& name, const CString& hourMinute, int maxBytes)

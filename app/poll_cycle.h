@@ -1,5 +1,6 @@
 // The poll cycle's decisions: which slot the next tick fetches, which timer
-// interval follows, when the first pass ends, what a fetch outcome leads to.
+// interval follows, when the first pass ends, what a fetch outcome leads to,
+// and what a Site command does around its dialog.
 //
 // PollCycle holds the cycle's state and tells its host what to do, in the
 // order it must be done. The main dialog is the real host; the unit tests use
@@ -8,6 +9,7 @@
 
 #include <cstdint>
 
+#include "config/site_table.h"
 #include "framework/cstring.h"
 
 constexpr int kPollTimerId = 1;
@@ -15,10 +17,11 @@ constexpr unsigned kStartupDelayMs = 30000;    // first tick after start-up
 constexpr unsigned kFirstPassIntervalMs = 250; // between slots of a first pass
 constexpr unsigned kSteadyIntervalMs = 300000; // between slots in steady polling
 
-// Poll phases.
-constexpr int kPhaseSteady = 0;
-constexpr int kPhaseLastSlotOfFirstPass = 1; // slot 8 of the first pass has started
-constexpr int kPhaseFirstPass = 2;
+enum class PollPhase {
+    steady = 0,
+    lastSlotOfFirstPass = 1, // the last slot of the first pass has started
+    firstPass = 2,
+};
 
 // What the worker left in the task, as the cycle needs it.
 struct FetchResult {
@@ -39,7 +42,7 @@ class PollHost
     virtual void StartFetch(int siteIndex) = 0;
     virtual bool FetchInProgress() const = 0;
     virtual void CancelFetch() = 0; // set the running task's cancel flag
-    virtual void ReleaseTask() = 0; // free the task, clear currentTask
+    virtual void ReleaseTask() = 0; // free the finished task
     virtual void StoreFeedTime(int siteIndex, int64_t feedTime) = 0;
     // dl.dat -> the site's shortcuts; false when dl.dat could not be read.
     virtual bool UpdateSiteItems(int siteIndex) = 0;
@@ -47,6 +50,10 @@ class PollHost
     virtual void NotifyChange(int siteIndex) = 0; // sound, tooltip, blink
     virtual void BlinkIcon() = 0;
     virtual void WriteLog(const CString& text) = 0;
+    // Runs the site dialog for the slot and, when OK changed it, saves the
+    // slots and takes away the folder of the old name. True when the slot was
+    // changed and now has both a URL and a name, so that it is fetched.
+    virtual bool EditSite(int siteIndex) = 0;
 };
 
 class PollCycle
@@ -65,14 +72,22 @@ class PollCycle
     bool MayExit();
     // The worker's final report.
     void OnFetchDone(const FetchResult& result);
+    // A Site item: cancels a running fetch; otherwise, unless a site dialog
+    // is already open, edits the slot and fetches it when it was changed.
+    void OnSiteCommand(int siteIndex);
 
     int nextSite() const { return m_nextSite; }
-    int phase() const { return m_phase; }
+    PollPhase phase() const { return m_phase; }
+    int pendingSite() const { return m_pendingSite; }
 
   private:
+    void StartPendingSiteFetch();
+
     PollHost& m_host;
     int m_nextSite = 0;
-    int m_phase = kPhaseFirstPass;
+    PollPhase m_phase = PollPhase::firstPass;
+    bool m_editing = false; // a site dialog is open
+    int m_pendingSite = -1; // slot edited while a fetch ran, fetched after it
 };
 
 // The log text of one fetch outcome: slot index, blank, keyword, URL.

@@ -2,8 +2,11 @@
 // and the receiver of every command and of the download worker's messages.
 #pragma once
 
+#include <memory>
+
 #include "app/poll_cycle.h"
 #include "config/site_table.h"
+#include "fetch/fetch_task.h"
 #include "framework/window.h"
 
 // The tray icon record in its first, smallest form, which every version of
@@ -28,17 +31,17 @@ class CTrayDlg : public CDialog, private PollHost
     BOOL OnInitDialog() override;
 
   private:
+    BOOL OnCommand(UINT command);
     void OnTrayNotify(LPARAM mouseMessage);
     BOOL OnPaint();
     HICON OnQueryDragIcon() { return m_hIcon; }
-    void OnExit();
-    void OnAbout();
+    BOOL OnExit();
+    BOOL OnAbout();
     void OnTimer(UINT_PTR timerId);
-    void OnRefresh();
-    void OnSiteCommand(int index);
-    LRESULT OnFetchProgress(WPARAM, LPARAM) { return 0; }
-    LRESULT OnFetchDone(WPARAM, LPARAM);
-    void StartPendingSiteFetch();
+    BOOL OnRefresh();
+    BOOL OnSiteCommand(int index);
+    LRESULT OnFetchProgress() { return 0; }
+    LRESULT OnFetchDone();
     void AddTrayIcon();
     void ShowTrayIcon(UINT iconId);
     void Blink();
@@ -56,10 +59,11 @@ class CTrayDlg : public CDialog, private PollHost
     void NotifyChange(int siteIndex) override;
     void BlinkIcon() override { Blink(); }
     void WriteLog(const CString& text) override;
+    bool EditSite(int siteIndex) override;
 
     HICON m_hIcon;
     TrayIconRecord m_nid{};
     PollCycle m_poll;
-    unsigned char m_busy = 0; // a site dialog is open
-    int m_pendingSite = -1;   // slot edited while a fetch ran, fetched after it
+    RunningFetch m_fetch;
+    std::unique_ptr<FetchTask> m_finished; // the task whose result is being handled
 };

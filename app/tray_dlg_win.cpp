@@ -10,9 +10,8 @@
 #include "config/site_table.h"
 #include "feed/favorites.h"
 #include "feed/update_site_items.h"
-#include "fetch/fetch_task.h"
-#include "fetch/fetch_worker.h"
 #include "framework/file.h"
+#include "framework/local_time.h"
 #include "log/activity_log.h"
 #include "res/resource.h"
 
@@ -75,10 +74,10 @@ CTrayDlg::CTrayDlg()
 
 INT_PTR CTrayDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_TRAYNOTIFY) OnTrayNotify(lParam);
-    if (message == kTaskbarCreated && kTaskbarCreated != 0) AddTrayIcon();
-
     switch (message) {
+    case WM_TRAYNOTIFY:
+        OnTrayNotify(lParam);
+        break;
     case WM_PAINT:
         if (OnPaint()) return TRUE;
         break;
@@ -91,34 +90,34 @@ INT_PTR CTrayDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         return Handled(0);
     case WM_FETCH_BEGIN:
     case WM_FETCH_PROGRESS:
-        return Handled(OnFetchProgress(wParam, lParam));
+        return Handled(OnFetchProgress());
     case WM_FETCH_DONE:
-        return Handled(OnFetchDone(wParam, lParam));
+        return Handled(OnFetchDone());
     case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDM_EXIT:
-            OnExit();
-            return TRUE;
-        case IDM_ABOUT:
-            OnAbout();
-            return TRUE;
-        case IDM_REFRESH:
-            OnRefresh();
-            return TRUE;
-        default: {
-            const int site = SiteIndexOfCommand(LOWORD(wParam));
-            if (site >= 0) {
-                OnSiteCommand(site);
-                return TRUE;
-            }
-            break;
-        }
-        }
+        if (OnCommand(LOWORD(wParam))) return TRUE;
         break;
     default:
+        // The shell's broadcast has no fixed number, so it cannot be a case.
+        if (message == kTaskbarCreated && kTaskbarCreated != 0) AddTrayIcon();
         break;
     }
     return CDialog::WindowProc(message, wParam, lParam);
+}
+
+// Called for WM_COMMAND: the menu's items. FALSE leaves the command (IDOK,
+// IDCANCEL) to the dialog's default handling.
+BOOL CTrayDlg::OnCommand(UINT command)
+{
+    switch (command) {
+    case IDM_EXIT:
+        return OnExit();
+    case IDM_ABOUT:
+        return OnAbout();
+    case IDM_REFRESH:
+        return OnRefresh();
+    default:
+        return OnSiteCommand(SiteIndexOfCommand(command));
+    }
 }
 
 // Called when the main dialog has been created: hide it, show the tray icon,
@@ -141,9 +140,8 @@ BOOL CTrayDlg::OnInitDialog()
     AddTrayIcon();
 
     g_sites.Load();
-    m_busy = 0;
     m_poll.Start();
-    g_sites.WriteLog("START");
+    WriteLog("START");
     return TRUE;
 }
 
@@ -187,21 +185,23 @@ BOOL CTrayDlg::OnPaint()
 
 // The Exit command: only asks a running fetch to stop; otherwise ends the
 // program, saving and logging nothing.
-void CTrayDlg::OnExit()
+BOOL CTrayDlg::OnExit()
 {
-    if (!m_poll.MayExit()) return;
+    if (!m_poll.MayExit()) return TRUE;
     KillTimer(m_hWnd, kPollTimerId);
     Notify(NIM_DELETE, m_nid);
     CWinApp* app = AfxGetApp();
     PostMessageA(app && app->m_pMainWnd ? app->m_pMainWnd->m_hWnd : m_hWnd, WM_CLOSE, 0, 0);
+    return TRUE;
 }
 
 // The About command. The poll cycle goes on while the box is open.
-void CTrayDlg::OnAbout()
+BOOL CTrayDlg::OnAbout()
 {
     ::SetForegroundWindow(m_hWnd);
     CAboutDlg about;
     about.DoModal();
+    return TRUE;
 }
 
 void CTrayDlg::OnTimer(UINT_PTR timerId)
@@ -209,25 +209,34 @@ void CTrayDlg::OnTimer(UINT_PTR timerId)
     if (timerId == kPollTimerId) m_poll.OnTick();
 }
 
-void CTrayDlg::OnRefresh()
+BOOL CTrayDlg::OnRefresh()
 {
     m_poll.OnRefresh();
+    return TRUE;
+}
+
+// A Site item; FALSE for a command that is none.
+BOOL CTrayDlg::OnSiteCommand(int index)
+{
+    if (index < 0) return FALSE;
+    m_poll.OnSiteCommand(index);
+    return TRUE;
 }
 
 // The worker's final report. It waits in its send until this returns, so the
 // task can be read and freed without a lock.
-LRESULT CTrayDlg::OnFetchDone(WPARAM, LPARAM)
+LRESULT CTrayDlg::OnFetchDone()
 {
-    if (!currentTask) return 0;
+    m_finished = m_fetch.TakeResult();
+    if (!m_finished) return 0;
     FetchResult result;
-    result.siteIndex = currentTask->siteIndex;
-    result.url = currentTask->url;
-    result.cancel = currentTask->cancel.load();
-    result.error = currentTask->error;
-    result.modified = currentTask->modified;
-    result.lastModified = currentTask->lastModified;
+    result.siteIndex = m_finished->siteIndex;
+    result.url = m_finished->url;
+    result.cancel = m_finished->cancel.load();
+    result.error = m_finished->error;
+    result.modified = m_finished->modified;
+    result.lastModified = m_finished->lastModified;
     m_poll.OnFetchDone(result);
-    StartPendingSiteFetch();
     return 0;
 }
 
@@ -243,23 +252,28 @@ void CTrayDlg::KillPollTimer()
 
 void CTrayDlg::StartFetch(int siteIndex)
 {
-    ::StartFetch(this, siteIndex);
+    FetchRequest request;
+    request.owner = this;
+    request.siteIndex = siteIndex;
+    request.url = g_sites.slots[siteIndex].url;
+    request.storedFeedTime = g_sites.lastModified[siteIndex];
+    request.downloadPath = kDownloadFileName;
+    m_fetch.Start(request);
 }
 
 bool CTrayDlg::FetchInProgress() const
 {
-    return currentTask != nullptr;
+    return m_fetch.IsRunning();
 }
 
 void CTrayDlg::CancelFetch()
 {
-    if (currentTask) currentTask->cancel = true;
+    m_fetch.Cancel();
 }
 
 void CTrayDlg::ReleaseTask()
 {
-    delete currentTask;
-    currentTask = nullptr;
+    m_finished.reset();
 }
 
 void CTrayDlg::StoreFeedTime(int siteIndex, int64_t feedTime)
@@ -269,13 +283,13 @@ void CTrayDlg::StoreFeedTime(int siteIndex, int64_t feedTime)
 
 bool CTrayDlg::UpdateSiteItems(int siteIndex)
 {
-    return ::UpdateSiteItems(siteIndex);
+    return ::UpdateSiteItems(g_sites.slots[siteIndex].name, kDownloadFileName);
 }
 
 void CTrayDlg::DeleteDownload()
 {
     SetCurrentDir(g_sites.directory);
-    DeleteFileNamed("dl.dat");
+    DeleteFileNamed(kDownloadFileName);
 }
 
 // A changed feed in steady polling: the site's sound (to its end), its name
@@ -315,21 +329,13 @@ void CTrayDlg::Blink()
 
 void CTrayDlg::WriteLog(const CString& text)
 {
-    g_sites.WriteLog(text);
+    WriteLogLine(g_sites.directory, text);
 }
 
-// A Site item: cancels a running fetch; otherwise edits the slot in the site
-// dialog and, when the user changed it, saves, takes away the folder of the
-// old name and fetches the slot at once.
-void CTrayDlg::OnSiteCommand(int index)
+// Edits a slot in the site dialog; when the user changed it, saves the slots
+// and takes away the folder of the old name.
+bool CTrayDlg::EditSite(int index)
 {
-    if (currentTask) {
-        currentTask->cancel = true;
-        return;
-    }
-    if (m_busy) return; // a site dialog is already open
-    m_busy = 1;
-    KillPollTimer();
     const CString oldName = g_sites.slots[index].name;
     ::SetForegroundWindow(m_hWnd);
 
@@ -337,39 +343,12 @@ void CTrayDlg::OnSiteCommand(int index)
     dialog.DoModal();
 
     SiteEntry& site = g_sites.slots[index];
-    if (site.modified == 1) {
-        site.modified = 0;
-        g_sites.Save();
-        if (!oldName.IsEmpty()) {
-            ClearSiteFolder(oldName);
-            RemoveSiteFolder(oldName);
-        }
-        if (!site.url.IsEmpty() && !site.name.IsEmpty()) {
-            g_sites.lastModified[index] = 0;
-            m_busy = 0;
-            if (currentTask) {
-                // Refresh re-armed the timer while the dialog was open and a
-                // fetch is running: the edited slot is fetched as soon as that
-                // one has been handled, so only one fetch ever runs.
-                m_pendingSite = index;
-            } else {
-                StartFetch(index);
-            }
-            return;
-        }
+    if (site.modified != 1) return false;
+    site.modified = 0;
+    g_sites.Save();
+    if (!oldName.IsEmpty()) {
+        ClearSiteFolder(oldName);
+        RemoveSiteFolder(oldName);
     }
-    // Nothing to fetch: the poll cycle resumes. A fetch that Refresh started
-    // meanwhile arms the timer itself when it ends.
-    if (!currentTask) ArmPollTimer(kSteadyIntervalMs);
-    m_busy = 0;
-}
-
-// Starts the fetch of a slot edited while another fetch was running.
-void CTrayDlg::StartPendingSiteFetch()
-{
-    if (m_pendingSite < 0 || currentTask) return;
-    const int site = m_pendingSite;
-    m_pendingSite = -1;
-    KillPollTimer();
-    StartFetch(site);
+    return !site.url.IsEmpty() && !site.name.IsEmpty();
 }

@@ -33,10 +33,6 @@ class SiteTable
     // a failed write leaves the previous status.dat whole.
     void Save();
 
-    // Appends one time-stamped line to log.txt in `directory`, if that file
-    // exists. Never creates the file; failures are silent.
-    void WriteLog(CString message);
-
     // Makes `text` usable as a file or folder name (see feed/feed_text.h).
     void SanitizeFileName(CString& text);
 };

@@ -5,11 +5,6 @@
 
 #include "framework/cstring.h"
 
-// True when `name` can name a site folder: a direct child of Favorites. Empty
-// names, names made of dots and blanks only, and names holding a backslash or
-// a slash name no folder. Platform-free.
-bool NamesSiteFolder(const char* name);
-
 // Longest site folder path, and longest shortcut path, in bytes.
 constexpr int kMaxSitePathBytes = 255;
 

@@ -6,6 +6,8 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include "feed/site_folder_name.h"
+
 namespace
 {
 

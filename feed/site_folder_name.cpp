@@ -1,4 +1,6 @@
-#include "feed/favorites.h"
+#include "feed/site_folder_name.h"
+
+#include "framework/cstring.h"
 
 bool NamesSiteFolder(const char* name)
 {

@@ -1,7 +1,8 @@
-// Turns the downloaded dl.dat into the shortcuts of one site.
+// Turns a downloaded feed file into the shortcuts of one site.
 #pragma once
 
-// Makes sure the site's folder exists, empties it, decodes dl.dat and writes
-// one Internet shortcut per usable feed item. Returns false only when
-// dl.dat could not be read (the folder is then left empty).
-bool UpdateSiteItems(int siteIndex);
+// Makes sure the folder of site `siteName` exists, empties it, decodes the
+// feed file at `downloadPath` and writes one Internet shortcut per usable
+// feed item. Returns false only when the feed file could not be read (the
+// folder is then left empty).
+bool UpdateSiteItems(const char* siteName, const char* downloadPath);

@@ -5,24 +5,18 @@
 // written to dl.dat, and exactly one WM_FETCH_DONE at the end of every
 // outcome. The receiver of WM_FETCH_DONE frees the task, so nothing here
 // touches it after that send.
-#include "fetch/fetch_worker.h"
-
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
 
-#include "app/messages.h"
-#include "config/site_table.h"
 #include "fetch/feed_time.h"
+#include "fetch/fetch_messages.h"
 #include "fetch/fetch_task.h"
 #include "fetch/http_url.h"
 #include "framework/file.h"
 #include "framework/inet.h"
 #include "framework/thread.h"
 #include "framework/window.h"
-
-FetchTask* currentTask = nullptr;
-FetchTimeouts g_fetchTimeouts;
 
 namespace
 {
@@ -32,8 +26,11 @@ constexpr DWORD kRequestFlags =
     INTERNET_FLAG_RELOAD | INTERNET_FLAG_TRANSFER_BINARY | INTERNET_FLAG_NO_AUTO_REDIRECT;
 // The Accept header WinINet sends for a URL opened in one call.
 const char* const kAcceptTypes[] = {"*/*", nullptr};
-// create | write only | binary: a new or truncated dl.dat, not shared.
-constexpr unsigned kDownloadFileFlags = 0x9001;
+// A new or truncated dl.dat, write only, binary, not shared.
+constexpr unsigned kDownloadFileFlags = CFile::modeCreate | CFile::modeWrite | CFile::typeBinary;
+static_assert(kDownloadFileFlags == 0x9001, "the download file's open flags");
+// 308 Permanent Redirect, which WinINet's headers have no name for.
+constexpr DWORD kHttpStatusPermanentRedirect = 308;
 constexpr UINT kBlockBytes = 1024;
 // WinINet under Wine follows redirects without any limit, so a URL that
 // redirects to itself would hold the worker (and hammer the server) for
@@ -57,14 +54,11 @@ void Notify(const FetchTask& task, UINT message)
 // they are set on the connection or the request. A silent server then ends
 // the wait for the headers or for the next block of the body after
 // receiveMs with a failure.
-template <class Handle> void ApplyTimeouts(Handle& handle)
+template <class Handle> void ApplyTimeouts(Handle& handle, const FetchTimeouts& timeouts)
 {
-    if (g_fetchTimeouts.connectMs)
-        handle.SetOption(INTERNET_OPTION_CONNECT_TIMEOUT, g_fetchTimeouts.connectMs);
-    if (g_fetchTimeouts.sendMs)
-        handle.SetOption(INTERNET_OPTION_SEND_TIMEOUT, g_fetchTimeouts.sendMs);
-    if (g_fetchTimeouts.receiveMs)
-        handle.SetOption(INTERNET_OPTION_RECEIVE_TIMEOUT, g_fetchTimeouts.receiveMs);
+    if (timeouts.connectMs) handle.SetOption(INTERNET_OPTION_CONNECT_TIMEOUT, timeouts.connectMs);
+    if (timeouts.sendMs) handle.SetOption(INTERNET_OPTION_SEND_TIMEOUT, timeouts.sendMs);
+    if (timeouts.receiveMs) handle.SetOption(INTERNET_OPTION_RECEIVE_TIMEOUT, timeouts.receiveMs);
 }
 
 // The response's Last-Modified date as the change test sees it. The header
@@ -83,7 +77,7 @@ bool IsRedirect(DWORD status)
 {
     return status == HTTP_STATUS_MOVED || status == HTTP_STATUS_REDIRECT ||
            status == HTTP_STATUS_REDIRECT_METHOD || status == HTTP_STATUS_REDIRECT_KEEP_VERB ||
-           status == 308;
+           status == kHttpStatusPermanentRedirect;
 }
 
 // A response and the connection it came on, in this order so that the
@@ -94,18 +88,18 @@ struct Response {
 };
 
 // One GET for `url`, returned once the response headers have arrived.
-Response Get(CInternetSession& session, const char* url)
+Response Get(CInternetSession& session, const char* url, const FetchTimeouts& timeouts)
 {
     if (!IsHttpUrl(url)) throw CInternetException(ERROR_INTERNET_UNRECOGNIZED_SCHEME);
     const CHttpUrl parts = CrackHttpUrl(url);
     Response response;
     response.connection =
         session.GetHttpConnection(parts.server, parts.port, parts.user, parts.password);
-    ApplyTimeouts(*response.connection);
+    ApplyTimeouts(*response.connection, timeouts);
     response.body = response.connection->OpenRequest(
         "GET", parts.object, kRequestFlags | (parts.secure ? INTERNET_FLAG_SECURE : 0),
         kAcceptTypes);
-    ApplyTimeouts(*response.body);
+    ApplyTimeouts(*response.body, timeouts);
     response.body->SendRequest();
     return response;
 }
@@ -114,11 +108,12 @@ Response Get(CInternetSession& session, const char* url)
 // URLs. Returns the last response with its status (0 when it cannot be
 // read); a redirect beyond the limit or without a Location comes back as
 // it is.
-Response OpenFeed(CInternetSession& session, const CString& url, DWORD& status)
+Response OpenFeed(CInternetSession& session, const CString& url, const FetchTimeouts& timeouts,
+                  DWORD& status)
 {
     CString target = url;
     for (int hop = 0;; ++hop) {
-        Response response = Get(session, target);
+        Response response = Get(session, target, timeouts);
         status = 0;
         response.body->QueryInfoStatusCode(status);
         CString location;
@@ -173,7 +168,7 @@ void DownloadBody(FetchTask& task, CHttpFile& body, CFile& file)
 void Fetch(FetchTask& task, CInternetSession& session)
 {
     DWORD status = 0;
-    Response opened = OpenFeed(session, task.url, status);
+    Response opened = OpenFeed(session, task.url, task.timeouts, status);
     CHttpFile* const response = opened.body.get();
     if (status != HTTP_STATUS_OK) {
         task.modified = false;
@@ -197,29 +192,8 @@ void Fetch(FetchTask& task, CInternetSession& session)
     response->Close();
     file.Close();
 }
-} // namespace
 
-void StartFetch(CWnd* owner, int siteIndex)
-{
-    auto* task = new FetchTask(siteIndex);
-    currentTask = task;
-    task->owner = owner;
-    task->url = g_sites.slots[siteIndex].url;
-    task->fileName = "dl.dat";
-    task->error = false;
-    task->modified = false;
-    task->lastModified = g_sites.lastModified[siteIndex];
-    if (AfxBeginThread(FetchThreadProc, task)) return;
-
-    // No worker: the task still has to end with WM_FETCH_DONE, or the poll
-    // cycle would never be armed again. Posting lets our caller finish its
-    // own step first, as with a real worker, before the handler frees the
-    // task; only if the queue refuses the post is it delivered right here.
-    task->error = true;
-    if (!PostMessageA(owner->m_hWnd, WM_FETCH_DONE, 0, 0))
-        SendMessageA(owner->m_hWnd, WM_FETCH_DONE, 0, 0);
-}
-
+// The worker thread's procedure; `param` is the FetchTask. Returns 1.
 unsigned FetchThreadProc(void* param)
 {
     FetchTask& task = *static_cast<FetchTask*>(param);
@@ -227,7 +201,7 @@ unsigned FetchThreadProc(void* param)
     std::unique_ptr<CInternetSession> session;
     try {
         session = std::make_unique<CInternetSession>();
-        ApplyTimeouts(*session);
+        ApplyTimeouts(*session, task.timeouts);
         Fetch(task, *session);
     } catch (const CInternetException& failure) {
         task.errorCode = failure.m_dwError;
@@ -240,4 +214,27 @@ unsigned FetchThreadProc(void* param)
     }
     Notify(task, WM_FETCH_DONE); // the last use of the task
     return 1;
+}
+} // namespace
+
+void RunningFetch::Start(const FetchRequest& request)
+{
+    auto* task = new FetchTask(request.siteIndex);
+    m_task = task;
+    task->owner = request.owner;
+    task->url = request.url;
+    task->fileName = request.downloadPath;
+    task->error = false;
+    task->modified = false;
+    task->lastModified = request.storedFeedTime;
+    task->timeouts = request.timeouts;
+    if (AfxBeginThread(FetchThreadProc, task)) return;
+
+    // No worker: the task still has to end with WM_FETCH_DONE, or the poll
+    // cycle would never be armed again. Posting lets our caller finish its
+    // own step first, as with a real worker, before the handler frees the
+    // task; only if the queue refuses the post is it delivered right here.
+    task->error = true;
+    if (!PostMessageA(request.owner->m_hWnd, WM_FETCH_DONE, 0, 0))
+        SendMessageA(request.owner->m_hWnd, WM_FETCH_DONE, 0, 0);
 }

@@ -1,8 +1,8 @@
 // CFile and CStdioFile: files opened, used and closed within one call.
 //
-// The open flags are the framework's usual bit values, so callers can name
-// them or pass the numbers the program's file formats were written with
-// (1 = write only, existing file; 0x9001 = create, write only, binary).
+// The open flags are the framework's usual bit values (modeWrite alone = 1,
+// an existing file opened for writing; modeCreate | modeWrite | typeBinary =
+// 0x9001, a new or truncated file).
 // Failures of an opening constructor, of Read and of Write throw
 // CFileException carrying the operating system's error number and the name.
 //
@@ -52,7 +52,6 @@ class CFile
 
     // Opens; on failure returns false and fills *error when given.
     bool Open(const char* fileName, unsigned flags, CFileException* error = nullptr);
-    bool IsOpen() const { return m_handle != kInvalid; }
     void Close();
 
     unsigned Read(void* buffer, unsigned count);
@@ -61,8 +60,6 @@ class CFile
     void SetLength(uint64_t length);
     uint64_t SeekToEnd();
     void Flush();
-
-    const CString& GetFileName() const { return m_name; }
 
   protected:
     static constexpr intptr_t kInvalid = -1;
@@ -81,8 +78,6 @@ class CStdioFile : public CFile
     // end of the file, leaving `line` empty. A last line without a line end
     // is returned whole.
     bool ReadString(CString& line);
-    // Writes the bytes as they are; callers add "\r\n" themselves.
-    void WriteString(const char* text);
 
   private:
     bool Fill();

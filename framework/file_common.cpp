@@ -32,11 +32,6 @@ bool CStdioFile::ReadString(CString& line)
     }
 }
 
-void CStdioFile::WriteString(const char* text)
-{
-    Write(text, static_cast<unsigned>(std::strlen(text)));
-}
-
 CFile::CFile(const char* fileName, unsigned flags)
 {
     CFileException error(0, fileName);

@@ -54,7 +54,6 @@ class CInternetFile
     void Close() { m_request.Close(); }
     // Sets a numeric option on the request; false when WinINet refuses it.
     bool SetOption(DWORD option, DWORD value);
-    bool IsOpen() const { return m_request.Get() != nullptr; }
 
   protected:
     CInternetHandle m_request;
@@ -69,10 +68,6 @@ class CHttpFile : public CInternetFile
     // The status code as a number; false (and `status` left alone) when the
     // query fails.
     bool QueryInfoStatusCode(DWORD& status) const;
-    // A header as calendar fields, for `infoLevel` with
-    // HTTP_QUERY_FLAG_SYSTEMTIME; false when the header is missing or is not
-    // a date.
-    bool QueryInfo(DWORD infoLevel, SYSTEMTIME* time) const;
     // A header as text; false when it is missing.
     bool QueryInfo(DWORD infoLevel, CString& text) const;
 
@@ -97,7 +92,6 @@ class CHttpConnection
                                            const char* const* acceptTypes);
     // Sets a numeric option on the connection; false when WinINet refuses it.
     bool SetOption(DWORD option, DWORD value);
-    void Close() { m_connection.Close(); }
 
   private:
     CInternetHandle m_connection;
@@ -132,19 +126,10 @@ class CInternetSession
 
     // Sets a numeric option on the session; false when WinINet refuses it.
     bool SetOption(DWORD option, DWORD value);
-    // Reads a numeric option of the session; false when it cannot be read.
-    bool QueryOption(DWORD option, DWORD& value) const;
-
-    // Sends a GET for `url` without extra headers and returns the response
-    // once its headers have arrived. Throws CInternetException.
-    std::unique_ptr<CHttpFile> OpenURL(const char* url, DWORD flags);
-
     // Opens a connection to an HTTP server; user and password may be empty.
     // Throws CInternetException.
     std::unique_ptr<CHttpConnection> GetHttpConnection(const char* server, INTERNET_PORT port,
                                                        const char* user, const char* password);
-
-    void Close() { m_session.Close(); }
 
   private:
     CInternetHandle m_session;

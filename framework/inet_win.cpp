@@ -35,12 +35,6 @@ bool CHttpFile::QueryInfoStatusCode(DWORD& status) const
     return true;
 }
 
-bool CHttpFile::QueryInfo(DWORD infoLevel, SYSTEMTIME* time) const
-{
-    DWORD length = sizeof(SYSTEMTIME);
-    return HttpQueryInfoA(m_request.Get(), infoLevel, time, &length, nullptr) != FALSE;
-}
-
 bool CHttpFile::QueryInfo(DWORD infoLevel, CString& text) const
 {
     DWORD length = 0;
@@ -131,12 +125,6 @@ bool CInternetSession::SetOption(DWORD option, DWORD value)
     return InternetSetOptionA(m_session.Get(), option, &value, sizeof(value)) != FALSE;
 }
 
-bool CInternetSession::QueryOption(DWORD option, DWORD& value) const
-{
-    DWORD length = sizeof(value);
-    return InternetQueryOptionA(m_session.Get(), option, &value, &length) != FALSE;
-}
-
 std::unique_ptr<CHttpConnection> CInternetSession::GetHttpConnection(const char* server,
                                                                      INTERNET_PORT port,
                                                                      const char* user,
@@ -147,11 +135,4 @@ std::unique_ptr<CHttpConnection> CInternetSession::GetHttpConnection(const char*
                          password && *password ? password : nullptr, INTERNET_SERVICE_HTTP, 0, 0);
     if (!connection) throw CInternetException(GetLastError());
     return std::make_unique<CHttpConnection>(connection);
-}
-
-std::unique_ptr<CHttpFile> CInternetSession::OpenURL(const char* url, DWORD flags)
-{
-    HINTERNET request = InternetOpenUrlA(m_session.Get(), url, nullptr, 0, flags, 0);
-    if (!request) throw CInternetException(GetLastError());
-    return std::make_unique<CHttpFile>(request);
 }

@@ -20,13 +20,9 @@ class CWnd
     CWnd(const CWnd&) = delete;
     CWnd& operator=(const CWnd&) = delete;
 
-    HWND GetSafeHwnd() const { return m_hWnd; }
-    operator HWND() const { return m_hWnd; }
-
     void SetWindowText(const char* text) { ::SetWindowTextA(m_hWnd, text); }
     CString GetDlgItemText(int id) const;
     void SetDlgItemText(int id, const char* text) { ::SetDlgItemTextA(m_hWnd, id, text); }
-    void SetForegroundWindow() { ::SetForegroundWindow(m_hWnd); }
 
     HWND m_hWnd = nullptr;
 };

@@ -1,16 +1,12 @@
 #include "log/activity_log.h"
 
-#include "config/site_table.h"
 #include "framework/file.h"
+#include "framework/local_time.h"
 
-bool LocalTime(std::time_t now, std::tm& out)
+namespace
 {
-#if defined(_WIN32)
-    return localtime_s(&out, &now) == 0;
-#else
-    return localtime_r(&now, &out) != nullptr;
-#endif
-}
+const char kLogFile[] = "log.txt";
+} // namespace
 
 CString LogTimeStamp(std::time_t now)
 {
@@ -26,13 +22,13 @@ CString LogLine(const CString& stamp, const CString& message)
     return stamp + " " + message + "\r\n";
 }
 
-void SiteTable::WriteLog(CString message)
+void WriteLogLine(const CString& directory, const CString& message)
 {
     if (!SetCurrentDir(directory)) return;
     // Write only, existing file only, no sharing: a missing log.txt means
     // logging is off, and a log held open by another program loses the line.
     CFile file;
-    if (!file.Open("log.txt", CFile::modeWrite)) return;
+    if (!file.Open(kLogFile, CFile::modeWrite)) return;
     try {
         if (file.GetLength() > kLogLimitBytes) file.SetLength(0);
         file.SeekToEnd();

@@ -1,5 +1,5 @@
-// Pieces of the activity log (log.txt) that need no file: the size limit and
-// the layout of one line. SiteTable::WriteLog does the file work.
+// The activity log, log.txt in the program's directory: the size limit, the
+// layout of one line, and appending a line.
 #pragma once
 
 #include <ctime>
@@ -15,5 +15,7 @@ CString LogTimeStamp(std::time_t now);
 // Time stamp, one blank, the message, CR LF.
 CString LogLine(const CString& stamp, const CString& message);
 
-// Local time as a broken-down time; false when it cannot be converted.
-bool LocalTime(std::time_t now, std::tm& out);
+// Appends one time-stamped line to log.txt in `directory` (the program's
+// directory, ending in a separator, which it makes current), if that file
+// exists. Never creates the file; failures are silent.
+void WriteLogLine(const CString& directory, const CString& message);

@@ -3,18 +3,16 @@
 #include <regex>
 #include <unistd.h>
 
-#include "config/site_table.h"
 #include "log/activity_log.h"
 #include "temp_dir.h"
 
 namespace
 {
 
-SiteTable TableIn(const TempDir& dir)
+// The program directory as the program holds it, ending in a separator.
+CString DirectoryOf(const TempDir& dir)
 {
-    SiteTable table;
-    table.directory = dir.dir().c_str();
-    return table;
+    return dir.dir().c_str();
 }
 
 const std::regex kLine(R"(\d\d:\d\d:\d\d (.*)\r\n)");
@@ -24,8 +22,8 @@ const std::regex kLine(R"(\d\d:\d\d:\d\d (.*)\r\n)");
 TEST(ActivityLog, NeverCreatesTheFile)
 {
     TempDir dir;
-    SiteTable table = TableIn(dir);
-    table.WriteLog("START");
+    const CString directory = DirectoryOf(dir);
+    WriteLogLine(directory, "START");
     EXPECT_FALSE(dir.exists("log.txt"));
 }
 
@@ -33,9 +31,9 @@ TEST(ActivityLog, AppendsOneTimeStampedLine)
 {
     TempDir dir;
     dir.write("log.txt", "");
-    SiteTable table = TableIn(dir);
-    table.WriteLog("START");
-    table.WriteLog("3 NOMODIFY http://example.com/rss");
+    const CString directory = DirectoryOf(dir);
+    WriteLogLine(directory, "START");
+    WriteLogLine(directory, "3 NOMODIFY http://example.com/rss");
     const std::string text = dir.read("log.txt");
     std::smatch m;
     const std::string first = text.substr(0, text.find("\r\n") + 2);
@@ -50,10 +48,10 @@ TEST(ActivityLog, EmptyMessageAndRawBytes)
 {
     TempDir dir;
     dir.write("log.txt", "");
-    SiteTable table = TableIn(dir);
-    table.WriteLog("");
+    const CString directory = DirectoryOf(dir);
+    WriteLogLine(directory, "");
     const std::string url = "0 UPDATE http://example.jp/\x83\x5C\x95\x5C/rss"; // SO, hyou
-    table.WriteLog(url.c_str());
+    WriteLogLine(directory, url.c_str());
     const std::string text = dir.read("log.txt");
     EXPECT_EQ(text.substr(8, 3), " \r\n");
     EXPECT_EQ(text.substr(11 + 9), url + "\r\n");
@@ -62,16 +60,16 @@ TEST(ActivityLog, EmptyMessageAndRawBytes)
 TEST(ActivityLog, EmptiedOnlyWhenPastTheLimit)
 {
     TempDir dir;
-    SiteTable table = TableIn(dir);
+    const CString directory = DirectoryOf(dir);
 
     dir.write("log.txt", std::string(10240, 'x'));
-    table.WriteLog("START");
+    WriteLogLine(directory, "START");
     const std::string kept = dir.read("log.txt");
     EXPECT_EQ(kept.size(), 10240u + 16u);
     EXPECT_EQ(kept.substr(0, 10240), std::string(10240, 'x'));
 
     dir.write("log.txt", std::string(10241, 'x'));
-    table.WriteLog("START");
+    WriteLogLine(directory, "START");
     const std::string fresh = dir.read("log.txt");
     EXPECT_EQ(fresh.size(), 16u);
     EXPECT_EQ(fresh.substr(8), " START\r\n");
@@ -83,9 +81,9 @@ TEST(ActivityLog, GoesToTheProgramDirectoryWhateverTheCurrentOne)
     TempDir elsewhere;
     program.write("log.txt", "");
     elsewhere.write("log.txt", "");
-    SiteTable table = TableIn(program);
+    const CString directory = DirectoryOf(program);
     ASSERT_EQ(chdir(elsewhere.dir().c_str()), 0);
-    table.WriteLog("START");
+    WriteLogLine(directory, "START");
     EXPECT_EQ(program.read("log.txt").size(), 16u);
     EXPECT_EQ(elsewhere.read("log.txt"), "");
     char cwd[4096];

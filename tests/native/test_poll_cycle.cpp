@@ -2,6 +2,7 @@
 // that records what it is asked to do.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -79,6 +80,14 @@ class RecordingHost : public PollHost
         log.push_back(text.str());
         actions.push_back("log");
     }
+    // The site dialog: true when the slot is to be fetched. It may drive the
+    // cycle meanwhile, as the tray menu stays usable while it is open.
+    std::function<bool(int)> onEdit = [](int) { return false; };
+    bool EditSite(int slot) override
+    {
+        actions.push_back("edit " + std::to_string(slot));
+        return onEdit(slot);
+    }
 
     // Runs the clock to the next timer tick.
     void RunToTick(PollCycle& cycle)
@@ -121,7 +130,7 @@ TEST(PollCycle, FirstTickComesThirtySecondsAfterStart)
     PollCycle cycle(host);
     cycle.Start();
     EXPECT_EQ(host.timerDue, 30000);
-    EXPECT_EQ(cycle.phase(), kPhaseFirstPass);
+    EXPECT_EQ(cycle.phase(), PollPhase::firstPass);
     host.RunToTick(cycle);
     ASSERT_EQ(host.fetches.size(), 1u);
     EXPECT_EQ(host.fetches[0], std::make_pair(30000LL, 0));
@@ -136,7 +145,7 @@ TEST(PollCycle, FirstPassThenSteadyPolling)
         host.RunToTick(cycle);
         EXPECT_EQ(host.fetches.back().second, slot);
         // The phase changes at the tick that starts slot 8, not at its outcome.
-        EXPECT_EQ(cycle.phase(), slot == 8 ? kPhaseLastSlotOfFirstPass : kPhaseFirstPass);
+        EXPECT_EQ(cycle.phase(), slot == 8 ? PollPhase::lastSlotOfFirstPass : PollPhase::firstPass);
         host.actions.clear();
         const long long before = host.now;
         cycle.OnFetchDone(Outcome(slot, "unchanged"));
@@ -146,7 +155,7 @@ TEST(PollCycle, FirstPassThenSteadyPolling)
         }
     }
     // The outcome of slot 8 ends the pass with one blink, then 300 s.
-    EXPECT_EQ(cycle.phase(), kPhaseSteady);
+    EXPECT_EQ(cycle.phase(), PollPhase::steady);
     EXPECT_EQ(host.actions, (std::vector<std::string>{"log", "blink", "arm 300000", "release"}));
     const long long ninthHandled = host.now;
     host.RunToTick(cycle);
@@ -242,7 +251,7 @@ TEST(PollCycle, CancelledFetchLeavesTheProgramIdle)
     // Refresh while idle starts a new first pass from slot 0.
     cycle.OnRefresh();
     EXPECT_EQ(host.timerDue, host.now + 250);
-    EXPECT_EQ(cycle.phase(), kPhaseFirstPass);
+    EXPECT_EQ(cycle.phase(), PollPhase::firstPass);
     host.RunToTick(cycle);
     EXPECT_EQ(host.fetches.back().second, 0);
 }
@@ -273,10 +282,10 @@ TEST(PollCycle, CancelledLastSlotKeepsThePassOpen)
         cycle.OnFetchDone(Outcome(slot, "unchanged"));
     }
     host.RunToTick(cycle);
-    EXPECT_EQ(cycle.phase(), kPhaseLastSlotOfFirstPass);
+    EXPECT_EQ(cycle.phase(), PollPhase::lastSlotOfFirstPass);
     host.actions.clear();
     cycle.OnFetchDone(Outcome(8, "cancel"));
-    EXPECT_EQ(cycle.phase(), kPhaseLastSlotOfFirstPass);
+    EXPECT_EQ(cycle.phase(), PollPhase::lastSlotOfFirstPass);
     for (const std::string& a : host.actions)
         EXPECT_NE(a, "blink");
 }
@@ -287,7 +296,7 @@ TEST(PollCycle, EveryNonCancelledOutcomeOfTheLastSlotEndsThePass)
         RecordingHost host;
         PollCycle cycle(host);
         RunFirstPass(host, cycle, kind);
-        EXPECT_EQ(cycle.phase(), kPhaseSteady) << kind;
+        EXPECT_EQ(cycle.phase(), PollPhase::steady) << kind;
         EXPECT_EQ(host.actions.back(), "release");
         EXPECT_EQ(host.timerDue, host.now + 300000) << kind;
     }
@@ -339,4 +348,91 @@ TEST(ChangeTooltip, NameTimeAndShortening)
     EXPECT_LE(tip.GetLength(), 63);
     EXPECT_EQ(tip.Mid(tip.GetLength() - 7), "\r\n09:05");
     EXPECT_EQ((tip.GetLength() - 7) % 2, 0);
+}
+
+// The Site command around its dialog, from an idle cycle in steady polling.
+TEST(PollCycleSiteCommand, WhatTheCommandDoesAroundTheDialog)
+{
+    struct Case {
+        const char* name;
+        bool fetchRunning;     // a fetch runs when the command comes
+        bool slotChanged;      // the dialog's answer: fetch the slot
+        bool refreshMeanwhile; // Refresh and a tick start a fetch while it is open
+        std::vector<std::string> actions;
+    };
+    const Case cases[] = {
+        {"a running fetch is only cancelled", true, false, false, {"cancel"}},
+        {"unchanged slot resumes the cycle", false, false, false, {"kill", "edit 3", "arm 300000"}},
+        {"changed slot forgets its time and is fetched at once",
+         false,
+         true,
+         false,
+         {"kill", "edit 3", "store 3", "fetch 3"}},
+        {"unchanged slot leaves the timer to a fetch started meanwhile",
+         false,
+         false,
+         true,
+         {"kill", "edit 3", "kill", "arm 250", "kill", "fetch 0"}},
+        {"changed slot waits for a fetch started meanwhile",
+         false,
+         true,
+         true,
+         {"kill", "edit 3", "kill", "arm 250", "kill", "fetch 0", "store 3"}},
+    };
+    for (const Case& c : cases) {
+        RecordingHost host;
+        PollCycle cycle(host);
+        RunFirstPass(host, cycle, "unchanged");
+        if (c.fetchRunning) host.RunToTick(cycle);
+        host.onEdit = [&](int) {
+            if (c.refreshMeanwhile) {
+                cycle.OnRefresh();
+                host.RunToTick(cycle);
+            }
+            return c.slotChanged;
+        };
+        host.actions.clear();
+        cycle.OnSiteCommand(3);
+        EXPECT_EQ(host.actions, c.actions) << c.name;
+        EXPECT_EQ(cycle.pendingSite(), c.slotChanged && c.refreshMeanwhile ? 3 : -1) << c.name;
+    }
+}
+
+TEST(PollCycleSiteCommand, SecondSiteCommandWhileTheDialogIsOpenDoesNothing)
+{
+    RecordingHost host;
+    PollCycle cycle(host);
+    RunFirstPass(host, cycle, "unchanged");
+    std::vector<std::string> inner;
+    host.onEdit = [&](int) {
+        const size_t before = host.actions.size();
+        cycle.OnSiteCommand(5);
+        inner.assign(host.actions.begin() + static_cast<long>(before), host.actions.end());
+        return false;
+    };
+    cycle.OnSiteCommand(3);
+    EXPECT_TRUE(inner.empty());
+}
+
+TEST(PollCycleSiteCommand, EditedSlotIsFetchedRightAfterTheRunningFetch)
+{
+    for (const char* kind : {"unchanged", "cancel"}) {
+        RecordingHost host;
+        PollCycle cycle(host);
+        RunFirstPass(host, cycle, "unchanged");
+        host.onEdit = [&](int) {
+            cycle.OnRefresh();
+            host.RunToTick(cycle); // slot 0 of the new first pass
+            return true;
+        };
+        cycle.OnSiteCommand(3);
+        host.actions.clear();
+        cycle.OnFetchDone(Outcome(0, kind));
+        ASSERT_GE(host.actions.size(), 2u) << kind;
+        EXPECT_EQ(std::vector<std::string>(host.actions.end() - 2, host.actions.end()),
+                  (std::vector<std::string>{"kill", "fetch 3"}))
+            << kind;
+        EXPECT_EQ(host.timerDue, -1) << kind;
+        EXPECT_EQ(cycle.pendingSite(), -1) << kind;
+    }
 }

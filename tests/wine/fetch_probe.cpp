@@ -2,11 +2,10 @@
 //
 // The probe stands in for the main dialog: a hidden window receives the
 // worker's messages, and on WM_FETCH_DONE it does what the result handler
-// does with the task (store a changed feed's time, free the task, clear
-// currentTask). For each fetch it prints one JSON line: the message sequence
-// (run-length coded), the task's fields, and the state of dl.dat at the
-// moment WM_FETCH_DONE arrived. It is built as Tansy.exe in a folder of its
-// own so that the session's agent name is the program's.
+// does with the task (take it, store a changed feed's time, free it). For each fetch it prints one
+// JSON line: the message sequence (run-length coded), the task's fields, and the state of dl.dat at
+// the moment WM_FETCH_DONE arrived. It is built as Tansy.exe in a folder of its own so that the
+// session's agent name is the program's.
 //
 //   Tansy.exe --url URL [--last-modified N] [--fetches N]
 //             [--cancel-at-start | --cancel-at-begin | --cancel-after N]
@@ -21,14 +20,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "app/messages.h"
-#include "config/site_table.h"
+#include "fetch/fetch_messages.h"
 #include "fetch/fetch_task.h"
-#include "fetch/fetch_worker.h"
 #include "framework/inet.h"
 #include "framework/window.h"
 
@@ -49,7 +47,10 @@ struct Options {
 };
 
 Options g_options;
+FetchTimeouts g_timeouts;
 CWnd g_owner;
+RunningFetch g_fetch;
+long long g_storedFeedTime = 0;                       // what the result handler stored for the slot
 std::vector<std::pair<std::string, long>> g_sequence; // message, repeat count
 long g_progress = 0;
 int g_fetchesDone = 0;
@@ -132,8 +133,15 @@ void BeginFetch()
     g_sequence.clear();
     g_progress = 0;
     g_startTick = GetTickCount();
-    StartFetch(&g_owner, 0);
-    if (g_options.cancelAtStart && IsLastFetch()) currentTask->cancel = true;
+    FetchRequest request;
+    request.owner = &g_owner;
+    request.siteIndex = 0;
+    request.url = g_options.url.c_str();
+    request.storedFeedTime = g_storedFeedTime;
+    request.downloadPath = kDownloadFileName;
+    request.timeouts = g_timeouts;
+    g_fetch.Start(request);
+    if (g_options.cancelAtStart && IsLastFetch()) g_fetch.Cancel();
 }
 
 // Called when the worker's last message arrives: what the main dialog does
@@ -141,12 +149,10 @@ void BeginFetch()
 void OnFetchDone()
 {
     Record("DONE");
-    FetchTask* task = currentTask;
-    Report(task, "done");
+    const std::unique_ptr<FetchTask> task = g_fetch.TakeResult();
+    Report(task.get(), "done");
     if (task && !task->cancel && !task->error && task->modified)
-        g_sites.lastModified[0] = task->lastModified;
-    delete task;
-    currentTask = nullptr;
+        g_storedFeedTime = task->lastModified;
     if (++g_fetchesDone < g_options.fetches)
         BeginFetch();
     else
@@ -158,12 +164,12 @@ LRESULT CALLBACK ProbeWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     switch (message) {
     case WM_FETCH_BEGIN:
         Record("BEGIN");
-        if (g_options.cancelAtBegin && IsLastFetch()) currentTask->cancel = true;
+        if (g_options.cancelAtBegin && IsLastFetch()) g_fetch.Cancel();
         return 0;
     case WM_FETCH_PROGRESS:
         Record("PROGRESS");
         if (g_options.cancelAfter && ++g_progress == g_options.cancelAfter && IsLastFetch())
-            currentTask->cancel = true;
+            g_fetch.Cancel();
         return 0;
     case WM_FETCH_DONE:
         OnFetchDone();
@@ -181,11 +187,18 @@ LRESULT CALLBACK ProbeWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
 
 void PrintDefaults()
 {
-    CInternetSession session;
-    DWORD connect = 0, send = 0, receive = 0;
-    session.QueryOption(INTERNET_OPTION_CONNECT_TIMEOUT, connect);
-    session.QueryOption(INTERNET_OPTION_SEND_TIMEOUT, send);
-    session.QueryOption(INTERNET_OPTION_RECEIVE_TIMEOUT, receive);
+    // A session opened as the program's session is.
+    CInternetHandle session(
+        InternetOpenA(AfxGetAppName(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    auto query = [&session](DWORD option) {
+        DWORD value = 0;
+        DWORD length = sizeof(value);
+        InternetQueryOptionA(session.Get(), option, &value, &length);
+        return value;
+    };
+    const DWORD connect = query(INTERNET_OPTION_CONNECT_TIMEOUT);
+    const DWORD send = query(INTERNET_OPTION_SEND_TIMEOUT);
+    const DWORD receive = query(INTERNET_OPTION_RECEIVE_TIMEOUT);
     std::printf("{\"connect_ms\":%lu,\"send_ms\":%lu,\"receive_ms\":%lu}\n", connect, send,
                 receive);
     std::fflush(stdout);
@@ -194,11 +207,16 @@ void PrintDefaults()
 // What WinINet makes of the response's Last-Modified header.
 void PrintLastModified(const char* url)
 {
-    CInternetSession session;
-    std::unique_ptr<CHttpFile> response =
-        session.OpenURL(url, INTERNET_FLAG_RELOAD | INTERNET_FLAG_TRANSFER_BINARY);
+    CInternetHandle session(
+        InternetOpenA(AfxGetAppName(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    CInternetHandle response(InternetOpenUrlA(
+        session.Get(), url, nullptr, 0, INTERNET_FLAG_RELOAD | INTERNET_FLAG_TRANSFER_BINARY, 0));
     SYSTEMTIME st = {};
-    const bool ok = response->QueryInfo(HTTP_QUERY_LAST_MODIFIED | HTTP_QUERY_FLAG_SYSTEMTIME, &st);
+    DWORD length = sizeof(st);
+    const bool ok =
+        response.Get() &&
+        HttpQueryInfoA(response.Get(), HTTP_QUERY_LAST_MODIFIED | HTTP_QUERY_FLAG_SYSTEMTIME, &st,
+                       &length, nullptr);
     std::printf("{\"ok\":%s,\"fields\":[%u,%u,%u,%u,%u,%u]}\n", ok ? "true" : "false", st.wYear,
                 st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond);
     std::fflush(stdout);
@@ -235,11 +253,11 @@ bool ParseArguments(int argc, char** argv)
         else if (arg == "--guard-ms")
             g_options.guardMs = static_cast<unsigned>(number());
         else if (arg == "--connect-ms")
-            g_fetchTimeouts.connectMs = static_cast<unsigned long>(number());
+            g_timeouts.connectMs = static_cast<unsigned long>(number());
         else if (arg == "--send-ms")
-            g_fetchTimeouts.sendMs = static_cast<unsigned long>(number());
+            g_timeouts.sendMs = static_cast<unsigned long>(number());
         else if (arg == "--receive-ms")
-            g_fetchTimeouts.receiveMs = static_cast<unsigned long>(number());
+            g_timeouts.receiveMs = static_cast<unsigned long>(number());
         else
             return false;
     }
@@ -281,8 +299,7 @@ class CProbeApp : public CWinApp
         g_owner.m_hWnd = CreateWindowA(wc.lpszClassName, "", 0, 0, 0, 0, 0, nullptr, nullptr,
                                        m_hInstance, nullptr);
         SetTimer(g_owner.m_hWnd, kGuardTimer, g_options.guardMs, nullptr);
-        g_sites.slots[0].url = g_options.url.c_str();
-        g_sites.lastModified[0] = g_options.lastModified;
+        g_storedFeedTime = g_options.lastModified;
         BeginFetch();
         return TRUE; // the framework's message loop runs until the last fetch is done
     }

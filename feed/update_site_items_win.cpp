@@ -1,24 +1,23 @@
 #include "feed/update_site_items.h"
 
-#include "config/site_table.h"
 #include "feed/decode_feed.h"
 #include "feed/favorites.h"
 #include "feed/feed_text.h"
 #include "feed/item_scan.h"
 #include "framework/file.h"
 
-bool UpdateSiteItems(int siteIndex)
+bool UpdateSiteItems(const char* siteName, const char* downloadPath)
 {
-    const CString name = g_sites.slots[siteIndex].name;
+    const CString name = siteName;
     if (!SiteFolderExists(name) && !CreateSiteFolder(name)) return true;
     ClearSiteFolder(name);
 
     CString text;
     try {
-        DecodeFeedFile("dl.dat", text);
+        DecodeFeedFile(downloadPath, text);
     } catch (const CFileException&) {
-        // dl.dat vanished or cannot be read: the folder stays empty and the
-        // poll cycle goes on.
+        // The feed file vanished or cannot be read: the folder stays empty
+        // and the poll cycle goes on.
         return false;
     }
     NormalizeFeedText(text);
