@@ -4,6 +4,8 @@
 add_executable(fuzz_jis1997
     ${CMAKE_CURRENT_LIST_DIR}/fuzz_jis1997.cpp
     ${CMAKE_CURRENT_LIST_DIR}/../jis1997/jis_convert.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/../jis1997/jis_convert_word.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/../jis1997/jis_convert_sse2.cpp
     ${CMAKE_CURRENT_LIST_DIR}/../jis1997/jis_detect.cpp
     ${CMAKE_CURRENT_LIST_DIR}/../jis1997/jis_tables.cpp
 )

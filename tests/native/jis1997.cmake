@@ -5,6 +5,7 @@ add_executable(test_jis1997
     ${CMAKE_CURRENT_LIST_DIR}/jis_iconv_reference.h
     ${CMAKE_CURRENT_LIST_DIR}/test_jis1997_detect.cpp
     ${CMAKE_CURRENT_LIST_DIR}/test_jis1997_convert.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/test_jis1997_paths.cpp
     ${CMAKE_CURRENT_LIST_DIR}/test_decode_feed.cpp
 )
 target_compile_definitions(test_jis1997 PRIVATE TANSY_FEEDS_DIR="${TANSY_FEEDS_DIR}")
