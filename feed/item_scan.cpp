@@ -43,15 +43,18 @@ void TrimLinkSpace(const std::string& s, size_t& first, size_t& last)
         --last;
 }
 
-// Text between `open` and `close`, both searched from the start of `body`.
-// Returns false if either tag is missing.
-bool TakeBetween(const CString& body, const char* open, const char* close, CString& out)
+// Text between `open` and `close`, both searched by characters from the
+// start of the `length` bytes at `body`. Returns false if either tag is
+// missing.
+bool TakeBetween(const char* body, size_t length, const char* open, const char* close, CString& out)
 {
-    const int start = body.Find(open);
-    const int end = body.Find(close);
-    if (start < 0 || end < 0) return false;
-    const int first = start + static_cast<int>(std::strlen(open));
-    out = first < end ? body.Mid(first, end - first) : CString();
+    const size_t openLength = std::strlen(open);
+    const size_t start = sjis::Find(body, length, open, openLength, 0);
+    if (start == std::string::npos) return false;
+    const size_t end = sjis::Find(body, length, close, std::strlen(close), 0);
+    if (end == std::string::npos) return false;
+    const size_t first = start + openLength;
+    out = first < end ? CString(body + first, static_cast<int>(end - first)) : CString();
     return true;
 }
 
@@ -65,6 +68,7 @@ bool IsReservedDeviceName(const CString& name)
     };
     const std::string& s = name.str();
     const size_t base = DeviceBaseLength(s);
+    if (base != 3 && base != 4) return false; // the length of every device name
     for (const char* device : kDevices)
         if (EqualsNoCase(s, base, device)) return true;
     return false;
@@ -127,8 +131,9 @@ bool MakeItemFileTitle(CString& title)
     // double-byte character.
     const size_t first = clean.find_first_not_of(' ');
     if (first == std::string::npos) return false;
-    const size_t last = clean.find_last_not_of(' ');
-    title = CString(clean.substr(first, last - first + 1));
+    clean.erase(clean.find_last_not_of(' ') + 1);
+    clean.erase(0, first);
+    title = CString(std::move(clean));
 
     SanitizeFileName(title);
 
@@ -357,7 +362,6 @@ void ScanRssItems(const CString& text, const ItemSink& emit)
     const int itemOpenLength = static_cast<int>(sizeof(kItemOpen) - 1);
     const int itemCloseLength = static_cast<int>(sizeof(kItemClose) - 1);
 
-    CString body;
     CString title;
     CString link;
     int position = 0;
@@ -367,12 +371,14 @@ void ScanRssItems(const CString& text, const ItemSink& emit)
         if (open < 0 || close < 0) return;
         const int bodyStart = open + itemOpenLength;
         if (close - bodyStart <= 0) return; // empty item, or a stray "</item>"
-        body = text.Mid(bodyStart, close - bodyStart);
+        // The body is searched where it stands, as if cut out on its own.
+        const char* const body = text.GetString() + bodyStart;
+        const size_t bodyLength = static_cast<size_t>(close - bodyStart);
         position = close + itemCloseLength;
 
-        if (!TakeBetween(body, "<title>", "</title>", title)) continue;
+        if (!TakeBetween(body, bodyLength, "<title>", "</title>", title)) continue;
         if (title.IsEmpty()) return;
-        if (!TakeBetween(body, "<link>", "</link>", link)) continue;
+        if (!TakeBetween(body, bodyLength, "<link>", "</link>", link)) continue;
         if (link.IsEmpty()) return;
 
         if (!MakeSafeLink(link)) continue;

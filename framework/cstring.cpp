@@ -4,15 +4,63 @@
 #include <cstdio>
 #include <cstring>
 
-namespace sjis
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace
 {
 
-size_t Find(const char* text, size_t n, const char* pat, size_t patLen, size_t from)
+// The first p in [p, last] with p[0] == a and p[gap] == b, or null; p[gap]
+// must be readable for every p up to `last`. Byte by byte from the first
+// byte, by memchr.
+const char* NextPairPortable(const char* p, const char* last, char a, char b, size_t gap)
+{
+    while (p <= last) {
+        p = static_cast<const char*>(std::memchr(p, a, static_cast<size_t>(last - p) + 1));
+        if (!p || p[gap] == b) return p;
+        ++p;
+    }
+    return nullptr;
+}
+
+#if defined(__SSE2__)
+// The same, sixteen starting positions at a time: a candidate needs both its
+// first and its last byte to match, which skips most of markup-heavy text
+// where the first byte ('<') alone is common.
+const char* NextPair(const char* p, const char* last, char a, char b, size_t gap)
+{
+    const __m128i va = _mm_set1_epi8(a);
+    const __m128i vb = _mm_set1_epi8(b);
+    while (last - p >= 15) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + gap));
+        const int mask =
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(x, va), _mm_cmpeq_epi8(y, vb)));
+        if (mask) return p + __builtin_ctz(static_cast<unsigned>(mask));
+        p += 16;
+    }
+    for (; p <= last; ++p)
+        if (p[0] == a && p[gap] == b) return p;
+    return nullptr;
+}
+#else
+const char* NextPair(const char* p, const char* last, char a, char b, size_t gap)
+{
+    return NextPairPortable(p, last, a, b, gap);
+}
+#endif
+
+using NextPairFunction = const char* (*)(const char*, const char*, char, char, size_t);
+
+size_t FindWith(NextPairFunction next, const char* text, size_t n, const char* pat, size_t patLen,
+                size_t from)
 {
     if (patLen == 0 || from > n || patLen > n - from) return std::string::npos;
-    // memchr jumps to each byte equal to the pattern's first byte; only those
-    // candidates are checked for being a character boundary. Walking every
-    // character forward instead made long feeds slow to search.
+    // `next` jumps to each position whose first and last bytes equal the
+    // pattern's; only those candidates are checked for being a character
+    // boundary. Walking every character forward instead made long feeds
+    // slow to search.
     //
     // A candidate i is a boundary if an even number of lead-byte values stand
     // between it and the last point known to be a boundary: the byte before a
@@ -20,18 +68,14 @@ size_t Find(const char* text, size_t n, const char* pat, size_t patLen, size_t f
     // either a one-byte character or a trail byte), and from there the run
     // pairs up. `boundary` only moves forward, so every byte is looked at
     // backwards at most once and the search stays linear.
-    const char first = pat[0];
     const char* const last = text + (n - patLen); // last possible match start
     size_t boundary = from;
     const char* p = text + from;
     while (p <= last) {
-        p = static_cast<const char*>(std::memchr(p, first, static_cast<size_t>(last - p) + 1));
+        p = next(p, last, pat[0], pat[patLen - 1], patLen - 1);
         if (!p) break;
         const size_t i = static_cast<size_t>(p - text);
-        size_t k = i;
-        while (k > boundary && IsLeadByte(static_cast<unsigned char>(text[k - 1])))
-            --k;
-        if ((i - k) % 2 == 0) {
+        if (sjis::IsBoundary(text, boundary, i)) {
             if (std::memcmp(p, pat, patLen) == 0) return i;
             boundary = i;
         } else {
@@ -40,6 +84,21 @@ size_t Find(const char* text, size_t n, const char* pat, size_t patLen, size_t f
         ++p;
     }
     return std::string::npos;
+}
+
+} // namespace
+
+namespace sjis
+{
+
+size_t Find(const char* text, size_t n, const char* pat, size_t patLen, size_t from)
+{
+    return FindWith(NextPair, text, n, pat, patLen, from);
+}
+
+size_t FindPortable(const char* text, size_t n, const char* pat, size_t patLen, size_t from)
+{
+    return FindWith(NextPairPortable, text, n, pat, patLen, from);
 }
 
 size_t FitLength(const char* s, size_t n, size_t max)

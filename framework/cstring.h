@@ -35,9 +35,25 @@ inline size_t CharLength(const char* s, size_t i, size_t n)
     return (IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < n) ? 2 : 1;
 }
 
+// True if text[i] starts a character, given that text[boundary] (boundary
+// <= i) does: an even number of lead-byte values stand right before i, back
+// to `boundary` at most. The byte before a run of lead-byte values always
+// ends a character (a non-lead value is either a one-byte character or a
+// trail byte), and from there the run pairs up.
+inline bool IsBoundary(const char* text, size_t boundary, size_t i)
+{
+    size_t k = i;
+    while (k > boundary && IsLeadByte(static_cast<unsigned char>(text[k - 1])))
+        --k;
+    return (i - k) % 2 == 0;
+}
+
 // Position of the first occurrence of pat in text[from, n) that starts on a
 // character boundary, or npos. `from` must itself be a character boundary.
 size_t Find(const char* text, size_t n, const char* pat, size_t patLen, size_t from);
+// The same without the vector code that Find uses where the CPU has it;
+// kept for the tests that compare the two.
+size_t FindPortable(const char* text, size_t n, const char* pat, size_t patLen, size_t from);
 
 // Largest length <= max that does not cut a two-byte character in half.
 size_t FitLength(const char* s, size_t n, size_t max);
@@ -80,6 +96,14 @@ class CString
     operator const char*() const { return m_s.c_str(); }
     const std::string& str() const { return m_s; }
     char GetAt(int i) const { return m_s[static_cast<size_t>(i)]; }
+    // Moves the bytes out and leaves this string empty: rewrites that work
+    // in place take them and hand them back with CString(std::move(bytes)).
+    std::string TakeString()
+    {
+        std::string s;
+        s.swap(m_s);
+        return s;
+    }
 
     // Searches by characters from byte position `start` (a character
     // boundary); returns the byte position of the match or -1.

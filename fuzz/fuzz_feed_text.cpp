@@ -1,6 +1,8 @@
 // Feeds arbitrary bytes through NormalizeFeedText and ScanFeedItems, as they
-// are and as the body of an Atom feed, and checks that every emitted title is a safe file name and
-// every link an absolute http(s) URL. Seed it with real feeds.
+// are and as the body of an Atom feed, and checks that every emitted title is
+// a safe file name and every link an absolute http(s) URL. The one-pass
+// rewrites and the string search are compared with the plain forms they
+// replace. Seed it with real feeds.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -70,6 +72,31 @@ size_t WalkingFind(const std::string& text, const char* pat, size_t from)
     return std::string::npos;
 }
 
+// The ten replace-all steps that NormalizeFeedText does in one pass.
+void ReferenceNormalize(CString& text)
+{
+    const char* const steps[][2] = {
+        {"<ITEM", "<item"},       {"</ITEM>", "</item>"}, {"<TITLE>", "<title>"},
+        {"</TITLE>", "</title>"}, {"<LINK>", "<link>"},   {"</LINK>", "</link>"},
+        {"<item ", "<item>"},     {"&amp;", "&"},         {"&#38;", "&"},
+        {"&#x26;", "&"},
+    };
+    for (const auto& step : steps)
+        text.Replace(step[0], step[1]);
+}
+
+// The eleven replace-all steps that SanitizeFileName does in one walk.
+void ReferenceSanitize(CString& text)
+{
+    const char* const steps[][2] = {
+        {"\r", ""},        {"\n", ""},        {"\\", "\x81\x8F"}, {"/", "\x81\x5E"},
+        {":", "\x81\x46"}, {"*", "\x81\x96"}, {"?", "\x81\x48"},  {"\"", "\x81\x68"},
+        {"<", "\x81\x83"}, {">", "\x81\x84"}, {"|", "\x81\x62"},
+    };
+    for (const auto& step : steps)
+        text.Replace(step[0], step[1]);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -95,9 +122,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (MakeItemFileTitle(title)) CheckTitle(title);
         CString link(raw);
         if (MakeSafeLink(link)) CheckLink(link);
-        if (sjis::Find(raw.data(), raw.size(), "<", 1, 0) != WalkingFind(raw, "<", 0) ||
-            sjis::Find(raw.data(), raw.size(), "\x81", 1, 0) != WalkingFind(raw, "\x81", 0))
-            Fail("sjis::Find disagrees with the walk", CString(raw));
+        for (const char* pat : {"<", "\x81", "</item>", "&amp;"}) {
+            const size_t n = std::strlen(pat);
+            const size_t expected = WalkingFind(raw, pat, 0);
+            if (sjis::Find(raw.data(), raw.size(), pat, n, 0) != expected ||
+                sjis::FindPortable(raw.data(), raw.size(), pat, n, 0) != expected)
+                Fail("sjis::Find disagrees with the walk", CString(raw));
+        }
+        CString fast(raw), slow(raw);
+        NormalizeFeedText(fast);
+        ReferenceNormalize(slow);
+        if (fast != slow) Fail("NormalizeFeedText differs from the ten steps", CString(raw));
+        CString fastName(raw), slowName(raw);
+        SanitizeFileName(fastName);
+        ReferenceSanitize(slowName);
+        if (fastName != slowName) Fail("SanitizeFileName differs from the steps", CString(raw));
     }
     return 0;
 }

@@ -1,6 +1,10 @@
 // The two fixed rewrites: feed normalisation and file-name sanitising.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <random>
+#include <string>
+
 #include "feed/feed_text.h"
 
 namespace
@@ -95,6 +99,60 @@ TEST(SanitizeFileName, KeepsKatakanaSoAndPoButReplacesRealBackslashAndBar)
 TEST(SanitizeFileName, TurnsTheBracketsOfACdataSectionFullWidth)
 {
     EXPECT_EQ(Sanitized("<![CDATA[Hello]]>"), "\x81\x83![CDATA[Hello]]\x81\x84");
+}
+
+// --- the one-pass rewrites against the replace-all steps they replace --------
+
+void ReferenceNormalize(CString& text)
+{
+    const char* const steps[][2] = {
+        {"<ITEM", "<item"},       {"</ITEM>", "</item>"}, {"<TITLE>", "<title>"},
+        {"</TITLE>", "</title>"}, {"<LINK>", "<link>"},   {"</LINK>", "</link>"},
+        {"<item ", "<item>"},     {"&amp;", "&"},         {"&#38;", "&"},
+        {"&#x26;", "&"},
+    };
+    for (const auto& step : steps)
+        text.Replace(step[0], step[1]);
+}
+
+void ReferenceSanitize(CString& text)
+{
+    const char* const steps[][2] = {
+        {"\r", ""},        {"\n", ""},        {"\\", "\x81\x8F"}, {"/", "\x81\x5E"},
+        {":", "\x81\x46"}, {"*", "\x81\x96"}, {"?", "\x81\x48"},  {"\"", "\x81\x68"},
+        {"<", "\x81\x83"}, {">", "\x81\x84"}, {"|", "\x81\x62"},
+    };
+    for (const auto& step : steps)
+        text.Replace(step[0], step[1]);
+}
+
+TEST(NormalizeFeedText, OnePassEqualsTheTenStepsOnRandomText)
+{
+    // Pieces of every pattern, lead-byte values and the bytes the patterns
+    // are made of, so that matches overlap, chain and fall on trail bytes.
+    const char* const pieces[] = {
+        "<ITEM", "</ITEM>", "<TITLE>", "</TITLE>", "<LINK>", "</LINK>", "<item ", "<item>",
+        "&amp;", "&#38;",   "&#x26;",  "#38;",     "#x26;",  "amp;",    "&",      "<",
+        "/",     " ",       "I",       "\x81",     "\x83",   "\xE0",    "\\",     "a",
+        "\r\n",  ":",       "?",       "|",        "\"",     ">",       "\0"};
+    std::mt19937 rng(2026);
+    std::uniform_int_distribution<size_t> pick(0, sizeof(pieces) / sizeof(pieces[0]) - 1);
+    std::uniform_int_distribution<int> count(0, 60);
+    for (int round = 0; round < 30000; ++round) {
+        std::string text;
+        for (int i = count(rng); i > 0; --i) {
+            const char* piece = pieces[pick(rng)];
+            text.append(piece, *piece ? std::strlen(piece) : 1);
+        }
+        CString fast(text), slow(text);
+        NormalizeFeedText(fast);
+        ReferenceNormalize(slow);
+        ASSERT_EQ(fast.str(), slow.str()) << "round " << round;
+        CString fastName(text), slowName(text);
+        SanitizeFileName(fastName);
+        ReferenceSanitize(slowName);
+        ASSERT_EQ(fastName.str(), slowName.str()) << "round " << round;
+    }
 }
 
 } // namespace
