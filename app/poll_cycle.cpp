@@ -38,6 +38,9 @@ bool PollCycle::MayExit()
 {
     if (!m_host.FetchInProgress()) return true;
     m_host.CancelFetch();
+    // A slot edited meanwhile is not fetched after the cancel, so that the
+    // next Exit ends the program.
+    m_pendingSite = -1;
     return false;
 }
 
@@ -54,35 +57,78 @@ CString FetchLogText(const FetchResult& result)
 
 void PollCycle::OnFetchDone(const FetchResult& result)
 {
+    m_resultLogged = false;
+    try {
+        HandleFetchResult(result);
+    } catch (...) {
+        // Anything thrown while the result was handled (an allocation for a
+        // large feed's conversion, say) must not stop the cycle: the folder
+        // stays as far as it got, and the slot ends as a failed fetch.
+        FailFetchResult(result);
+    }
+    StartPendingSiteFetch();
+}
+
+void PollCycle::HandleFetchResult(const FetchResult& result)
+{
     const int slot = result.siteIndex;
     if (result.cancel) {
         // No time is stored and no timer armed: the program stays idle until
         // the user chooses Refresh, a Site item or Exit.
         m_host.ReleaseTask();
         m_host.DeleteDownload();
-        m_host.WriteLog(FetchLogText(result));
-        StartPendingSiteFetch();
+        WriteResultLog(result);
         return;
     }
     if (!result.error && result.modified) {
-        m_host.StoreFeedTime(slot, result.lastModified);
-        // A feed that could not be read (another program held or took
-        // dl.dat) left the folder empty: forget its time, so that the next
-        // visit downloads it again instead of finding it unchanged.
-        if (!m_host.UpdateSiteItems(slot)) m_host.StoreFeedTime(slot, 0);
-        m_host.DeleteDownload();
-        if (m_phase == PollPhase::steady) m_host.NotifyChange(slot);
+        if (slot == m_pendingSite) {
+            // The slot was edited while this fetch of its old URL ran: the
+            // edit wins, and the slot is fetched anew right after.
+            m_host.DeleteDownload();
+        } else {
+            m_host.StoreFeedTime(slot, result.lastModified);
+            // A feed that could not be read (another program held or took
+            // dl.dat) left the folder empty: forget its time, so that the
+            // next visit downloads it again instead of finding it unchanged.
+            if (!m_host.UpdateSiteItems(slot)) m_host.StoreFeedTime(slot, 0);
+            m_host.DeleteDownload();
+            if (m_phase == PollPhase::steady) m_host.NotifyChange(slot);
+        }
     }
-    m_host.WriteLog(FetchLogText(result));
+    WriteResultLog(result);
+    ArmAfterResult();
+    m_host.ReleaseTask();
+}
 
+void PollCycle::FailFetchResult(const FetchResult& result)
+{
+    m_host.ReleaseTask();
+    if (result.modified && !result.cancel && result.siteIndex != m_pendingSite)
+        m_host.StoreFeedTime(result.siteIndex, 0);
+    if (!m_resultLogged) {
+        FetchResult failed = result;
+        failed.cancel = false;
+        failed.error = true;
+        WriteResultLog(failed);
+    }
+    ArmAfterResult();
+}
+
+void PollCycle::WriteResultLog(const FetchResult& result)
+{
+    m_resultLogged = true;
+    m_host.WriteLog(FetchLogText(result));
+}
+
+// Ends the first pass when its last slot is done, and arms the next tick.
+void PollCycle::ArmAfterResult()
+{
     if (m_phase == PollPhase::lastSlotOfFirstPass) {
         // The only sign that the first pass is over.
         m_phase = PollPhase::steady;
         m_host.BlinkIcon();
     }
     m_host.ArmPollTimer(m_phase == PollPhase::firstPass ? kFirstPassIntervalMs : kSteadyIntervalMs);
-    m_host.ReleaseTask();
-    StartPendingSiteFetch();
 }
 
 void PollCycle::OnSiteCommand(int siteIndex)

@@ -70,7 +70,8 @@ class PollCycle
     // The fetch guard of Exit: true when Exit may go on, false when it only
     // asked the running fetch to stop.
     bool MayExit();
-    // The worker's final report.
+    // The worker's final report. Never throws: a failure while the result is
+    // handled ends the slot as a failed fetch.
     void OnFetchDone(const FetchResult& result);
     // A Site item: cancels a running fetch; otherwise, unless a site dialog
     // is already open, edits the slot and fetches it when it was changed.
@@ -81,13 +82,18 @@ class PollCycle
     int pendingSite() const { return m_pendingSite; }
 
   private:
+    void HandleFetchResult(const FetchResult& result);
+    void FailFetchResult(const FetchResult& result);
+    void WriteResultLog(const FetchResult& result);
+    void ArmAfterResult();
     void StartPendingSiteFetch();
 
     PollHost& m_host;
     int m_nextSite = 0;
     PollPhase m_phase = PollPhase::firstPass;
-    bool m_editing = false; // a site dialog is open
-    int m_pendingSite = -1; // slot edited while a fetch ran, fetched after it
+    bool m_editing = false;      // a site dialog is open
+    int m_pendingSite = -1;      // slot edited while a fetch ran, fetched after it
+    bool m_resultLogged = false; // the result being handled has its log line
 };
 
 // The log text of one fetch outcome: slot index, blank, keyword, URL.

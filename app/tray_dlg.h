@@ -42,6 +42,7 @@ class CTrayDlg : public CDialog, private PollHost
     BOOL OnSiteCommand(int index);
     LRESULT OnFetchProgress() { return 0; }
     LRESULT OnFetchDone();
+    CString DownloadPath() const;
     void AddTrayIcon();
     void ShowTrayIcon(UINT iconId);
     void Blink();

@@ -250,6 +250,13 @@ void CTrayDlg::KillPollTimer()
     KillTimer(m_hWnd, kPollTimerId);
 }
 
+// The download file, always in the program's directory: the current
+// directory is not to be trusted while a file chooser may have moved it.
+CString CTrayDlg::DownloadPath() const
+{
+    return g_sites.directory + kDownloadFileName;
+}
+
 void CTrayDlg::StartFetch(int siteIndex)
 {
     FetchRequest request;
@@ -257,7 +264,7 @@ void CTrayDlg::StartFetch(int siteIndex)
     request.siteIndex = siteIndex;
     request.url = g_sites.slots[siteIndex].url;
     request.storedFeedTime = g_sites.lastModified[siteIndex];
-    request.downloadPath = kDownloadFileName;
+    request.downloadPath = DownloadPath();
     m_fetch.Start(request);
 }
 
@@ -283,13 +290,13 @@ void CTrayDlg::StoreFeedTime(int siteIndex, int64_t feedTime)
 
 bool CTrayDlg::UpdateSiteItems(int siteIndex)
 {
-    return ::UpdateSiteItems(g_sites.slots[siteIndex].name, kDownloadFileName);
+    return ::UpdateSiteItems(g_sites.slots[siteIndex].name, DownloadPath());
 }
 
 void CTrayDlg::DeleteDownload()
 {
     SetCurrentDir(g_sites.directory);
-    DeleteFileNamed(kDownloadFileName);
+    DeleteFileNamed(DownloadPath());
 }
 
 // A changed feed in steady polling: the site's sound (to its end), its name

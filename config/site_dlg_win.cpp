@@ -1,5 +1,6 @@
 #include "config/site_dlg.h"
 
+#include "framework/file.h"
 #include "framework/file_dialog.h"
 #include "res/resource.h"
 
@@ -84,7 +85,12 @@ void CSiteDlg::OnButtonFile()
     CFileDialog chooser(TRUE, nullptr, nullptr, OFN_FILEMUSTEXIST | OFN_HIDEREADONLY,
                         kChooserFilter, this);
     chooser.m_ofn.lpstrTitle = kChooserTitle;
-    if (chooser.DoModal() != IDOK) return;
+    // The chooser may leave the process in whatever folder the user browsed
+    // to, chosen or not; the current directory goes back to where it was.
+    const CString current = GetCurrentDir();
+    const INT_PTR chosen = chooser.DoModal();
+    if (!current.IsEmpty()) SetCurrentDir(current);
+    if (chosen != IDOK) return;
     m_sound = chooser.GetPathName();
     UpdateData(FALSE);
 }

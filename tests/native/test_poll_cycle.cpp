@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@ class RecordingHost : public PollHost
     bool inFlight = false;
     bool cancelRequested = false;
     std::vector<std::string> actions;
+    std::string throwAt; // an action that throws once recorded, as an allocation failure would
     std::vector<std::pair<long long, int>> fetches; // (time, slot)
     std::vector<std::string> log;
     int64_t stored[9] = {};
@@ -28,65 +30,73 @@ class RecordingHost : public PollHost
     void ArmPollTimer(unsigned ms) override
     {
         timerDue = now + ms;
-        actions.push_back("arm " + std::to_string(ms));
+        Record("arm " + std::to_string(ms));
     }
     void KillPollTimer() override
     {
         timerDue = -1;
-        actions.push_back("kill");
+        Record("kill");
     }
     void StartFetch(int slot) override
     {
         inFlight = true;
         cancelRequested = false;
         fetches.emplace_back(now, slot);
-        actions.push_back("fetch " + std::to_string(slot));
+        Record("fetch " + std::to_string(slot));
     }
     bool FetchInProgress() const override { return inFlight; }
     void CancelFetch() override
     {
         cancelRequested = true;
-        actions.push_back("cancel");
+        Record("cancel");
     }
     void ReleaseTask() override
     {
         inFlight = false;
-        actions.push_back("release");
+        Record("release");
     }
     void StoreFeedTime(int slot, int64_t t) override
     {
         stored[slot] = t;
-        actions.push_back("store " + std::to_string(slot));
+        Record("store " + std::to_string(slot));
     }
     bool unreadable = false; // dl.dat cannot be read
     bool UpdateSiteItems(int slot) override
     {
-        actions.push_back("items " + std::to_string(slot));
+        Record("items " + std::to_string(slot));
         return !unreadable;
     }
-    void DeleteDownload() override { actions.push_back("delete"); }
+    void DeleteDownload() override { Record("delete"); }
     void NotifyChange(int slot) override
     {
         now += kBlinkMs;
-        actions.push_back("notify " + std::to_string(slot));
+        Record("notify " + std::to_string(slot));
     }
     void BlinkIcon() override
     {
         now += kBlinkMs;
-        actions.push_back("blink");
+        Record("blink");
     }
     void WriteLog(const CString& text) override
     {
         log.push_back(text.str());
-        actions.push_back("log");
+        Record("log");
     }
     // The site dialog: true when the slot is to be fetched. It may drive the
     // cycle meanwhile, as the tray menu stays usable while it is open.
     std::function<bool(int)> onEdit = [](int) { return false; };
     bool EditSite(int slot) override
     {
-        actions.push_back("edit " + std::to_string(slot));
+        Record("edit " + std::to_string(slot));
         return onEdit(slot);
+    }
+
+    void Record(const std::string& action)
+    {
+        actions.push_back(action);
+        if (action != throwAt) return;
+        throwAt.clear();
+        throw std::bad_alloc();
     }
 
     // Runs the clock to the next timer tick.
@@ -334,6 +344,57 @@ TEST(PollCycle, ExitWaitsForARunningFetch)
     EXPECT_TRUE(cycle.MayExit());
 }
 
+TEST(PollCycle, FailureWhileHandlingAResultKeepsTheCycleGoing)
+{
+    // Whatever throws while a changed feed becomes shortcuts: the task is
+    // freed, one ERROR line is written, the feed time is forgotten and the
+    // timer is armed as after a failed fetch.
+    struct Case {
+        const char* throwAt;
+        bool steady;
+        std::vector<std::string> actions;
+    };
+    const Case cases[] = {
+        {"items 0", false, {"store 0", "items 0", "release", "store 0", "log", "arm 250"}},
+        {"items 0", true, {"store 0", "items 0", "release", "store 0", "log", "arm 300000"}},
+        {"notify 0",
+         true,
+         {"store 0", "items 0", "delete", "notify 0", "release", "store 0", "log", "arm 300000"}},
+    };
+    for (const Case& c : cases) {
+        RecordingHost host;
+        PollCycle cycle(host);
+        if (c.steady)
+            RunFirstPass(host, cycle, "unchanged");
+        else
+            cycle.Start();
+        host.RunToTick(cycle);
+        host.actions.clear();
+        host.log.clear();
+        host.throwAt = c.throwAt;
+        EXPECT_NO_THROW(cycle.OnFetchDone(Outcome(0, "changed"))) << c.throwAt;
+        EXPECT_EQ(host.actions, c.actions) << c.throwAt;
+        EXPECT_EQ(host.log, std::vector<std::string>{"0 ERROR http://feeds.test/0"}) << c.throwAt;
+        EXPECT_EQ(host.stored[0], 0) << c.throwAt;
+        host.RunToTick(cycle);
+        EXPECT_EQ(host.fetches.back().second, 1) << c.throwAt;
+    }
+}
+
+TEST(PollCycle, FailureAfterTheLogLineWritesNoSecondLine)
+{
+    RecordingHost host;
+    PollCycle cycle(host);
+    RunFirstPass(host, cycle, "unchanged");
+    host.RunToTick(cycle);
+    host.log.clear();
+    host.throwAt = "arm 300000";
+    EXPECT_NO_THROW(cycle.OnFetchDone(Outcome(0, "unchanged")));
+    EXPECT_EQ(host.log, std::vector<std::string>{"0 NOMODIFY http://feeds.test/0"});
+    EXPECT_FALSE(host.inFlight);
+    EXPECT_EQ(host.timerDue, host.now + 300000);
+}
+
 TEST(ChangeTooltip, NameTimeAndShortening)
 {
     EXPECT_EQ(ChangeTooltip("News", "09:05", 63), "News\r\n09:05");
@@ -359,6 +420,7 @@ TEST(PollCycleSiteCommand, WhatTheCommandDoesAroundTheDialog)
         bool slotChanged;      // the dialog's answer: fetch the slot
         bool refreshMeanwhile; // Refresh and a tick start a fetch while it is open
         std::vector<std::string> actions;
+        std::string throwAt; // an action that throws once recorded, as an allocation failure would
     };
     const Case cases[] = {
         {"a running fetch is only cancelled", true, false, false, {"cancel"}},
@@ -435,4 +497,41 @@ TEST(PollCycleSiteCommand, EditedSlotIsFetchedRightAfterTheRunningFetch)
         EXPECT_EQ(host.timerDue, -1) << kind;
         EXPECT_EQ(cycle.pendingSite(), -1) << kind;
     }
+}
+
+TEST(PollCycleSiteCommand, EditWinsOverARunningFetchOfTheSameSlot)
+{
+    // Refresh fetches slot 0 with its old URL while its dialog is open; the
+    // edit is confirmed before that fetch ends.
+    RecordingHost host;
+    PollCycle cycle(host);
+    RunFirstPass(host, cycle, "unchanged");
+    host.onEdit = [&](int) {
+        cycle.OnRefresh();
+        host.RunToTick(cycle);
+        return true;
+    };
+    cycle.OnSiteCommand(0);
+    host.actions.clear();
+    cycle.OnFetchDone(Outcome(0, "changed"));
+    EXPECT_EQ(host.actions,
+              (std::vector<std::string>{"delete", "log", "arm 250", "release", "kill", "fetch 0"}));
+    EXPECT_EQ(host.stored[0], 0);
+}
+
+TEST(PollCycleSiteCommand, ExitDropsTheQueuedSlot)
+{
+    RecordingHost host;
+    PollCycle cycle(host);
+    RunFirstPass(host, cycle, "unchanged");
+    host.onEdit = [&](int) {
+        cycle.OnRefresh();
+        host.RunToTick(cycle);
+        return true;
+    };
+    cycle.OnSiteCommand(3);
+    EXPECT_FALSE(cycle.MayExit()); // the first Exit cancels the running fetch
+    cycle.OnFetchDone(Outcome(0, "cancel"));
+    EXPECT_FALSE(host.inFlight);
+    EXPECT_TRUE(cycle.MayExit()); // so the second one ends the program
 }

@@ -262,3 +262,35 @@ def test_edit_while_refresh_runs_a_fetch_waits_for_it(start_tansy, server, favor
     assert slow_request.path == "/slow.xml" and not slow_request.closed_early
     assert other_request.path == "/b.xml"
     assert sorted(p.name for p in (favorites / "Renamed news").iterdir()) == ["b 0.url", "b 1.url"]
+
+
+def test_browsing_the_chooser_elsewhere_keeps_the_download_in_the_program_folder(
+        start_tansy, server, favorites, tmp_path):
+    # The chooser, browsed into another folder, may leave the process there;
+    # the download must still be made, read and deleted in the program folder.
+    from conftest import unix_to_windows
+    sounds = tmp_path / "sounds"
+    sounds.mkdir()
+    (sounds / "chime.wav").write_bytes(b"RIFF\x24\0\0\0WAVEfmt ")
+    server.set_route("/a.xml", feed("a"), last_modified=LM)
+    url = server.url("/a.xml")
+    tansy = start_tansy(status=status_file([(url, "Site news", "")]))
+    title = open_dialog(tansy, 0)
+    tansy.ctl("click", title, IDC_FILE)
+    assert tansy.ctl("wait", CHOOSER, 15000)[0] == 0, "no file chooser"
+    # A folder typed into the name box and confirmed is browsed into.
+    assert tansy.ctl("settext", CHOOSER, CMB13, unix_to_windows(sounds))[0] == 0
+    tansy.ctl("click", CHOOSER, IDOK)
+    time.sleep(1)
+    assert tansy.ctl("settext", CHOOSER, CMB13, "chime.wav")[0] == 0
+    tansy.ctl("click", CHOOSER, IDOK)
+    assert tansy.ctl("gone", CHOOSER, 10000)[0] == 0
+    values = fields(tansy.ctl("show", title)[1])
+    assert values[IDC_SOUND].lower() == unix_to_windows(sounds / "chime.wav").lower()
+    press(tansy, title, IDC_CANCEL)
+
+    tansy.command(IDM_REFRESH)
+    tansy.wait_for_log(lambda m: f"0 UPDATE {url}" in m, timeout=30)
+    assert sorted(p.name for p in sounds.iterdir()) == ["chime.wav"]
+    assert not (tansy.folder / "dl.dat").exists()
+    assert sorted(p.name for p in (favorites / "Site news").iterdir()) == ["a 0.url", "a 1.url"]
