@@ -3,6 +3,8 @@
 // failure only through its result.
 #pragma once
 
+#include <vector>
+
 #include "framework/cstring.h"
 
 // Longest site folder path, and longest shortcut path, in bytes.
@@ -10,9 +12,23 @@ constexpr int kMaxSitePathBytes = 255;
 
 bool SiteFolderExists(const char* name);
 bool CreateSiteFolder(const char* name);
+// Deletes the shortcut files (".url" in any case) of the site folder; every
+// other file, subfolders and names beginning with a dot stay.
 void ClearSiteFolder(const char* name);
 bool RemoveSiteFolder(const char* name);
 // True when the path passed the length test, whatever became of the file.
 bool CreateItemShortcut(const char* name, const char* url, const char* title);
 // True when the shortcut object and its file interface were obtained.
 bool WriteInternetShortcut(const char* url, const char* path);
+
+// One feed item as a shortcut: its file title (without ".url") and its link.
+struct ItemShortcut {
+    CString title;
+    CString link;
+};
+
+// Leaves the site folder as ClearSiteFolder followed by CreateItemShortcut
+// for every item in order would, but touches only what differs: a shortcut
+// file already holding the URL its item calls for stays as it is, and only
+// the others are deleted or written.
+void MirrorSiteFolder(const char* name, const std::vector<ItemShortcut>& items);

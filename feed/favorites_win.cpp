@@ -1,6 +1,10 @@
 // Site folders and Internet shortcuts over the real shell.
 #include "feed/favorites.h"
 
+#include <string>
+
+#include "feed/favorites_mirror.h"
+
 #include <windows.h>
 #include <intshcut.h>
 #include <objbase.h>
@@ -65,6 +69,23 @@ class ComScope
     HRESULT m_hr;
 };
 
+class FileHandle
+{
+  public:
+    explicit FileHandle(HANDLE h) : m_h(h) {}
+    ~FileHandle()
+    {
+        if (m_h != INVALID_HANDLE_VALUE) CloseHandle(m_h);
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    bool valid() const { return m_h != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return m_h; }
+
+  private:
+    HANDLE m_h;
+};
+
 template <class T> class ComPtr
 {
   public:
@@ -83,6 +104,63 @@ template <class T> class ComPtr
   private:
     T* m_p = nullptr;
 };
+
+// Calls visit(file name) for every shortcut file of a folder path that ends
+// in a backslash. Dot entries (".", "..", and files the user named with a
+// leading dot), subfolders and files of other kinds are the user's.
+template <class Visit> void ForEachShortcutFile(const CString& folder, Visit visit)
+{
+    WIN32_FIND_DATAA data;
+    FindHandle find(FindFirstFileA(folder + "*.*", &data));
+    if (!find.valid()) return;
+    do {
+        if (data.cFileName[0] == '.' || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+            !IsShortcutFileName(data.cFileName))
+            continue;
+        visit(data.cFileName);
+    } while (FindNextFileA(find.get(), &data));
+}
+
+// A file name as the file system holds it (UTF-16, widened from the ANSI code
+// page as the shortcut's save widens its path) and as it compares names
+// (upper-cased without regard to the user's locale). Both as raw bytes.
+void FileSystemForms(const char* name, std::string& exact, std::string& key)
+{
+    std::wstring wide;
+    const int units = MultiByteToWideChar(CP_ACP, 0, name, -1, nullptr, 0);
+    if (units > 1) {
+        wide.resize(units);
+        MultiByteToWideChar(CP_ACP, 0, name, -1, &wide[0], units);
+        wide.resize(units - 1);
+    }
+    std::wstring upper = wide;
+    if (!wide.empty() &&
+        !LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, wide.data(), static_cast<int>(wide.size()),
+                      &upper[0], static_cast<int>(upper.size())))
+        upper = wide;
+    exact.assign(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
+    key.assign(reinterpret_cast<const char*>(upper.data()), upper.size() * sizeof(wchar_t));
+}
+
+// Reads a shortcut file whole. Real shortcuts are a few hundred bytes; a
+// larger file is not read and counts as one to rewrite.
+bool ReadShortcutFile(const char* path, std::string& content)
+{
+    constexpr DWORD kMaxShortcutBytes = 64 * 1024;
+    FileHandle file(CreateFileA(path, GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return false;
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart > kMaxShortcutBytes) return false;
+    content.resize(static_cast<size_t>(size.QuadPart));
+    DWORD read = 0;
+    if (!content.empty() &&
+        (!ReadFile(file.get(), &content[0], static_cast<DWORD>(content.size()), &read, nullptr) ||
+         read != content.size()))
+        return false;
+    return true;
+}
 
 } // namespace
 
@@ -107,15 +185,8 @@ void ClearSiteFolder(const char* name)
     const CString path = SiteFolderPath(name);
     if (path.IsEmpty()) return;
     const CString folder = path + "\\";
-    WIN32_FIND_DATAA data;
-    FindHandle find(FindFirstFileA(folder + "*.*", &data));
-    if (!find.valid()) return;
-    do {
-        // Dot entries (".", "..", and files the user named with a leading
-        // dot) stay; so do subfolders and files that cannot be deleted.
-        if (data.cFileName[0] == '.') continue;
-        DeleteFileA(folder + data.cFileName);
-    } while (FindNextFileA(find.get(), &data));
+    // A file that cannot be deleted (open, protected) stays as well.
+    ForEachShortcutFile(folder, [&folder](const char* file) { DeleteFileA(folder + file); });
 }
 
 bool RemoveSiteFolder(const char* name)
@@ -155,4 +226,45 @@ bool WriteInternetShortcut(const char* url, const char* path)
     MultiByteToWideChar(CP_ACP, 0, path, -1, widePath, MAX_PATH);
     file->Save(widePath, TRUE);
     return true;
+}
+
+void MirrorSiteFolder(const char* name, const std::vector<ItemShortcut>& items)
+{
+    const CString path = SiteFolderPath(name);
+    if (path.IsEmpty()) return;
+    const CString folder = path + "\\";
+
+    // What the folder holds, read from the files themselves: the folder may
+    // have been changed since the last run, by the user as well.
+    std::vector<CString> foundFiles;
+    std::vector<FoundShortcut> found;
+    ForEachShortcutFile(folder, [&](const char* file) {
+        FoundShortcut entry;
+        FileSystemForms(file, entry.name, entry.key);
+        std::string content;
+        entry.urlKnown =
+            ReadShortcutFile(folder + file, content) && ReadShortcutUrl(content, entry.url);
+        found.push_back(entry);
+        foundFiles.push_back(file);
+    });
+
+    // What the feed calls for: every item CreateItemShortcut would write.
+    std::vector<const ItemShortcut*> writable;
+    std::vector<WantedShortcut> wanted;
+    for (const ItemShortcut& item : items) {
+        const CString file = item.title + ".url";
+        if ((folder + file).GetLength() > kMaxSitePathBytes) continue;
+        WantedShortcut entry;
+        FileSystemForms(file, entry.name, entry.key);
+        entry.url = item.link.str();
+        wanted.push_back(entry);
+        writable.push_back(&item);
+    }
+
+    const MirrorPlan plan = PlanMirror(found, wanted);
+    for (size_t index : plan.deletes)
+        DeleteFileA(folder + foundFiles[index]);
+    for (const ShortcutWrite& write : plan.writes)
+        WriteInternetShortcut(writable[write.urlFrom]->link,
+                              folder + writable[write.nameFrom]->title + ".url");
 }

@@ -10,19 +10,21 @@ bool UpdateSiteItems(const char* siteName, const char* downloadPath)
 {
     const CString name = siteName;
     if (!SiteFolderExists(name) && !CreateSiteFolder(name)) return true;
-    ClearSiteFolder(name);
 
     CString text;
     try {
         DecodeFeedFile(downloadPath, text);
     } catch (const CFileException&) {
-        // The feed file vanished or cannot be read: the folder stays empty
+        // The feed file vanished or cannot be read: the folder is emptied
         // and the poll cycle goes on.
+        ClearSiteFolder(name);
         return false;
     }
     NormalizeFeedText(text);
-    ScanFeedItems(text, [&name](const CString& title, const CString& link) {
-        CreateItemShortcut(name, link, title);
+    std::vector<ItemShortcut> items;
+    ScanFeedItems(text, [&items](const CString& title, const CString& link) {
+        items.push_back({title, link});
     });
+    MirrorSiteFolder(name, items);
     return true;
 }

@@ -128,6 +128,23 @@ def test_renamed_site_moves_its_shortcuts(start_tansy, server, favorites):
         "item 0.url", "item 1.url"]
 
 
+def test_renamed_site_leaves_the_users_files_in_the_old_folder(start_tansy, server, favorites):
+    server.set_route("/a.xml", feed("item"), last_modified=LM)
+    url = server.url("/a.xml")
+    (favorites / "Old").mkdir()
+    (favorites / "Old" / "item 0.url").write_bytes(b"[InternetShortcut]\r\nURL=http://x/\r\n")
+    (favorites / "Old" / "notes.txt").write_bytes(b"mine")
+    tansy = start_tansy(status=status_file([(url, "Old", "")]))
+    title = open_dialog(tansy, 0)
+    edit(tansy, title, name="Renamed news")
+    press(tansy, title, IDC_OK)
+    tansy.wait_for_log(lambda m: len(m) >= 2)
+    assert sorted(p.name for p in (favorites / "Old").iterdir()) == ["notes.txt"]
+    assert (favorites / "Old" / "notes.txt").read_bytes() == b"mine"
+    assert sorted(p.name for p in (favorites / "Renamed news").iterdir()) == [
+        "item 0.url", "item 1.url"]
+
+
 def test_cleared_url_saves_and_fetches_nothing(start_tansy, server, favorites):
     server.set_route("/a.xml", feed("a"))
     (favorites / "Site news").mkdir()
