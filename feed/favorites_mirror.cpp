@@ -4,27 +4,20 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "framework/cstring.h"
+
 namespace
 {
 
-char AsciiLower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool EqualsNoCase(const std::string& s, const char* word)
 {
-    if (s.size() != std::strlen(word)) return false;
-    for (size_t i = 0; i < s.size(); ++i)
-        if (AsciiLower(s[i]) != AsciiLower(word[i])) return false;
-    return true;
+    return s.size() == std::strlen(word) && ascii::StartsWithNoCase(s.data(), s.size(), word);
 }
 
 bool ContainsNoCase(const std::string& s, const char* word)
 {
-    const size_t n = std::strlen(word);
-    for (size_t i = 0; i + n <= s.size(); ++i)
-        if (EqualsNoCase(s.substr(i, n), word)) return true;
+    for (size_t i = 0; i < s.size(); ++i)
+        if (ascii::StartsWithNoCase(s.data() + i, s.size() - i, word)) return true;
     return false;
 }
 
