@@ -85,11 +85,6 @@ inline uint64_t ZeroBytes(uint64_t w)
     return (w - kOnes) & ~w & kHighBits;
 }
 
-inline bool HasZeroByte(uint64_t w)
-{
-    return ZeroBytes(w) != 0;
-}
-
 // Index of the lowest set bit of a non-zero value.
 inline unsigned LowestBit(unsigned v)
 {
@@ -133,19 +128,6 @@ inline void CopyShort(unsigned char* d, const unsigned char* p, unsigned k)
         memcpy(d + k - 2, p + k - 2, 2);
     } else if (k == 1) {
         d[0] = p[0];
-    }
-}
-
-// Copies the ASCII bytes at s[i..n) eight at a time while they and the room
-// last. Stops before any 8-bit byte, leaving the rest to the caller's loop.
-inline void CopyAsciiRun(const unsigned char* s, size_t n, size_t& i, CSink& out)
-{
-    while (n - i >= 8 && out.Room() >= 8) {
-        uint64_t w = Load8(s + i);
-        if (w & kHighBits) return;
-        memcpy(out.Cursor(), &w, 8);
-        out.Advance(8);
-        i += 8;
     }
 }
 
@@ -316,6 +298,24 @@ inline bool Utf8ThreeByteRun(const unsigned char* s, size_t& i, size_t steps, CS
     }
 }
 
+// Copies ASCII eight bytes at a time in FastUtf8ToSjis's unchecked loop,
+// while the margins last. Returns the high bits of the eight bytes it
+// stopped at (all eight stored, the count advanced past none of them), or
+// zero when the margins ran out. A loop of its own, so that the compiler
+// keeps it tight.
+inline uint64_t Utf8AsciiWords(const unsigned char* s, size_t n, size_t& i, CSink& out)
+{
+    while (n - i >= kUtf8FastAhead && out.Room() >= kUtf8FastAhead) {
+        const uint64_t w = Load8(s + i);
+        memcpy(out.Cursor(), &w, 8);
+        const uint64_t high = w & kHighBits;
+        if (high != 0) return high;
+        i += 8;
+        out.Advance(8);
+    }
+    return 0;
+}
+
 uint32_t FastUtf8ToSjis(char* dst, const char* src, uint32_t max)
 {
     const unsigned char* s = reinterpret_cast<const unsigned char*>(src);
@@ -335,15 +335,9 @@ uint32_t FastUtf8ToSjis(char* dst, const char* src, uint32_t max)
         // always written over by the characters that follow: every sequence
         // gives at least one byte per three it reads, so what remains of the
         // source fills them, and it has room to.
-        while (n - i >= kUtf8FastAhead && out.Room() >= kUtf8FastAhead) {
-            const uint64_t w = Load8(s + i);
-            memcpy(out.Cursor(), &w, 8);
-            const uint64_t high = w & kHighBits;
-            if (high == 0) {
-                i += 8;
-                out.Advance(8);
-                continue;
-            }
+        for (;;) {
+            const uint64_t high = Utf8AsciiWords(s, n, i, out);
+            if (high == 0) break; // the margins ran out
             const unsigned k = LeadingAsciiBytes(s + i, high);
             i += k;
             out.Advance(k);
@@ -357,28 +351,18 @@ uint32_t FastUtf8ToSjis(char* dst, const char* src, uint32_t max)
     return out.Count();
 }
 
-// ---------------------------------------------------------------- EUC-JP
+// ---------------------------------------------------------------- EUC-JP and ISO-2022-JP
 
-uint32_t FastEucToSjis(char* dst, const char* src, uint32_t max)
-{
-    const unsigned char* s = reinterpret_cast<const unsigned char*>(src);
-    const size_t n = strlen(src);
-    CSink out(dst, max);
-    size_t i = 0;
-    while (i < n) {
-        CopyAsciiRun(s, n, i, out);
-        if (i >= n) break;
-        if (!EucStep(s, n, i, out)) break;
-    }
-    return out.Count();
-}
+// Both codes are runs of ASCII and runs of JIS X 0208 byte pairs (EUC-JP
+// with the high bits set), which are converted a block at a time; whatever
+// ends a run, and everything else, goes one step at a time.
 
-// ---------------------------------------------------------------- ISO-2022-JP
-
-// In ASCII mode every byte below 0x80 but ESC, SO and SI is written as it
-// is. Copies such bytes from s[i] up to the first other one, while the
-// source and the room last for whole blocks; writes nothing past them.
-inline void Iso2022AsciiRun(const unsigned char* s, size_t n, size_t& i, CSink& out)
+// Copies the bytes below 0x80 at s[i] (and for ISO-2022-JP, kIso2022, not
+// ESC, SO or SI) up to the first other one, while the source and the room
+// last for whole blocks. Such bytes are written as they are; nothing is
+// written past them.
+template <bool kIso2022>
+inline void AsciiRun(const unsigned char* s, size_t n, size_t& i, CSink& out)
 {
 #if JIS_FAST_SSE2
     const __m128i esc = _mm_set1_epi8(0x1B);
@@ -386,9 +370,12 @@ inline void Iso2022AsciiRun(const unsigned char* s, size_t n, size_t& i, CSink& 
     const __m128i notLowBit = _mm_set1_epi8(static_cast<char>(0xFE));
     while (n - i >= 16 && out.Room() >= 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-        const __m128i stop = _mm_or_si128(_mm_cmpeq_epi8(v, esc),
-                                          _mm_cmpeq_epi8(_mm_and_si128(v, notLowBit), shift));
-        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(v) | _mm_movemask_epi8(stop));
+        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(v));
+        if (kIso2022) {
+            const __m128i stop = _mm_or_si128(_mm_cmpeq_epi8(v, esc),
+                                              _mm_cmpeq_epi8(_mm_and_si128(v, notLowBit), shift));
+            mask |= static_cast<unsigned>(_mm_movemask_epi8(stop));
+        }
         if (mask == 0) {
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out.Cursor()), v);
             out.Advance(16);
@@ -404,8 +391,9 @@ inline void Iso2022AsciiRun(const unsigned char* s, size_t n, size_t& i, CSink& 
 #endif
     while (n - i >= 8 && out.Room() >= 8) {
         const uint64_t w = Load8Le(s + i);
-        const uint64_t stop = (w & kHighBits) | ZeroBytes(w ^ (0x1B * kOnes)) |
-                              ZeroBytes((w & ~kOnes) ^ (0x0E * kOnes));
+        uint64_t stop = w & kHighBits;
+        if (kIso2022)
+            stop |= ZeroBytes(w ^ (0x1B * kOnes)) | ZeroBytes((w & ~kOnes) ^ (0x0E * kOnes));
         if (stop == 0) {
             memcpy(out.Cursor(), s + i, 8);
             out.Advance(8);
@@ -420,50 +408,74 @@ inline void Iso2022AsciiRun(const unsigned char* s, size_t n, size_t& i, CSink& 
     }
 }
 
-// Writes k / 2 JIS X 0208 byte pairs at p, all bytes 0x21-0x7E, from the
-// table of jis::Jis0208Bytes. Two bytes in, two bytes out.
+// Writes k / 2 JIS X 0208 byte pairs at p (with kHigh, 0 or 0x80, added to
+// each byte), from the table of jis::Jis0208Bytes. Two bytes in, two out.
+template <unsigned char kHigh>
 inline void PutJis0208Pairs(unsigned char* d, const unsigned char* p, unsigned k,
                             const uint16_t* table)
 {
     for (unsigned j = 0; j + 1 < k; j += 2)
-        Store2Le(d + j, table[p[j] * 94u + p[j + 1] - (0x21 * 94u + 0x21)]);
+        Store2Le(d + j, table[(p[j] - kHigh) * 94u + (p[j + 1] - kHigh) - (0x21 * 94u + 0x21)]);
 }
 
-// In JIS X 0208 mode, converts the byte pairs at s[i] up to the first byte
-// outside 0x21-0x7E (an escape, a control byte, an 8-bit byte), while the
-// source and the room last for whole blocks; a lone byte before that byte
-// is left to the caller.
-inline void Iso2022Jis0208Run(const unsigned char* s, size_t n, size_t& i, CSink& out,
-                              const uint16_t* table)
+// Converts the JIS X 0208 byte pairs at s[i], bytes 0x21-0x7E with kHigh
+// added, up to the first other byte, while the source and the room last for
+// whole blocks. A lone byte before that byte is left to the caller.
+template <unsigned char kHigh>
+inline void Jis0208Run(const unsigned char* s, size_t n, size_t& i, CSink& out,
+                       const uint16_t* table)
 {
 #if JIS_FAST_SSE2
+    const __m128i high = _mm_set1_epi8(static_cast<char>(kHigh));
     const __m128i below = _mm_set1_epi8(0x21);
     const __m128i above = _mm_set1_epi8(0x7E);
     while (n - i >= 16 && out.Room() >= 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-        // Signed comparisons: 8-bit bytes are negative, so outside too.
+        const __m128i v =
+            _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i)), high);
+        // Signed comparisons: bytes from 0x80 up are negative, so outside.
         const __m128i outside = _mm_or_si128(_mm_cmplt_epi8(v, below), _mm_cmpgt_epi8(v, above));
         const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(outside));
         const unsigned k = mask ? LowestBit(mask) & ~1u : 16;
-        PutJis0208Pairs(out.Cursor(), s + i, k, table);
+        PutJis0208Pairs<kHigh>(out.Cursor(), s + i, k, table);
         out.Advance(k);
         i += k;
         if (mask) return;
     }
 #endif
     while (n - i >= 8 && out.Room() >= 8) {
-        const uint64_t w = Load8Le(s + i);
+        const uint64_t w = Load8Le(s + i) ^ (kHigh * kOnes);
         // With the high bits cleared no byte carries into the next: a byte
         // from 0x21 up gets its high bit from + 0x5F, from 0x7F up from + 1.
         const uint64_t low7 = w & ~kHighBits;
         const uint64_t outside = (w | ~(low7 + 0x5F * kOnes) | (low7 + kOnes)) & kHighBits;
         const unsigned k = outside ? (LowestBit(outside) >> 3) & ~1u : 8;
-        PutJis0208Pairs(out.Cursor(), s + i, k, table);
+        PutJis0208Pairs<kHigh>(out.Cursor(), s + i, k, table);
         out.Advance(k);
         i += k;
         if (outside) return;
     }
 }
+
+uint32_t FastEucToSjis(char* dst, const char* src, uint32_t max)
+{
+    const unsigned char* s = reinterpret_cast<const unsigned char*>(src);
+    const size_t n = strlen(src);
+    CSink out(dst, max);
+    const uint16_t* table = jis::Jis0208Bytes();
+    size_t i = 0;
+    while (i < n) {
+        const size_t at = i;
+        AsciiRun<false>(s, n, i, out);
+        Jis0208Run<0x80>(s, n, i, out, table);
+        if (i >= n) break;
+        // One step where neither run got anywhere: a half-width katakana,
+        // JIS X 0212, a bad byte, or the end of the margins.
+        if (i == at && !EucStep(s, n, i, out)) break;
+    }
+    return out.Count();
+}
+
+// ---------------------------------------------------------------- ISO-2022-JP
 
 uint32_t FastIso2022ToSjis(char* dst, const char* src, uint32_t max)
 {
@@ -478,9 +490,9 @@ uint32_t FastIso2022ToSjis(char* dst, const char* src, uint32_t max)
         // shift; everything else (and the ends of runs) one step at a time.
         if (!state.shiftOut) {
             if (state.mode == CIso2022State::kAscii)
-                Iso2022AsciiRun(s, n, i, out);
+                AsciiRun<true>(s, n, i, out);
             else if (state.mode == CIso2022State::kJis0208)
-                Iso2022Jis0208Run(s, n, i, out, table);
+                Jis0208Run<0>(s, n, i, out, table);
             if (i >= n) break;
         }
         if (!Iso2022Step(s, n, i, out, state)) break;
