@@ -1,10 +1,12 @@
 // DecodeFeedFile: read, detect, convert.
 #include "feed/decode_feed.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 
 #include "framework/file.h"
 #include "jis1997/jis1997.h"
@@ -14,9 +16,7 @@ namespace
 
 // Zero bytes kept after the text in every buffer: the conversions need a
 // terminator in the buffer they read, and the written buffer keeps one.
-constexpr uint32_t kTerminatorBytes = 4;
-// The largest length whose conversion buffers fit in 32 bits.
-constexpr uint64_t kMaxConvertibleLength = (uint64_t(1) << 30) - 1;
+constexpr uint64_t kTerminatorBytes = 4;
 
 // A zero-filled buffer from calloc. The conversion buffers are four times
 // the text and mostly stay unwritten; calloc hands large blocks over as fresh
@@ -33,66 +33,123 @@ ZeroedBuffer AllocZeroed(size_t size)
     return buffer;
 }
 
+bool IsUsedAsStored(uint32_t detection)
+{
+    return detection == JIS_CODE_ASCII || detection == JIS_CODE_SHIFT_JIS ||
+           detection == JIS_CODE_BINARY || detection == JIS_CODE_OTHER;
+}
+
+// Length of the text in the `length` bytes at `text`: up to the first zero
+// byte, or all of them.
+size_t TextLength(const char* text, size_t length)
+{
+    const void* zero = std::memchr(text, 0, length);
+    return zero ? static_cast<size_t>(static_cast<const char*>(zero) - text) : length;
+}
+
+using Conversion = uint32_t(JIS_CALL*)(char* dst, const char* src, uint32_t max);
+
+// The text that `convert` makes of `source` (whose text is `length` bytes
+// long) when told it may write `sizes.room` bytes, up to its first zero byte.
+//
+// The text is first made right in a string of about the source's length,
+// which is zero-filled and then kept, so no copy is needed: the conversions
+// to Shift_JIS rarely write more than they read. A conversion writes a
+// prefix of what it would write with more room, stopping only before a
+// character (at most four bytes) that does not fit; so if the text ends at
+// least four bytes before the end of the room, no room was missing and it is
+// the whole text. Otherwise it is made again into the full room.
+std::string ConvertToText(Conversion convert, const char* source, size_t length,
+                          const feed_decode::BufferSizes& sizes)
+{
+    const uint64_t estimate = uint64_t(length) + 64;
+    if (estimate < sizes.room) {
+        const uint32_t room = static_cast<uint32_t>(estimate);
+        std::string text(room + kTerminatorBytes, '\0');
+        convert(&text[0], source, room);
+        const size_t written = TextLength(text.data(), room);
+        if (written + 4 <= room) {
+            text.resize(written);
+            return text;
+        }
+    }
+    const ZeroedBuffer destination = AllocZeroed(sizes.conversion);
+    convert(destination.get(), source, sizes.room);
+    // The buffer is zero-filled and its last four bytes are never offered to
+    // a conversion, so the text ends at a zero byte inside it.
+    return std::string(destination.get(), std::strlen(destination.get()));
+}
+
 } // namespace
 
 namespace feed_decode
 {
 
+bool ComputeBufferSizes(uint32_t length, uint64_t sizeMax, BufferSizes& sizes)
+{
+    // The library counts in 32 bits, so the room 4 x L must fit in them; and
+    // 4 x L + 4 must be a size the platform can ask for, which on 32 bits
+    // leaves one length less than the 32-bit count allows.
+    const uint64_t room = uint64_t(4) * length;
+    if (room > UINT32_MAX || room + kTerminatorBytes > sizeMax) return false;
+    sizes.room = static_cast<uint32_t>(room);
+    sizes.source = static_cast<size_t>(length + kTerminatorBytes);
+    sizes.conversion = static_cast<size_t>(room + kTerminatorBytes);
+    return true;
+}
+
 CString ConvertDetected(uint32_t detection, const char* source, uint32_t length)
 {
-    if (length > kMaxConvertibleLength) return CString();
-    const uint32_t room = 4 * length;
-    const ZeroedBuffer destination = AllocZeroed(size_t(room) + kTerminatorBytes);
-    const ZeroedBuffer intermediate = AllocZeroed(size_t(room) + kTerminatorBytes);
-    char* dst = destination.get();
-    char* mid = intermediate.get();
+    BufferSizes sizes;
+    if (!ComputeBufferSizes(length, SIZE_MAX, sizes)) return CString();
+    if (IsUsedAsStored(detection)) return CString(std::string(source, TextLength(source, length)));
 
     switch (detection) {
-    case JIS_CODE_ASCII:
-    case JIS_CODE_SHIFT_JIS:
-    case JIS_CODE_BINARY:
-    case JIS_CODE_OTHER:
-        std::memcpy(dst, source, length);
-        break;
     case JIS_CODE_EUC_JP:
-        JisEucToSjis(dst, source, room);
-        break;
+        return CString(ConvertToText(JisEucToSjis, source, length, sizes));
     case JIS_CODE_ISO2022_JP:
-        JisIso2022ToSjis(dst, source, room);
-        break;
+        return CString(ConvertToText(JisIso2022ToSjis, source, length, sizes));
     case JIS_CODE_UTF8:
-        JisUtf8ToSjis(dst, source, room);
-        break;
+        return CString(ConvertToText(JisUtf8ToSjis, source, length, sizes));
     case JIS_CODE_UTF16_LE:
-        JisUtf16LeToUtf8(mid, source, room);
-        JisUtf8ToSjis(dst, mid, room);
-        break;
-    case JIS_CODE_UTF16_BE:
-        JisUtf16BeToUtf8(mid, source, room);
-        JisUtf8ToSjis(dst, mid, room);
-        break;
-    default:
-        break; // not a code this program knows: no text
+    case JIS_CODE_UTF16_BE: {
+        // The intermediate UTF-8 comes from calloc: only the pages the first
+        // step writes are touched.
+        const ZeroedBuffer intermediate = AllocZeroed(sizes.conversion);
+        (detection == JIS_CODE_UTF16_LE ? JisUtf16LeToUtf8 : JisUtf16BeToUtf8)(intermediate.get(),
+                                                                               source, sizes.room);
+        const size_t middle = std::strlen(intermediate.get());
+        return CString(ConvertToText(JisUtf8ToSjis, intermediate.get(), middle, sizes));
     }
-    return CString(dst);
+    default:
+        return CString(); // not a code this program knows: no text
+    }
 }
 
 } // namespace feed_decode
 
 void DecodeFeedFile(CString path, CString& out)
 {
-    ZeroedBuffer source;
+    // The file is read into the string that becomes the text when it is
+    // used as stored, so that text is never copied.
+    std::string source;
     uint32_t length;
     {
         CFile file(path, CFile::modeRead | CFile::shareExclusive);
-        length = static_cast<uint32_t>(file.GetLength());
-        if (length > kMaxConvertibleLength) {
+        length = static_cast<uint32_t>(file.GetLength()); // the low 32 bits
+        feed_decode::BufferSizes sizes;
+        if (!feed_decode::ComputeBufferSizes(length, SIZE_MAX, sizes)) {
             out.Empty();
             return;
         }
-        source = AllocZeroed(size_t(length) + kTerminatorBytes);
-        file.Read(source.get(), length);
+        source.resize(sizes.source); // zero-filled: the terminator is in place
+        file.Read(&source[0], length);
     }
-    const uint32_t detection = JisDetectCode(source.get(), length);
-    out = feed_decode::ConvertDetected(detection, source.get(), length);
+    const uint32_t detection = JisDetectCode(source.data(), length);
+    if (IsUsedAsStored(detection)) {
+        source.resize(TextLength(source.data(), length));
+        out = CString(std::move(source));
+        return;
+    }
+    out = feed_decode::ConvertDetected(detection, source.data(), length);
 }

@@ -9,6 +9,7 @@ add_executable(feed_text_tests
     ${CMAKE_CURRENT_LIST_DIR}/item_scan_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/item_scan_feeds_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/atom_scan_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/decode_feed_paths_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/sjis_find_test.cpp
 )
 target_link_libraries(feed_text_tests PRIVATE tansy_core GTest::gtest_main)
