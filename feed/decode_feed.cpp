@@ -116,9 +116,11 @@ CString ConvertDetected(uint32_t detection, const char* source, uint32_t length)
         // The intermediate UTF-8 comes from calloc: only the pages the first
         // step writes are touched.
         const ZeroedBuffer intermediate = AllocZeroed(sizes.conversion);
-        (detection == JIS_CODE_UTF16_LE ? JisUtf16LeToUtf8 : JisUtf16BeToUtf8)(intermediate.get(),
-                                                                               source, sizes.room);
-        const size_t middle = std::strlen(intermediate.get());
+        // What the first step says it wrote only sizes the second step's
+        // first try; ConvertToText checks for itself that the text fitted.
+        const Conversion toUtf8 =
+            detection == JIS_CODE_UTF16_LE ? JisUtf16LeToUtf8 : JisUtf16BeToUtf8;
+        const uint32_t middle = toUtf8(intermediate.get(), source, sizes.room);
         return CString(ConvertToText(JisUtf8ToSjis, intermediate.get(), middle, sizes));
     }
     default:
