@@ -22,31 +22,45 @@ using jis::Converter;
 struct Code {
     const char* name;
     Converter CConverters::*function;
+    // What a long run of the commonest characters is made of, after
+    // runStart.
+    const char* runStart;
+    std::string runPiece;
     std::vector<std::string> pieces;
 };
 
 const Code kCodes[] = {
     {"euc",
      &CConverters::eucToSjis,
+     "",
+     "\xA4\xA2",
      {"a", "<item>\n", "\xA4\xA2", "\xC6\xFC\xCB\xDC", "\x8E\xB1", "\x8F\xB0\xA1", "\xA4", "\x8E",
       "\x8F\xA2", "\xFF", "\x80", "\xAD\xA1"}},
     {"iso2022",
      &CConverters::iso2022ToSjis,
+     "\x1B$B",
+     "$3$s",
      {"a",     "<title>", "\x1B(B", "\x1B(J", "\x1B$B", "\x1B$@",   "\x1B$(D", "\x1B(I", "\x0E",
       "\x0F",  "$3$s",    "F|K\\",  "0!",     "\x7F",   "~",        " ",       "\n",     "\x1B",
       "\x1B$", "\xB1",    "\x80",   "\xFF",   "!",      "\x21\x7E", "\x7E\x7E"}},
     {"utf8",
      &CConverters::utf8ToSjis,
+     "",
+     "\xE3\x81\x82",
      {"a", "<item>", "\xE3\x81\x82", "\xE6\x97\xA5\xE6\x9C\xAC", "\xEF\xBD\xB1", "\xE2\x82\xAC",
       "\xC3\xA9", "\xF0\x9F\x98\x80", "\x80", "\xE3\x81", "\xED\xA0\x80", "\xE0\x80\x80",
       "\xEF\xBB\xBF"}},
     {"utf16le",
      &CConverters::utf16LeToUtf8,
+     "",
+     "\x42\x30",
      {std::string("a\0", 2), std::string("<\0t\0>\0", 6), "\x42\x30", "\xE5\x65\x2C\x67",
       "\x71\xFF", std::string("\xE9\0", 2), "\xB1\x03", "\x3D\xD8\x00\xDE", "\x3D\xD8", "\x00\xDC",
       "\xFF\xFE", "\xAC\x20"}},
     {"utf16be",
      &CConverters::utf16BeToUtf8,
+     "",
+     "\x30\x42",
      {std::string("\0a", 2), std::string("\0<\0t\0>", 6), "\x30\x42", "\x65\xE5\x67\x2C",
       "\xFF\x71", std::string("\0\xE9", 2), "\x03\xB1", "\xD8\x3D\xDE\x00", "\xD8\x3D", "\xDC\x00",
       "\xFE\xFF", "\x20\xAC"}},
@@ -132,12 +146,10 @@ TEST(ConvertPaths, SameBytesAsPlainAtTheEndOfEveryRun)
     // and by the end of the text: where the fast loops stop and the plain
     // rules take over.
     for (const Code& code : kCodes) {
-        const std::string& runPiece = code.pieces[code.name == std::string("iso2022") ? 10 : 2];
-        const std::string prefix = code.name == std::string("iso2022") ? "\x1B$B" : "";
-        for (size_t count = 1; count <= 48 / runPiece.size() + 1; ++count) {
-            std::string run = prefix;
+        for (size_t count = 1; count <= 48 / code.runPiece.size() + 1; ++count) {
+            std::string run = code.runStart;
             for (size_t k = 0; k < count; ++k)
-                run += runPiece;
+                run += code.runPiece;
             for (const std::string& end : code.pieces) {
                 for (const std::string& text : {run + end, "ab" + run + end + "cd", run}) {
                     const uint32_t room = static_cast<uint32_t>(4 * text.size());
