@@ -117,6 +117,8 @@ void PollCycle::FailFetchResult(const FetchResult& result)
 void PollCycle::WriteResultLog(const FetchResult& result)
 {
     m_resultLogged = true;
+    if (result.siteIndex >= 0 && result.siteIndex < kSiteCount)
+        m_lastFetchFailed[result.siteIndex] = !result.cancel && result.error;
     m_host.WriteLog(FetchLogText(result));
 }
 

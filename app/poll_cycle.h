@@ -80,6 +80,11 @@ class PollCycle
     int nextSite() const { return m_nextSite; }
     PollPhase phase() const { return m_phase; }
     int pendingSite() const { return m_pendingSite; }
+    // True when the slot's last fetch in this run ended as ERROR.
+    bool LastFetchFailed(int siteIndex) const
+    {
+        return siteIndex >= 0 && siteIndex < kSiteCount && m_lastFetchFailed[siteIndex];
+    }
 
   private:
     void HandleFetchResult(const FetchResult& result);
@@ -94,6 +99,7 @@ class PollCycle
     bool m_editing = false;      // a site dialog is open
     int m_pendingSite = -1;      // slot edited while a fetch ran, fetched after it
     bool m_resultLogged = false; // the result being handled has its log line
+    bool m_lastFetchFailed[kSiteCount] = {};
 };
 
 // The log text of one fetch outcome: slot index, blank, keyword, URL.

@@ -33,6 +33,7 @@ class CTrayDlg : public CDialog, private PollHost
   private:
     BOOL OnCommand(UINT command);
     void OnTrayNotify(LPARAM mouseMessage);
+    void ShowSiteNames(HMENU menu) const;
     BOOL OnPaint();
     HICON OnQueryDragIcon() { return m_hIcon; }
     BOOL OnExit();

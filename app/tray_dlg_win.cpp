@@ -6,6 +6,7 @@
 
 #include "app/about_dlg.h"
 #include "app/messages.h"
+#include "app/site_menu.h"
 #include "config/site_dlg.h"
 #include "config/site_table.h"
 #include "feed/favorites.h"
@@ -162,8 +163,19 @@ void CTrayDlg::OnTrayNotify(LPARAM mouseMessage)
     // the user clicks elsewhere.
     ::SetForegroundWindow(m_hWnd);
     MenuHandle menu(LoadMenuA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_TRAYMENU)));
+    ShowSiteNames(menu.get());
     TrackPopupMenu(GetSubMenu(menu.get(), 0), TPM_RIGHTBUTTON, pt.x, pt.y, 0, m_hWnd, nullptr);
     PostMessageA(m_hWnd, WM_NULL, 0, 0);
+}
+
+// Writes each Site item's number, name and error mark into the loaded menu;
+// the ids and the order stay those of the resource.
+void CTrayDlg::ShowSiteNames(HMENU menu) const
+{
+    for (int i = 0; i < kSiteCount; ++i) {
+        const CString text = SiteMenuText(i, g_sites.slots[i], m_poll.LastFetchFailed(i));
+        ModifyMenuA(menu, kSiteCommands[i], MF_BYCOMMAND | MF_STRING, kSiteCommands[i], text);
+    }
 }
 
 // Draws the icon when the window is minimised; it never is, being hidden.
