@@ -8,7 +8,7 @@ PYTEST := /usr/bin/python3 -m pytest
 WINE_WORKERS ?= 3
 export TANSY_FEEDS ?= $(abspath ../shared/feeds)
 
-.PHONY: all deps build native win64 win32 test test-native test-wine run bench bench-wine fuzz fuzz-build fuzz-smoke soak dist screenshots clean
+.PHONY: all deps build native win64 win32 test test-native test-wine run bench bench-wine fuzz fuzz-build fuzz-smoke fuzz-long soak dist screenshots clean
 
 all: build
 
@@ -87,6 +87,10 @@ fuzz: fuzz-build
 
 fuzz-smoke: fuzz-build
 	@tools/fuzz.sh $(BUILD)/fuzz $(FUZZ_SMOKE_SECONDS) $(FUZZ_TARGETS)
+
+# Ten million executions per target (at most a day each), for a release.
+fuzz-long: fuzz-build
+	@FUZZ_RUNS=10000000 tools/fuzz.sh $(BUILD)/fuzz 86400 $(FUZZ_TARGETS)
 
 # Long run under Wine: a thousand fetches and more, with the program's
 # handle, GDI, USER and memory figures at the start and the end.

@@ -12,6 +12,7 @@
 # Inputs are capped at FUZZ_MAX_LEN bytes (default 4096): a few KiB reach
 # every branch of the scan and the converters, and short inputs keep the rate
 # at thousands of executions per second. Seeds longer than that are cut.
+# With FUZZ_RUNS set, a target also stops after that many executions.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -36,6 +37,7 @@ for target in "$@"; do
     options=(-max_total_time="$seconds" -max_len="$max_len" -print_final_stats=1 -timeout=20
              -rss_limit_mb=2048 -artifact_prefix="$artifacts/")
     [[ -f fuzz/$name.dict ]] && options+=(-dict="$PWD/fuzz/$name.dict")
+    [[ -n ${FUZZ_RUNS:-} ]] && options+=(-runs="$FUZZ_RUNS")
     log=$build/$target.log
     echo "fuzz: $target for ${seconds}s (log $log)"
     # The status.dat target writes a file per input: keep that in memory.
