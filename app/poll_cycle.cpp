@@ -80,31 +80,61 @@ void PollCycle::HandleFetchResult(const FetchResult& result)
         WriteResultLog(result);
         return;
     }
+    FetchResult outcome = result;
     if (!result.error && result.modified) {
         if (slot == m_pendingSite) {
             // The slot was edited while this fetch of its old URL ran: the
             // edit wins, and the slot is fetched anew right after.
             m_host.DeleteDownload();
         } else {
-            m_host.StoreFeedTime(slot, result.lastModified);
-            // A feed that could not be read (another program held or took
-            // dl.dat) left the folder empty: forget its time, so that the
-            // next visit downloads it again instead of finding it unchanged.
-            if (!m_host.UpdateSiteItems(slot)) m_host.StoreFeedTime(slot, 0);
-            m_host.DeleteDownload();
-            if (m_phase == PollPhase::steady) m_host.NotifyChange(slot);
+            outcome.modified = HandleDownload(result);
         }
     }
-    WriteResultLog(result);
+    WriteResultLog(outcome);
     ArmAfterResult();
     m_host.ReleaseTask();
+}
+
+// A downloaded feed. Without a usable date (feed time 0) it is compared by
+// content: when it calls for exactly the shortcuts last written for the
+// slot, the folder, the feed time and the user are left alone, and false
+// says the feed counts as unchanged. Otherwise the shortcuts are written and,
+// in steady polling, the change is announced.
+bool PollCycle::HandleDownload(const FetchResult& result)
+{
+    const int slot = result.siteIndex;
+    std::vector<ItemShortcut> items;
+    if (!m_host.ReadDownloadItems(items)) {
+        // A feed that could not be read (another program held or took
+        // dl.dat): its folder's shortcuts go, and its time and shortcuts are
+        // forgotten, so that the next visit downloads and writes it again.
+        m_host.StoreFeedTime(slot, 0);
+        m_writtenItems[slot].reset();
+        m_host.WriteSiteItems(slot, {});
+    } else {
+        const uint64_t digest = DigestItems(items);
+        if (result.lastModified == 0 && m_writtenItems[slot] == digest) {
+            m_host.DeleteDownload();
+            return false;
+        }
+        m_host.StoreFeedTime(slot, result.lastModified);
+        // Only a list that reached the folder is remembered; while it is
+        // being written the folder matches no list.
+        m_writtenItems[slot].reset();
+        if (m_host.WriteSiteItems(slot, items)) m_writtenItems[slot] = digest;
+    }
+    m_host.DeleteDownload();
+    if (m_phase == PollPhase::steady) m_host.NotifyChange(slot);
+    return true;
 }
 
 void PollCycle::FailFetchResult(const FetchResult& result)
 {
     m_host.ReleaseTask();
-    if (result.modified && !result.cancel && result.siteIndex != m_pendingSite)
+    if (result.modified && !result.cancel && result.siteIndex != m_pendingSite) {
         m_host.StoreFeedTime(result.siteIndex, 0);
+        m_writtenItems[result.siteIndex].reset();
+    }
     if (!m_resultLogged) {
         FetchResult failed = result;
         failed.cancel = false;
@@ -146,6 +176,7 @@ void PollCycle::OnSiteCommand(int siteIndex)
     m_editing = false;
     if (fetchSlot) {
         m_host.StoreFeedTime(siteIndex, 0);
+        m_writtenItems[siteIndex].reset();
         if (m_host.FetchInProgress()) {
             // Refresh re-armed the timer while the dialog was open and a
             // fetch is running: the edited slot is fetched as soon as that

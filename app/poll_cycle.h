@@ -8,8 +8,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <vector>
 
 #include "config/site_table.h"
+#include "feed/feed_items.h"
 #include "framework/cstring.h"
 
 constexpr int kPollTimerId = 1;
@@ -30,6 +33,8 @@ struct FetchResult {
     bool cancel = false;
     bool error = false;
     bool modified = false;
+    // The response's feed time when modified; 0 when it carried no usable
+    // Last-Modified (none, one that is no date, or a year before 1900).
     int64_t lastModified = 0;
 };
 
@@ -44,8 +49,12 @@ class PollHost
     virtual void CancelFetch() = 0; // set the running task's cancel flag
     virtual void ReleaseTask() = 0; // free the finished task
     virtual void StoreFeedTime(int siteIndex, int64_t feedTime) = 0;
-    // dl.dat -> the site's shortcuts; false when dl.dat could not be read.
-    virtual bool UpdateSiteItems(int siteIndex) = 0;
+    // dl.dat as the shortcuts it calls for, in feed order; false when dl.dat
+    // could not be read.
+    virtual bool ReadDownloadItems(std::vector<ItemShortcut>& items) = 0;
+    // Makes the site's folder (created when missing) hold these shortcuts;
+    // false when the folder neither existed nor could be created.
+    virtual bool WriteSiteItems(int siteIndex, const std::vector<ItemShortcut>& items) = 0;
     virtual void DeleteDownload() = 0;            // delete dl.dat
     virtual void NotifyChange(int siteIndex) = 0; // sound, tooltip, blink
     virtual void BlinkIcon() = 0;
@@ -88,6 +97,7 @@ class PollCycle
 
   private:
     void HandleFetchResult(const FetchResult& result);
+    bool HandleDownload(const FetchResult& result);
     void FailFetchResult(const FetchResult& result);
     void WriteResultLog(const FetchResult& result);
     void ArmAfterResult();
@@ -100,6 +110,10 @@ class PollCycle
     int m_pendingSite = -1;      // slot edited while a fetch ran, fetched after it
     bool m_resultLogged = false; // the result being handled has its log line
     bool m_lastFetchFailed[kSiteCount] = {};
+    // Per slot, the digest of the shortcuts last written in this run; none
+    // before the first write, after an edit, an unreadable feed or a failure
+    // while writing.
+    std::optional<uint64_t> m_writtenItems[kSiteCount];
 };
 
 // The log text of one fetch outcome: slot index, blank, keyword, URL.

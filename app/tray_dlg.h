@@ -56,7 +56,8 @@ class CTrayDlg : public CDialog, private PollHost
     void CancelFetch() override;
     void ReleaseTask() override;
     void StoreFeedTime(int siteIndex, int64_t feedTime) override;
-    bool UpdateSiteItems(int siteIndex) override;
+    bool ReadDownloadItems(std::vector<ItemShortcut>& items) override;
+    bool WriteSiteItems(int siteIndex, const std::vector<ItemShortcut>& items) override;
     void DeleteDownload() override;
     void NotifyChange(int siteIndex) override;
     void BlinkIcon() override { Blink(); }

@@ -300,9 +300,20 @@ void CTrayDlg::StoreFeedTime(int siteIndex, int64_t feedTime)
     g_sites.lastModified[siteIndex] = feedTime;
 }
 
-bool CTrayDlg::UpdateSiteItems(int siteIndex)
+bool CTrayDlg::ReadDownloadItems(std::vector<ItemShortcut>& items)
 {
-    return ::UpdateSiteItems(g_sites.slots[siteIndex].name, DownloadPath());
+    try {
+        items = ReadFeedItems(DownloadPath());
+    } catch (const CFileException&) {
+        // dl.dat vanished or another program holds it.
+        return false;
+    }
+    return true;
+}
+
+bool CTrayDlg::WriteSiteItems(int siteIndex, const std::vector<ItemShortcut>& items)
+{
+    return ::WriteSiteItems(g_sites.slots[siteIndex].name, items);
 }
 
 void CTrayDlg::DeleteDownload()

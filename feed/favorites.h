@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "feed/feed_items.h"
 #include "framework/cstring.h"
 
 // Longest site folder path, and longest shortcut path, in bytes.
@@ -20,12 +21,6 @@ bool RemoveSiteFolder(const char* name);
 bool CreateItemShortcut(const char* name, const char* url, const char* title);
 // True when the shortcut object and its file interface were obtained.
 bool WriteInternetShortcut(const char* url, const char* path);
-
-// One feed item as a shortcut: its file title (without ".url") and its link.
-struct ItemShortcut {
-    CString title;
-    CString link;
-};
 
 // Leaves the site folder as ClearSiteFolder followed by CreateItemShortcut
 // for every item in order would, but touches only what differs: a shortcut

@@ -1,8 +1,14 @@
-// Turns a downloaded feed file into the shortcuts of one site.
+// Writes the shortcuts of one site into its folder.
 #pragma once
 
-// Makes sure the folder of site `siteName` exists, decodes the feed file at
-// `downloadPath` and mirrors its usable items into the folder, one Internet
-// shortcut per item (MirrorSiteFolder). Returns false only when the feed file
-// could not be read (the folder's shortcuts are then deleted).
-bool UpdateSiteItems(const char* siteName, const char* downloadPath);
+#include <vector>
+
+#include "feed/feed_items.h"
+
+// Makes sure the folder of site `siteName` exists and mirrors the items into
+// it, one Internet shortcut per item (MirrorSiteFolder): afterwards the
+// folder's shortcuts are exactly the items', a later item of the same file
+// name winning. An empty list deletes the folder's shortcuts. Returns false,
+// having written nothing, when the folder neither existed nor could be
+// created.
+bool WriteSiteItems(const char* siteName, const std::vector<ItemShortcut>& items);

@@ -61,10 +61,19 @@ class RecordingHost : public PollHost
         Record("store " + std::to_string(slot));
     }
     bool unreadable = false; // dl.dat cannot be read
-    bool UpdateSiteItems(int slot) override
+    bool noFolder = false;   // the site folder cannot be created
+    std::vector<ItemShortcut> download = {{"a", "http://example.jp/a"}}; // what dl.dat holds
+    bool ReadDownloadItems(std::vector<ItemShortcut>& items) override
     {
-        Record("items " + std::to_string(slot));
-        return !unreadable;
+        Record("read");
+        if (unreadable) return false;
+        items = download;
+        return true;
+    }
+    bool WriteSiteItems(int slot, const std::vector<ItemShortcut>& items) override
+    {
+        Record("write " + std::to_string(slot) + ":" + std::to_string(items.size()));
+        return !noFolder;
     }
     void DeleteDownload() override { Record("delete"); }
     void NotifyChange(int slot) override
@@ -117,10 +126,29 @@ FetchResult Outcome(int slot, const char* kind)
     const std::string k = kind;
     r.cancel = k == "cancel";
     r.error = k == "error";
-    r.modified = k == "changed";
+    // "dateless": downloaded, the response carried no usable Last-Modified.
+    r.modified = k == "changed" || k == "dateless";
     r.lastModified = k == "changed" ? 1000 + slot : 0;
     return r;
 }
+
+// Runs the cycle on until it fetches `result`'s slot (every other slot
+// unchanged) and answers that fetch with `result`; host.actions then hold
+// what that outcome did.
+void VisitSlot(RecordingHost& host, PollCycle& cycle, const FetchResult& result)
+{
+    for (;;) {
+        host.RunToTick(cycle);
+        const int slot = host.fetches.back().second;
+        if (slot == result.siteIndex) break;
+        cycle.OnFetchDone(Outcome(slot, "unchanged"));
+    }
+    host.actions.clear();
+    cycle.OnFetchDone(result);
+}
+
+const std::vector<std::string> kUnchangedActions = {"read", "delete", "log", "arm 300000",
+                                                    "release"};
 
 // Runs a whole first pass from start-up where every slot ends with `kind`.
 void RunFirstPass(RecordingHost& host, PollCycle& cycle, const char* kind)
@@ -192,8 +220,8 @@ TEST(PollCycle, ChangedFeedInFirstPassNotifiesNothing)
     host.RunToTick(cycle);
     host.actions.clear();
     cycle.OnFetchDone(Outcome(0, "changed"));
-    EXPECT_EQ(host.actions, (std::vector<std::string>{"store 0", "items 0", "delete", "log",
-                                                      "arm 250", "release"}));
+    EXPECT_EQ(host.actions, (std::vector<std::string>{"read", "store 0", "write 0:1", "delete",
+                                                      "log", "arm 250", "release"}));
     EXPECT_EQ(host.stored[0], 1000);
     EXPECT_EQ(host.log.back(), "0 UPDATE http://feeds.test/0");
 }
@@ -206,8 +234,8 @@ TEST(PollCycle, ChangedFeedInSteadyPollingNotifiesBeforeTheLogLine)
     host.RunToTick(cycle);
     host.actions.clear();
     cycle.OnFetchDone(Outcome(0, "changed"));
-    EXPECT_EQ(host.actions, (std::vector<std::string>{"store 0", "items 0", "delete", "notify 0",
-                                                      "log", "arm 300000", "release"}));
+    EXPECT_EQ(host.actions, (std::vector<std::string>{"read", "store 0", "write 0:1", "delete",
+                                                      "notify 0", "log", "arm 300000", "release"}));
 }
 
 TEST(PollCycle, UnreadableDownloadForgetsTheFeedTime)
@@ -219,9 +247,137 @@ TEST(PollCycle, UnreadableDownloadForgetsTheFeedTime)
     host.unreadable = true;
     host.actions.clear();
     cycle.OnFetchDone(Outcome(0, "changed"));
-    EXPECT_EQ(host.actions, (std::vector<std::string>{"store 0", "items 0", "store 0", "delete",
+    EXPECT_EQ(host.actions, (std::vector<std::string>{"read", "store 0", "write 0:0", "delete",
                                                       "log", "arm 250", "release"}));
     EXPECT_EQ(host.stored[0], 0);
+}
+
+TEST(PollCycle, DatelessFeedIsComparedByTheShortcutsItWouldWrite)
+{
+    using Items = std::vector<ItemShortcut>;
+    const Items a = {{"one", "http://example.jp/1"}, {"two", "http://example.jp/2"}};
+    const Items linkChanged = {{"one", "http://example.jp/1"}, {"two", "http://example.jp/2b"}};
+    const Items reordered = {{"two", "http://example.jp/2b"}, {"one", "http://example.jp/1"}};
+    const Items titleChanged = {{"two", "http://example.jp/2b"}, {"one!", "http://example.jp/1"}};
+    struct Visit {
+        const char* what;
+        const char* kind;
+        Items download;
+        bool written; // UPDATE, shortcuts written and announced; else NOMODIFY
+    };
+    const Visit visits[] = {
+        {"nothing remembered yet", "dateless", a, true},
+        {"the same list again", "dateless", a, false},
+        {"a link changed", "dateless", linkChanged, true},
+        {"the same items in another order", "dateless", reordered, true},
+        {"a title changed", "dateless", titleChanged, true},
+        {"unchanged once more", "dateless", titleChanged, false},
+        {"a dated response is written even when the list is the same", "changed", titleChanged,
+         true},
+        {"a dateless response compares with what a dated one wrote", "dateless", titleChanged,
+         false},
+        {"a feed without items", "dateless", {}, true},
+        {"still without items", "dateless", {}, false},
+    };
+    RecordingHost host;
+    PollCycle cycle(host);
+    RunFirstPass(host, cycle, "unchanged");
+    for (const Visit& visit : visits) {
+        SCOPED_TRACE(visit.what);
+        host.download = visit.download;
+        VisitSlot(host, cycle, Outcome(0, visit.kind));
+        const std::string url = " http://feeds.test/0";
+        if (visit.written) {
+            EXPECT_EQ(host.log.back(), "0 UPDATE" + url);
+            const std::vector<std::string> actions = {
+                "read",       "store 0",  "write 0:" + std::to_string(visit.download.size()),
+                "delete",     "notify 0", "log",
+                "arm 300000", "release"};
+            EXPECT_EQ(host.actions, actions);
+        } else {
+            // The folder, the feed time and the user are left alone.
+            EXPECT_EQ(host.log.back(), "0 NOMODIFY" + url);
+            EXPECT_EQ(host.actions, kUnchangedActions);
+        }
+    }
+}
+
+TEST(PollCycle, WhatIsRememberedOfADatelessFeed)
+{
+    struct Case {
+        const char* what;
+        std::function<void(RecordingHost&, PollCycle&)> between; // after the first visit
+        const char* second;                                      // log keyword of the second
+    };
+    const Case cases[] = {
+        {"the list written for the slot", [](RecordingHost&, PollCycle&) {}, "NOMODIFY"},
+        {"nothing of another slot's list",
+         [](RecordingHost& host, PollCycle& cycle) {
+             VisitSlot(host, cycle, Outcome(1, "dateless")); // the same list
+             EXPECT_EQ(host.log.back(), "1 UPDATE http://feeds.test/1");
+         },
+         "NOMODIFY"},
+        {"nothing after an edit of the slot",
+         [](RecordingHost& host, PollCycle& cycle) {
+             host.onEdit = [](int) { return true; };
+             cycle.OnSiteCommand(0);
+             host.inFlight = false; // that fetch failed
+             cycle.OnFetchDone(Outcome(0, "error"));
+         },
+         "UPDATE"},
+        {"nothing after an unreadable download emptied the folder",
+         [](RecordingHost& host, PollCycle& cycle) {
+             host.unreadable = true;
+             VisitSlot(host, cycle, Outcome(0, "dateless"));
+             host.unreadable = false;
+         },
+         "UPDATE"},
+        {"nothing after a failure while the change was announced",
+         [](RecordingHost& host, PollCycle& cycle) {
+             host.download = {{"new", "http://example.jp/new"}};
+             host.throwAt = "notify 0";
+             VisitSlot(host, cycle, Outcome(0, "dateless"));
+             EXPECT_EQ(host.log.back(), "0 ERROR http://feeds.test/0");
+         },
+         "UPDATE"},
+        {"nothing of a list that found no folder to go to",
+         [](RecordingHost& host, PollCycle& cycle) {
+             host.download = {{"new", "http://example.jp/new"}};
+             host.noFolder = true;
+             VisitSlot(host, cycle, Outcome(0, "dateless"));
+             host.noFolder = false;
+         },
+         "UPDATE"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RecordingHost host;
+        PollCycle cycle(host);
+        RunFirstPass(host, cycle, "unchanged");
+        VisitSlot(host, cycle, Outcome(0, "dateless"));
+        ASSERT_EQ(host.log.back(), "0 UPDATE http://feeds.test/0");
+        c.between(host, cycle);
+        VisitSlot(host, cycle, Outcome(0, "dateless"));
+        EXPECT_EQ(host.log.back(), std::string("0 ") + c.second + " http://feeds.test/0");
+    }
+}
+
+TEST(PollCycle, FirstPassComparesDatelessFeedsToo)
+{
+    RecordingHost host;
+    PollCycle cycle(host);
+    RunFirstPass(host, cycle, "dateless");
+    EXPECT_EQ(host.log[0], "0 UPDATE http://feeds.test/0");
+    cycle.OnRefresh();
+    host.log.clear();
+    for (int slot = 0; slot < 9; ++slot) {
+        host.RunToTick(cycle);
+        host.actions.clear();
+        cycle.OnFetchDone(Outcome(slot, "dateless"));
+        const std::string n = std::to_string(slot);
+        EXPECT_EQ(host.log.back(), n + " NOMODIFY http://feeds.test/" + n);
+        EXPECT_EQ(host.actions[1], "delete") << n;
+    }
 }
 
 TEST(PollCycle, FailedAndUnchangedOutcomesStoreNoTime)
@@ -355,11 +511,17 @@ TEST(PollCycle, FailureWhileHandlingAResultKeepsTheCycleGoing)
         std::vector<std::string> actions;
     };
     const Case cases[] = {
-        {"items 0", false, {"store 0", "items 0", "release", "store 0", "log", "arm 250"}},
-        {"items 0", true, {"store 0", "items 0", "release", "store 0", "log", "arm 300000"}},
+        {"read", false, {"read", "release", "store 0", "log", "arm 250"}},
+        {"write 0:1",
+         false,
+         {"read", "store 0", "write 0:1", "release", "store 0", "log", "arm 250"}},
+        {"write 0:1",
+         true,
+         {"read", "store 0", "write 0:1", "release", "store 0", "log", "arm 300000"}},
         {"notify 0",
          true,
-         {"store 0", "items 0", "delete", "notify 0", "release", "store 0", "log", "arm 300000"}},
+         {"read", "store 0", "write 0:1", "delete", "notify 0", "release", "store 0", "log",
+          "arm 300000"}},
     };
     for (const Case& c : cases) {
         RecordingHost host;

@@ -73,7 +73,8 @@ class QuietHost : public PollHost
     void CancelFetch() override {}
     void ReleaseTask() override { running = false; }
     void StoreFeedTime(int, int64_t) override {}
-    bool UpdateSiteItems(int) override { return true; }
+    bool ReadDownloadItems(std::vector<ItemShortcut>&) override { return true; }
+    bool WriteSiteItems(int, const std::vector<ItemShortcut>&) override { return true; }
     void DeleteDownload() override {}
     void NotifyChange(int) override {}
     void BlinkIcon() override {}
