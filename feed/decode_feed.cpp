@@ -54,18 +54,26 @@ using Conversion = uint32_t(JIS_CALL*)(char* dst, const char* src, uint32_t max)
 //
 // The text is first made right in a string of about the source's length,
 // which is zero-filled and then kept, so no copy is needed: the conversions
-// to Shift_JIS rarely write more than they read. A conversion writes a
-// prefix of what it would write with more room, stopping only before a
-// character (at most four bytes) that does not fit; so if the text ends at
-// least four bytes before the end of the room, no room was missing and it is
-// the whole text. Otherwise it is made again into the full room.
+// to Shift_JIS rarely write more than they read. That string is `spare`, a
+// string no longer needed whose pages are already in use, if it is long
+// enough. A conversion writes a prefix of what it would write with more
+// room, stopping only before a character (at most four bytes) that does not
+// fit; so if the text ends at least four bytes before the end of the room,
+// no room was missing and it is the whole text. Otherwise it is made again
+// into the full room.
 std::string ConvertToText(Conversion convert, const char* source, size_t length,
-                          const feed_decode::BufferSizes& sizes)
+                          const feed_decode::BufferSizes& sizes, std::string* spare)
 {
     const uint64_t estimate = uint64_t(length) + 64;
     if (estimate < sizes.room) {
         const uint32_t room = static_cast<uint32_t>(estimate);
-        std::string text(room + kTerminatorBytes, '\0');
+        std::string text;
+        if (spare && spare->size() >= room + kTerminatorBytes) {
+            text.swap(*spare);
+            std::memset(&text[0], 0, room + kTerminatorBytes);
+        } else {
+            text.assign(room + kTerminatorBytes, '\0');
+        }
         convert(&text[0], source, room);
         const size_t written = TextLength(text.data(), room);
         if (written + 4 <= room) {
@@ -78,6 +86,40 @@ std::string ConvertToText(Conversion convert, const char* source, size_t length,
     // The buffer is zero-filled and its last four bytes are never offered to
     // a conversion, so the text ends at a zero byte inside it.
     return std::string(destination.get(), std::strlen(destination.get()));
+}
+
+// ConvertDetected on `source`, a string of the text's `length` bytes and at
+// least four zero bytes, which it may use up.
+std::string ConvertSource(uint32_t detection, std::string& source, uint32_t length)
+{
+    feed_decode::BufferSizes sizes;
+    if (!feed_decode::ComputeBufferSizes(length, SIZE_MAX, sizes)) return std::string();
+    if (IsUsedAsStored(detection)) {
+        source.resize(TextLength(source.data(), length));
+        return std::move(source);
+    }
+    switch (detection) {
+    case JIS_CODE_EUC_JP:
+        return ConvertToText(JisEucToSjis, source.data(), length, sizes, nullptr);
+    case JIS_CODE_ISO2022_JP:
+        return ConvertToText(JisIso2022ToSjis, source.data(), length, sizes, nullptr);
+    case JIS_CODE_UTF8:
+        return ConvertToText(JisUtf8ToSjis, source.data(), length, sizes, nullptr);
+    case JIS_CODE_UTF16_LE:
+    case JIS_CODE_UTF16_BE: {
+        // The intermediate UTF-8 comes from calloc: only the pages the first
+        // step writes are touched. What the first step says it wrote only
+        // sizes the second step's first try, which ConvertToText checks; the
+        // second step may write into the source, which is done with.
+        const ZeroedBuffer intermediate = AllocZeroed(sizes.conversion);
+        const Conversion toUtf8 =
+            detection == JIS_CODE_UTF16_LE ? JisUtf16LeToUtf8 : JisUtf16BeToUtf8;
+        const uint32_t middle = toUtf8(intermediate.get(), source.data(), sizes.room);
+        return ConvertToText(JisUtf8ToSjis, intermediate.get(), middle, sizes, &source);
+    }
+    default:
+        return std::string(); // not a code this program knows: no text
+    }
 }
 
 } // namespace
@@ -102,30 +144,8 @@ CString ConvertDetected(uint32_t detection, const char* source, uint32_t length)
 {
     BufferSizes sizes;
     if (!ComputeBufferSizes(length, SIZE_MAX, sizes)) return CString();
-    if (IsUsedAsStored(detection)) return CString(std::string(source, TextLength(source, length)));
-
-    switch (detection) {
-    case JIS_CODE_EUC_JP:
-        return CString(ConvertToText(JisEucToSjis, source, length, sizes));
-    case JIS_CODE_ISO2022_JP:
-        return CString(ConvertToText(JisIso2022ToSjis, source, length, sizes));
-    case JIS_CODE_UTF8:
-        return CString(ConvertToText(JisUtf8ToSjis, source, length, sizes));
-    case JIS_CODE_UTF16_LE:
-    case JIS_CODE_UTF16_BE: {
-        // The intermediate UTF-8 comes from calloc: only the pages the first
-        // step writes are touched.
-        const ZeroedBuffer intermediate = AllocZeroed(sizes.conversion);
-        // What the first step says it wrote only sizes the second step's
-        // first try; ConvertToText checks for itself that the text fitted.
-        const Conversion toUtf8 =
-            detection == JIS_CODE_UTF16_LE ? JisUtf16LeToUtf8 : JisUtf16BeToUtf8;
-        const uint32_t middle = toUtf8(intermediate.get(), source, sizes.room);
-        return CString(ConvertToText(JisUtf8ToSjis, intermediate.get(), middle, sizes));
-    }
-    default:
-        return CString(); // not a code this program knows: no text
-    }
+    std::string copy(source, sizes.source);
+    return CString(ConvertSource(detection, copy, length));
 }
 
 } // namespace feed_decode
@@ -148,10 +168,5 @@ void DecodeFeedFile(CString path, CString& out)
         file.Read(&source[0], length);
     }
     const uint32_t detection = JisDetectCode(source.data(), length);
-    if (IsUsedAsStored(detection)) {
-        source.resize(TextLength(source.data(), length));
-        out = CString(std::move(source));
-        return;
-    }
-    out = feed_decode::ConvertDetected(detection, source.data(), length);
+    out = CString(ConvertSource(detection, source, length));
 }
