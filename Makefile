@@ -6,9 +6,21 @@ JOBS ?= $(shell nproc)
 PYTEST := /usr/bin/python3 -m pytest
 # Wine tests mostly wait on timers and the network, so a few run side by side.
 WINE_WORKERS ?= 3
-export TANSY_FEEDS ?= $(abspath ../shared/feeds)
+# A folder of third-party feeds that some tests read on top of the project's
+# own feeds in tests/feeds. TANSY_FEEDS=dir makes those tests required: they
+# fail when dir is missing or empty. Without it ../shared/feeds is used when
+# it exists, and those tests are skipped when it does not.
+ifneq ($(strip $(TANSY_FEEDS)),)
+FEEDS_DIR := $(abspath $(TANSY_FEEDS))
+FEEDS_REQUIRED := ON
+else
+FEEDS_DIR := $(wildcard $(abspath ../shared/feeds))
+FEEDS_REQUIRED := OFF
+endif
+FEEDS_SETTING := $(FEEDS_DIR) $(FEEDS_REQUIRED)
+FEEDS_CMAKE := -DTANSY_FEEDS_DIR=$(FEEDS_DIR) -DTANSY_FEEDS_REQUIRED=$(FEEDS_REQUIRED)
 
-.PHONY: all deps build native win64 win32 test test-native test-wine run bench bench-wine fuzz fuzz-build fuzz-smoke fuzz-long soak dist screenshots clean
+.PHONY: FORCE all deps build native win64 win32 test test-native test-wine run bench bench-wine fuzz fuzz-build fuzz-smoke fuzz-long soak dist screenshots clean
 
 all: build
 
@@ -17,8 +29,15 @@ deps:
 
 build: native win64 win32
 
-$(BUILD)/native/CMakeCache.txt:
-	cmake -S . -B $(BUILD)/native -DCMAKE_BUILD_TYPE=Debug -DTANSY_SANITIZE=ON >/dev/null
+# Rewritten only when the corpus setting changes, so that the trees that use
+# it are configured again then and only then.
+$(BUILD)/feeds.setting: FORCE
+	@mkdir -p $(BUILD)
+	@[ "$$(cat $@ 2>/dev/null)" = "$(FEEDS_SETTING)" ] || echo "$(FEEDS_SETTING)" >$@
+
+$(BUILD)/native/CMakeCache.txt: $(BUILD)/feeds.setting
+	cmake -S . -B $(BUILD)/native -DCMAKE_BUILD_TYPE=Debug -DTANSY_SANITIZE=ON $(FEEDS_CMAKE) >/dev/null
+	@touch $@
 
 $(BUILD)/win64/CMakeCache.txt:
 	cmake -S . -B $(BUILD)/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -38,11 +57,16 @@ win32: $(BUILD)/win32/CMakeCache.txt
 test: deps build
 	@$(MAKE) --no-print-directory test-native test-wine fuzz-smoke
 
-test-native:
+# Builds the native tree first: the corpus setting is compiled into the tests.
+test-native: native
 	cd $(BUILD)/native && ctest --output-on-failure -j$(JOBS)
+	@[ -n "$(FEEDS_DIR)" ] || echo "test-native: feed corpus tests skipped: no ../shared/feeds;" \
+		"point TANSY_FEEDS at a folder of feeds to run them"
 
 test-wine:
-	TANSY_WIN_BUILD=$(abspath $(BUILD)/win64) $(PYTEST) -q -p no:cacheprovider -n $(WINE_WORKERS) tests/wine
+	TANSY_WIN_BUILD=$(abspath $(BUILD)/win64) TANSY_FEEDS=$(FEEDS_DIR) \
+		TANSY_FEEDS_REQUIRED=$(FEEDS_REQUIRED) \
+		$(PYTEST) -q -rs -p no:cacheprovider -n $(WINE_WORKERS) tests/wine
 
 run: deps win64
 	@tools/run-demo.sh $(abspath $(BUILD)/win64)
@@ -55,8 +79,9 @@ dist: deps win64 win32
 screenshots: deps win64
 	@/usr/bin/python3 tools/screenshots.py $(abspath $(BUILD)/win64) docs
 
-$(BUILD)/release/CMakeCache.txt:
-	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release >/dev/null
+$(BUILD)/release/CMakeCache.txt: $(BUILD)/feeds.setting
+	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release $(FEEDS_CMAKE) >/dev/null
+	@touch $@
 
 bench: deps $(BUILD)/release/CMakeCache.txt
 	cmake --build $(BUILD)/release -j$(JOBS)
@@ -83,14 +108,14 @@ fuzz-build: $(BUILD)/fuzz/CMakeCache.txt
 	cmake --build $(BUILD)/fuzz -j$(JOBS) --target $(FUZZ_TARGETS)
 
 fuzz: fuzz-build
-	@tools/fuzz.sh $(BUILD)/fuzz $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+	@TANSY_FEEDS=$(FEEDS_DIR) tools/fuzz.sh $(BUILD)/fuzz $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 fuzz-smoke: fuzz-build
-	@tools/fuzz.sh $(BUILD)/fuzz $(FUZZ_SMOKE_SECONDS) $(FUZZ_TARGETS)
+	@TANSY_FEEDS=$(FEEDS_DIR) tools/fuzz.sh $(BUILD)/fuzz $(FUZZ_SMOKE_SECONDS) $(FUZZ_TARGETS)
 
 # Ten million executions per target (at most a day each), for a release.
 fuzz-long: fuzz-build
-	@FUZZ_RUNS=10000000 tools/fuzz.sh $(BUILD)/fuzz 86400 $(FUZZ_TARGETS)
+	@TANSY_FEEDS=$(FEEDS_DIR) FUZZ_RUNS=10000000 tools/fuzz.sh $(BUILD)/fuzz 86400 $(FUZZ_TARGETS)
 
 # Long run under Wine: a thousand fetches and more, with the program's
 # handle, GDI, USER and memory figures at the start and the end.

@@ -16,6 +16,7 @@ import os
 import shutil
 import signal
 import subprocess
+import tempfile
 import sys
 import time
 import unicodedata
@@ -85,8 +86,8 @@ class Demo:
         self.env = {k: v for k, v in os.environ.items()
                     if k.lower() not in ("http_proxy", "https_proxy", "all_proxy")}
         self.env.update(WINEPREFIX=str(self.prefix), WINEDEBUG="-all",
-                        WINEDLLOVERRIDES="mscoree,mshtml=", LC_ALL="ja_JP.UTF-8",
-                        LANG="ja_JP.UTF-8", WINEARCH="win64")
+                        WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d",
+                        LC_ALL="ja_JP.UTF-8", LANG="ja_JP.UTF-8", WINEARCH="win64")
         self.xvfb = None
         self.wineserver = None
         self.server = None
@@ -106,10 +107,14 @@ class Demo:
                                 stdout=out, stderr=err, start_new_session=True)
 
     def ctl(self, *args, timeout=60):
-        result = subprocess.run(["wine", str(self.build / "tansyctl.exe"), *map(str, args)],
-                                env=self.env, stdin=subprocess.DEVNULL, capture_output=True,
-                                timeout=timeout)
-        return result.returncode, result.stdout.decode("utf-8", "replace")
+        # Output through a file, not a pipe: a Wine process tansyctl starts
+        # (explorer.exe /desktop) would inherit the pipe and outlive it.
+        with tempfile.TemporaryFile() as output:
+            result = subprocess.run(["wine", str(self.build / "tansyctl.exe"), *map(str, args)],
+                                    env=self.env, stdin=subprocess.DEVNULL, stdout=output,
+                                    stderr=subprocess.DEVNULL, timeout=timeout)
+            output.seek(0)
+            return result.returncode, output.read().decode("utf-8", "replace")
 
     def favorites(self):
         users = self.prefix / "drive_c" / "users"
@@ -146,6 +151,10 @@ class Demo:
         out, err = self._files("wineboot")
         subprocess.run(["wineboot", "--init"], env=self.env, stdin=subprocess.DEVNULL,
                        stdout=out, stderr=err, timeout=600)
+        # wineboot's own server must be gone, or the persistent one gives up.
+        for args in (["wineserver", "-k"], ["wineserver", "-w"]):
+            subprocess.run(args, env=self.env, stdin=subprocess.DEVNULL,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
         self.wineserver = self._spawn(["wineserver", "-p", "-f"], "wineserver")
         time.sleep(0.5)
 

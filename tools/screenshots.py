@@ -61,8 +61,8 @@ class Session:
         self.prefix = build.parent / "screenshots-prefix"
         self.env = dict(os.environ)
         self.env.update(WINEPREFIX=str(self.prefix), WINEDEBUG="-all",
-                        WINEDLLOVERRIDES="mscoree,mshtml=", LC_ALL="ja_JP.UTF-8",
-                        LANG="ja_JP.UTF-8", WINEARCH="win64")
+                        WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d",
+                        LC_ALL="ja_JP.UTF-8", LANG="ja_JP.UTF-8", WINEARCH="win64")
         self.procs = []
 
     def spawn(self, args, name, cwd=None):
@@ -111,10 +111,14 @@ class Session:
                     proc.wait()
 
     def ctl(self, *args, check=True):
-        result = subprocess.run(["wine", str(self.build / "tansyctl.exe"), *map(str, args)],
-                                env=self.env, stdin=subprocess.DEVNULL, capture_output=True,
-                                timeout=60)
-        out = result.stdout.decode("utf-8", "replace")
+        # Output through a file, not a pipe: a Wine process tansyctl starts
+        # (explorer.exe /desktop) would inherit the pipe and outlive it.
+        with tempfile.TemporaryFile() as output:
+            result = subprocess.run(["wine", str(self.build / "tansyctl.exe"), *map(str, args)],
+                                    env=self.env, stdin=subprocess.DEVNULL, stdout=output,
+                                    stderr=subprocess.DEVNULL, timeout=60)
+            output.seek(0)
+            out = output.read().decode("utf-8", "replace")
         if check and result.returncode != 0:
             raise RuntimeError(f"tansyctl {' '.join(map(str, args))}: {out.strip()}")
         return out

@@ -11,6 +11,7 @@
 #include "feed/decode_feed.h"
 #include "feed/feed_text.h"
 #include "feed/item_scan.h"
+#include "feed_corpus.h"
 
 namespace
 {
@@ -158,14 +159,9 @@ TEST(CdataLinks, AreUnwrappedBeforeTheLinkCheck)
 
 // --- the Atom feeds of the corpus -------------------------------------------
 
-std::string CorpusPath(const std::string& name)
-{
-    const char* dir = std::getenv("TANSY_FEEDS");
-    return std::string(dir && *dir ? dir : TANSY_FEEDS_DIR) + "/" + name;
-}
-
 TEST(ScanAtomEntries, RealAtomFeeds)
 {
+    NEED_FEED_CORPUS();
     struct Expectation {
         const char* file;
         size_t count;
@@ -199,10 +195,8 @@ TEST(ScanAtomEntries, RealAtomFeeds)
     };
     for (const Expectation& e : feeds) {
         SCOPED_TRACE(e.file);
-        if (!std::ifstream(CorpusPath(e.file)).good())
-            GTEST_SKIP() << "no feed corpus at " << CorpusPath("") << " (set TANSY_FEEDS)";
         CString text;
-        DecodeFeedFile(CorpusPath(e.file).c_str(), text);
+        DecodeFeedFile(feedcorpus::Path(e.file).c_str(), text);
         const Items items = Scan(text.str());
         ASSERT_EQ(items.size(), e.count);
         if (e.count == 0) continue;

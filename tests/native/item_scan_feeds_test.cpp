@@ -1,9 +1,7 @@
-// The item scan over real feeds as they are stored (ASCII or Shift_JIS, so
-// they need no decoding). The feed folder is TANSY_FEEDS if set, otherwise
-// the folder the build was configured with.
+// The item scan over real feeds of the third-party corpus as they are stored
+// (ASCII or Shift_JIS, so they need no decoding).
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -12,22 +10,17 @@
 
 #include "feed/feed_text.h"
 #include "feed/item_scan.h"
+#include "feed_corpus.h"
 
 namespace
 {
 
 using Items = std::vector<std::pair<std::string, std::string>>;
 
-std::string FeedPath(const std::string& name)
-{
-    const char* dir = std::getenv("TANSY_FEEDS");
-    return std::string(dir && *dir ? dir : TANSY_FEEDS_DIR) + "/" + name;
-}
-
 std::string ReadFeed(const std::string& name)
 {
-    std::ifstream in(FeedPath(name), std::ios::binary);
-    EXPECT_TRUE(in.good()) << "cannot read " << FeedPath(name);
+    std::ifstream in(feedcorpus::Path(name), std::ios::binary);
+    EXPECT_TRUE(in.good()) << "cannot read " << feedcorpus::Path(name);
     std::ostringstream bytes;
     bytes << in.rdbuf();
     return bytes.str();
@@ -67,6 +60,7 @@ void ExpectItems(const FeedExpectation& e)
 
 TEST(ScanRealFeeds, ShiftJisFeedsGiveOneShortcutPerItem)
 {
+    NEED_FEED_CORPUS();
     const FeedExpectation feeds[] = {
         {"chardet/sjis_rss10_10e.org.xml",
          30,
@@ -116,6 +110,7 @@ TEST(ScanRealFeeds, ShiftJisFeedsGiveOneShortcutPerItem)
 
 TEST(ScanRealFeeds, TitlesWithBackslashTrailBytesStayWhole)
 {
+    NEED_FEED_CORPUS();
     // Titles whose double-byte characters have 0x5C as second byte
     // ("...\x95\\..." is the kanji HYOU of "daihyou").
     const Items andore = ScanFeed("chardet/sjis_rss10_5c-in-title_andore.com.inami.xml");
@@ -138,6 +133,7 @@ TEST(ScanRealFeeds, TitlesWithBackslashTrailBytesStayWhole)
 
 TEST(ScanRealFeeds, AsciiFeedsWithCrLfAndEscapedLinks)
 {
+    NEED_FEED_CORPUS();
     // rss2sample: of four items one has no title and one no link.
     ExpectItems(
         {"plagger/rss20_crlf_no-encoding-decl_rss2sample.xml",
@@ -158,6 +154,7 @@ TEST(ScanRealFeeds, AsciiFeedsWithCrLfAndEscapedLinks)
 
 TEST(ScanRealFeeds, MultiLineCdataTitlesAndLinksOnTheirOwnLines)
 {
+    NEED_FEED_CORPUS();
     // bioRxiv writes every title as a CDATA section over several lines and
     // every link on a line of its own: lines are joined, the link's line
     // breaks trimmed.
@@ -175,6 +172,7 @@ TEST(ScanRealFeeds, MultiLineCdataTitlesAndLinksOnTheirOwnLines)
 
 TEST(ScanRealFeeds, CdataLinkIsUnwrapped)
 {
+    NEED_FEED_CORPUS();
     // The second item's link is wrapped in CDATA.
     const Items items = ScanFeed("rome/rss20_cdata-link_CDATATestFeed.xml");
     const char* const link = "http://rtl-now.rtl.de/awz.php?container_id=26908"
@@ -184,6 +182,7 @@ TEST(ScanRealFeeds, CdataLinkIsUnwrapped)
 
 TEST(ScanRealFeeds, ChannelTitleAndLinkAreNotItems)
 {
+    NEED_FEED_CORPUS();
     // ROME's samples carry placeholder links; made absolute they show that
     // only the items count, not the channel's, image's or text input's tags.
     std::string rss20 = ReadFeed("rome/rss20_rss_2.0.xml");
@@ -211,6 +210,7 @@ TEST(ScanRealFeeds, ChannelTitleAndLinkAreNotItems)
 
 TEST(ScanRealFeeds, FeedsWithoutUsableItemsGiveNone)
 {
+    NEED_FEED_CORPUS();
     const char* const feeds[] = {
         // Upper-case CDF: a title but no link, and an ITEM with only an HREF.
         "feedparser/cdf_uppercase_item_title.xml",
@@ -233,6 +233,7 @@ TEST(ScanRealFeeds, FeedsWithoutUsableItemsGiveNone)
 
 TEST(ScanRealFeeds, UpperCaseCdfItemReadsLikeLowerCase)
 {
+    NEED_FEED_CORPUS();
     // The CDF sample has no link of its own; given one, the upper-case item
     // is found like a lower-case one.
     std::string cdf = ReadFeed("feedparser/cdf_uppercase_item_title.xml");

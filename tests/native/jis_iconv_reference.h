@@ -1,5 +1,5 @@
 // Reference conversions through glibc iconv for the jis1997 tests, and a
-// reader for the shared feed files.
+// file reader.
 #pragma once
 
 #include <iconv.h>
@@ -12,11 +12,6 @@
 
 namespace jistest
 {
-
-inline std::string FeedPath(const std::string& name)
-{
-    return std::string(TANSY_FEEDS_DIR) + "/" + name;
-}
 
 inline bool ReadFile(const std::string& path, std::string& bytes)
 {

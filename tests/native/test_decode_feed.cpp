@@ -8,6 +8,7 @@
 #include <string>
 
 #include "feed/decode_feed.h"
+#include "feed_corpus.h"
 #include "framework/file.h"
 #include "jis1997/jis1997.h"
 #include "jis_iconv_reference.h"
@@ -87,16 +88,16 @@ TEST(DecodeFeedFile, RealFeedsMatchIconv)
 {
     const char* const eucFeed = "plagger/eucjp_rss10_tdiary.rdf";
     const char* const sjisFeed = "chardet/sjis_rss10_10e.org.xml";
+    NEED_FEED_CORPUS();
     std::string euc, sjis;
-    if (!jistest::ReadFile(jistest::FeedPath(eucFeed), euc) ||
-        !jistest::ReadFile(jistest::FeedPath(sjisFeed), sjis))
-        GTEST_SKIP() << "no feed corpus";
+    ASSERT_TRUE(jistest::ReadFile(feedcorpus::Path(eucFeed), euc));
+    ASSERT_TRUE(jistest::ReadFile(feedcorpus::Path(sjisFeed), sjis));
     std::string expected;
     ASSERT_TRUE(jistest::ReferenceToCp932(euc, "EUC-JP", expected));
     CString out;
-    DecodeFeedFile(jistest::FeedPath(eucFeed).c_str(), out);
+    DecodeFeedFile(feedcorpus::Path(eucFeed).c_str(), out);
     EXPECT_TRUE(out.str() == expected);
-    DecodeFeedFile(jistest::FeedPath(sjisFeed).c_str(), out);
+    DecodeFeedFile(feedcorpus::Path(sjisFeed).c_str(), out);
     EXPECT_TRUE(out.str() == sjis);
 }
 

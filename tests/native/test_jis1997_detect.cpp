@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 
+#include "feed_corpus.h"
 #include "jis1997/jis1997.h"
 #include "jis_iconv_reference.h"
 
@@ -68,18 +69,19 @@ bool IsFeedFile(const std::string& name)
 
 TEST(DetectCorpus, EveryFeedGetsItsClass)
 {
-    DIR* top = opendir(TANSY_FEEDS_DIR);
-    if (!top) GTEST_SKIP() << "no feed corpus at " << TANSY_FEEDS_DIR;
+    NEED_FEED_CORPUS();
+    DIR* top = opendir(feedcorpus::Path("").c_str());
+    ASSERT_TRUE(top);
     int seen = 0, nonAscii = 0;
     while (dirent* source = readdir(top)) {
         if (source->d_name[0] == '.') continue;
-        DIR* dir = opendir(jistest::FeedPath(source->d_name).c_str());
+        DIR* dir = opendir(feedcorpus::Path(source->d_name).c_str());
         if (!dir) continue;
         while (dirent* entry = readdir(dir)) {
             const std::string rel = std::string(source->d_name) + "/" + entry->d_name;
             if (!IsFeedFile(rel)) continue;
             std::string bytes;
-            ASSERT_TRUE(jistest::ReadFile(jistest::FeedPath(rel), bytes)) << rel;
+            ASSERT_TRUE(jistest::ReadFile(feedcorpus::Path(rel), bytes)) << rel;
             auto it = kNonAsciiFeeds.find(rel);
             const uint32_t expected = it == kNonAsciiFeeds.end() ? JIS_CODE_ASCII : it->second;
             EXPECT_EQ(Detect(bytes), expected) << rel;
@@ -97,10 +99,11 @@ TEST(DetectCorpus, EveryFeedGetsItsClass)
 // holds only the first Japanese title-sized run, without the declaration.
 TEST(DetectCorpus, JapaneseFeedsWithoutDeclarationAndCutShort)
 {
+    NEED_FEED_CORPUS();
     for (const auto& [rel, expected] : kNonAsciiFeeds) {
         if (expected != JIS_CODE_EUC_JP && expected != JIS_CODE_SHIFT_JIS) continue;
         std::string bytes;
-        if (!jistest::ReadFile(jistest::FeedPath(rel), bytes)) GTEST_SKIP() << "no feed corpus";
+        ASSERT_TRUE(jistest::ReadFile(feedcorpus::Path(rel), bytes)) << rel;
         const size_t decl = bytes.find("encoding=");
         if (decl != std::string::npos) bytes.replace(decl, 8, "xxxxxxxx");
         // From just before the first 8-bit byte, about one title's worth.

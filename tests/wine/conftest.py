@@ -10,6 +10,7 @@ import signal
 import socket
 import subprocess
 import sys
+import tempfile
 import time
 from pathlib import Path
 
@@ -23,7 +24,29 @@ BUILD = Path(os.environ.get("TANSY_WIN_BUILD", ROOT / "build" / "win64"))
 # their own.
 PREFIX = Path(str(Path(os.environ.get("TANSY_WINEPREFIX", ROOT / "build" / "wineprefix")))
               + os.environ.get("PYTEST_XDIST_WORKER", "").replace("gw", "-"))
-FEEDS = Path(os.environ.get("TANSY_FEEDS", ROOT.parent / "shared" / "feeds"))
+# A folder of third-party feeds that some tests read on top of the project's
+# own feeds in tests/feeds; `make test-wine` passes the one it found or was
+# given. Set by hand it is required, unless TANSY_FEEDS_REQUIRED=OFF.
+FEEDS = Path(os.environ["TANSY_FEEDS"]) if os.environ.get("TANSY_FEEDS") else None
+FEEDS_REQUIRED = os.environ.get("TANSY_FEEDS_REQUIRED", "ON" if FEEDS else "OFF") == "ON"
+OWN_FEEDS = ROOT / "tests" / "feeds"
+
+
+def corpus_feed(rel):
+    """A file of the feed corpus; skips the test (or fails it, when the corpus
+    is required) if the corpus is missing or empty."""
+    how = "point TANSY_FEEDS at a folder of feeds to run this test"
+    if FEEDS is None:
+        missing = f"no feed corpus: {how}"
+    elif not FEEDS.is_dir():
+        missing = f"feed corpus {FEEDS} not found: {how}"
+    elif not any(FEEDS.iterdir()):
+        missing = f"feed corpus {FEEDS} is empty: {how}"
+    else:
+        return FEEDS / rel
+    if FEEDS_REQUIRED:
+        pytest.fail(missing)
+    pytest.skip(missing)
 
 
 def unix_to_windows(path):
@@ -53,11 +76,16 @@ class Wine:
 
     def run(self, args, cwd=None, timeout=120, check=False):
         """Runs `wine args...` to its end and returns the CompletedProcess."""
-        result = subprocess.run(["wine", *map(str, args)], cwd=cwd, env=self.env,
-                                stdin=subprocess.DEVNULL, capture_output=True,
-                                timeout=timeout)
-        result.stdout = result.stdout.decode("utf-8", "replace")
-        result.stderr = result.stderr.decode("utf-8", "replace")
+        # Output goes through files, not pipes: a Wine process the command
+        # starts (explorer.exe /desktop) inherits them and outlives it.
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            result = subprocess.run(["wine", *map(str, args)], cwd=cwd, env=self.env,
+                                    stdin=subprocess.DEVNULL, stdout=out, stderr=err,
+                                    timeout=timeout)
+            out.seek(0)
+            err.seek(0)
+            result.stdout = out.read().decode("utf-8", "replace")
+            result.stderr = err.read().decode("utf-8", "replace")
         if check and result.returncode != 0:
             raise AssertionError(f"wine {args} failed ({result.returncode}):\n"
                                  f"{result.stdout}\n{result.stderr}")
@@ -109,7 +137,10 @@ def wine(tmp_path_factory):
     # are all on loopback and must be reached directly.
     env = {k: v for k, v in os.environ.items()
            if k.lower() not in ("http_proxy", "https_proxy", "all_proxy")}
-    env.update(WINEPREFIX=str(PREFIX), WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
+    # No Mono or Gecko prompts, and no menu builder process for every saved
+    # shortcut (it costs about 100 ms each and can touch the host's menus).
+    env.update(WINEPREFIX=str(PREFIX), WINEDEBUG="-all",
+               WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d",
                LC_ALL="ja_JP.UTF-8", LANG="ja_JP.UTF-8", WINEARCH="win64")
 
     display = _free_display()
@@ -129,11 +160,19 @@ def wine(tmp_path_factory):
     subprocess.run(["wineboot", "--init"], env=env, stdin=subprocess.DEVNULL,
                    stdout=open(logdir / "wineboot.out", "wb"),
                    stderr=open(logdir / "wineboot.err", "wb"), timeout=300)
+    # wineboot's own server must be gone before the persistent one starts, or
+    # the new one gives up at once; a server started later by a test's `wine`
+    # would then hold that command's output pipe open as long as it runs.
+    for args in (["wineserver", "-k"], ["wineserver", "-w"]):
+        subprocess.run(args, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=60)
     server = subprocess.Popen(["wineserver", "-p", "-f"], env=env, stdin=subprocess.DEVNULL,
                               stdout=open(logdir / "wineserver.out", "wb"),
                               stderr=open(logdir / "wineserver.err", "wb"),
                               start_new_session=True)
     time.sleep(0.5)
+    if server.poll() is not None:
+        pytest.fail(f"the persistent wineserver did not start (exit {server.returncode})")
     try:
         yield Wine(env, PREFIX, logdir)
     finally:

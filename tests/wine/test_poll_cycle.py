@@ -7,8 +7,8 @@ import time
 
 import pytest
 
-from conftest import (FEEDS, IDM_EXIT, IDM_REFRESH, refused_url, shortcuts, status_file,
-                      tray_tooltip,
+from conftest import (IDM_EXIT, IDM_REFRESH, OWN_FEEDS, corpus_feed, refused_url, shortcuts,
+                      status_file, tray_tooltip,
                       wait_for_download)
 
 
@@ -16,8 +16,8 @@ WM_TIMER = 0x0113
 LM1 = "Wed, 21 Oct 2015 07:28:00 GMT"
 LM2 = "Thu, 22 Oct 2015 08:00:00 GMT"
 
-EUC_FEED = FEEDS / "chardet" / "eucjp_rss091_halfwidth-kana_artifact-jp.com.xml"
-EUC_NAME = "アーティファクト"
+EUC_FEED = OWN_FEEDS / "eucjp_rss091_halfwidth_kana.xml"
+EUC_NAME = "町内ニュース"
 UTF8_NAME = "日本語のサイト"
 PLAIN_NAME = "Plain news"
 
@@ -66,8 +66,8 @@ def test_a_pass_over_nine_slots(start_tansy, server, favorites):
     ]
     euc = shortcuts(favorites / EUC_NAME)
     assert len(euc) == 15
-    assert "Linuxで動作するTV録画サーバーのベアボーンセット.url" in euc
-    assert "HDD･DVDレコーダーのレビュー.url" in euc  # half-width katakana kept
+    assert "図書館の休館日.url" in euc
+    assert "HDD･DVDﾚｺｰﾀﾞｰの比較.url" in euc  # half-width katakana kept
     assert shortcuts(favorites / UTF8_NAME) == ["記事0：その0.url", "記事1：その1.url",
                                                 "記事2：その2.url"]
     content = (favorites / UTF8_NAME / "記事1：その1.url").read_bytes()
@@ -83,6 +83,19 @@ def test_a_pass_over_nine_slots(start_tansy, server, favorites):
     messages = wait_for_messages(tansy, 19)
     assert messages[10:13] == [f"0 NOMODIFY {slots[0][0]}", f"1 NOMODIFY {slots[1][0]}",
                                f"2 NOMODIFY {slots[2][0]}"]
+
+
+def test_a_real_euc_jp_feed(start_tansy, server, favorites):
+    """A feed of the third-party corpus, with half-width katakana."""
+    feed = corpus_feed("chardet/eucjp_rss091_halfwidth-kana_artifact-jp.com.xml")
+    server.set_route("/euc.xml", feed.read_bytes(), last_modified=LM1)
+    tansy = start_tansy(status=status_file([(server.url("/euc.xml"), EUC_NAME, "")]))
+    tansy.command(IDM_REFRESH)
+    assert wait_for_messages(tansy, 10)[1] == f"0 UPDATE {server.url('/euc.xml')}"
+    euc = shortcuts(favorites / EUC_NAME)
+    assert len(euc) == 15
+    assert "Linuxで動作するTV録画サーバーのベアボーンセット.url" in euc
+    assert "HDD･DVDレコーダーのレビュー.url" in euc
 
 
 def test_refresh_cancels_a_slow_download(start_tansy, server, favorites):
