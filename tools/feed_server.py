@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""A small HTTP/1.1 feed server for tests and demos, on 127.0.0.1 only.
+"""A small HTTP/1.1 feed server for tests and demos, on 127.0.0.1 only,
+over plain http or over TLS (https).
 
 In-process (tests):
 
@@ -15,10 +16,19 @@ headers (stall_before_headers) or in the middle of the body (stall_after).
 Every request is recorded with what the server managed to send and whether
 the client went away before the body was out.
 
+Over TLS (tls = (certificate chain file, key file)) the URLs name the server
+by a host name, since clients check the certificate against it. Every
+handshake is recorded in tls_handshakes: "ok", or why it failed.
+
+    with FeedServer(tls=("server.pem", "server.key"), name="localhost") as srv:
+        srv.url("/a.xml")           # https://localhost:PORT/a.xml
+        srv.tls_handshakes          # ["ok", "TLSV1_ALERT_UNKNOWN_CA", ...]
+
 From the command line (demos):
 
     python3 tools/feed_server.py --port 8080 --dir feeds/
     python3 tools/feed_server.py --port 8080 --config routes.json
+    python3 tools/feed_server.py --port 8443 --dir feeds/ --cert server.pem --key server.key
 
 --dir serves the files of a folder, each with its modification time as
 Last-Modified. --config reads {"/path": {route fields}} where the body is
@@ -32,6 +42,7 @@ import email.utils
 import http
 import json
 import socket
+import ssl
 import sys
 import threading
 import time
@@ -42,6 +53,7 @@ DEFAULT_LAST_MODIFIED = "Wed, 21 Oct 2015 07:28:00 GMT"
 _HEADER_LIMIT = 64 * 1024     # a request head larger than this is refused
 _IDLE_TIMEOUT_S = 10.0        # a kept-alive connection with no new request is closed
 _POLL_S = 0.2                 # how often blocked loops look at the stop flag
+_HANDSHAKE_TIMEOUT_S = 10.0   # a TLS client that stops in its handshake is dropped
 
 
 @dataclass
@@ -74,7 +86,14 @@ class _Stopped(Exception):
 
 
 class FeedServer:
-    def __init__(self, port=0, host="127.0.0.1"):
+    def __init__(self, port=0, host="127.0.0.1", tls=None, name=None):
+        """tls: (certificate chain file, key file) to serve https; name: the
+        host name put into URLs (the address when None)."""
+        self._tls = None
+        if tls:
+            self._tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+            self._tls.load_cert_chain(*map(str, tls))
+        self.tls_handshakes = []      # "ok", or why the handshake failed
         self._routes = {}
         self._resolver = None
         self._lock = threading.Lock()
@@ -85,6 +104,7 @@ class FeedServer:
         self._listener = socket.create_server((host, port))
         self._listener.settimeout(_POLL_S)
         self.host, self.port = self._listener.getsockname()[:2]
+        self.name = name or self.host
         self._acceptor = threading.Thread(target=self._accept_loop, name="feed-accept",
                                           daemon=True)
 
@@ -105,7 +125,8 @@ class FeedServer:
         self._resolver = resolver
 
     def url(self, path="/"):
-        return f"http://{self.host}:{self.port}{path}"
+        scheme = "https" if self._tls else "http"
+        return f"{scheme}://{self.name}:{self.port}{path}"
 
     def wait_for_requests(self, count, timeout=10.0):
         """Waits until `count` requests are finished; returns them."""
@@ -156,6 +177,10 @@ class FeedServer:
             except OSError:
                 break
             conn.settimeout(_POLL_S)
+            if self._tls:
+                # The handshake runs in the connection's own thread.
+                conn = self._tls.wrap_socket(conn, server_side=True,
+                                             do_handshake_on_connect=False)
             thread = threading.Thread(target=self._serve, args=(conn,), name="feed-conn",
                                       daemon=True)
             with self._lock:
@@ -166,6 +191,8 @@ class FeedServer:
     def _serve(self, conn):
         pending = b""
         try:
+            if self._tls and not self._handshake(conn):
+                return
             while not self._stop.is_set():
                 head, pending = self._read_head(conn, pending)
                 if head is None:
@@ -188,6 +215,18 @@ class FeedServer:
                 conn.close()
             except OSError:
                 pass
+
+    def _handshake(self, conn):
+        conn.settimeout(_HANDSHAKE_TIMEOUT_S)
+        try:
+            conn.do_handshake()
+            outcome = "ok"
+        except (ssl.SSLError, OSError) as failure:
+            outcome = getattr(failure, "reason", None) or str(failure) or type(failure).__name__
+        with self._lock:
+            self.tls_handshakes.append(outcome)
+        conn.settimeout(_POLL_S)
+        return outcome == "ok"
 
     def _recv(self, conn):
         while True:
@@ -317,7 +356,8 @@ class FeedServer:
         """True when the client has already closed its side (EOF or reset)."""
         try:
             conn.setblocking(False)
-            data = conn.recv(1, socket.MSG_PEEK)
+            # Over TLS the peek looks at the raw connection under it.
+            data = socket.socket.recv(conn, 1, socket.MSG_PEEK)
             return data == b""
         except BlockingIOError:
             return False
@@ -360,9 +400,16 @@ def main(argv=None):
     parser.add_argument("--config", help="JSON file of routes")
     parser.add_argument("--duration", type=float, default=0.0,
                         help="stop after this many seconds (0: until interrupted)")
+    parser.add_argument("--cert", help="serve https with this certificate chain (PEM)")
+    parser.add_argument("--key", help="the private key of --cert (PEM)")
+    parser.add_argument("--name", help="host name for the URLs (default: localhost "
+                        "with --cert, else the address)")
     args = parser.parse_args(argv)
+    if bool(args.cert) != bool(args.key):
+        parser.error("--cert and --key go together")
 
-    server = FeedServer(port=args.port)
+    tls = (args.cert, args.key) if args.cert else None
+    server = FeedServer(port=args.port, tls=tls, name=args.name or (tls and "localhost"))
     if args.config:
         _routes_from_config(server, args.config)
     if args.dir:

@@ -9,7 +9,7 @@ packages=(
     libgtest-dev libicu-dev clang libclang-rt-14-dev
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
     binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
-    wine wine64 xvfb x11-utils xauth locales zip imagemagick
+    wine wine64 xvfb x11-utils xauth locales zip imagemagick python3-cryptography
     fonts-ipafont-gothic fonts-wine xdotool
 )
 
