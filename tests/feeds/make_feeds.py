@@ -11,7 +11,8 @@ The feeds are small and made up; each holds a shape that real feeds have and
 that has broken feed readers: Shift_JIS titles with 0x5C trail bytes, CRLF
 line ends, multi-line CDATA titles, links on lines of their own, channel and
 image titles and links before the items, upper-case CDF, EUC-JP with
-half-width katakana, UTF-16 with and without byte order mark, empty feeds.
+half-width katakana and NEC's special characters, UTF-16 with and without
+byte order mark, Atom 0.3 and 1.0, empty feeds.
 """
 import sys
 from pathlib import Path
@@ -180,8 +181,8 @@ EUC_ITEMS = [
 ]
 feed("eucjp_rss091_halfwidth_kana.xml",
      '<?xml version="1.0" encoding="EUC-JP"?>\n<rss version="0.91">\n<channel>\n'
-     "<title>町内ﾆｭｰｽ</title>\n<link>http://example.jp/euc/</link>\n"
-     "<description>ﾃｽﾄ</description>\n<language>ja</language>\n"
+     "<title>町内のお知らせ</title>\n<link>http://example.jp/euc/</link>\n"
+     "<description>回覧板とﾆｭｰｽ</description>\n<language>ja</language>\n"
      "<image>\n<title>町内ﾆｭｰｽ</title>\n<url>http://example.jp/euc/logo.gif</url>\n"
      "<link>http://example.jp/euc/</link>\n</image>\n"
      + "".join(item(t, f"http://example.jp/euc/{s}.html") for t, s in EUC_ITEMS)
@@ -214,6 +215,79 @@ feed("utf8_bom_rss20_crlf.xml", rss20("日記", [
     ("今日の出来事", "http://example.jp/u8/1"),
     ("明日の予定：買い物", "http://example.jp/u8/2"),
 ], crlf=True, bom=b"\xef\xbb\xbf")
+
+# EUC-JP with NEC's special characters (row 13: circled digits, Roman
+# numerals, the "kabushiki" sign), written as raw bytes since Python's EUC-JP
+# codec lacks them; they come out as their Shift_JIS codes 0x8740...
+NEC_ROW13 = {"①": b"\xad\xa1", "②": b"\xad\xa2", "Ⅲ": b"\xad\xb7", "㈱": b"\xad\xea"}
+
+
+def euc_with_nec(text):
+    out = b""
+    for ch in text:
+        out += NEC_ROW13.get(ch) or ch.encode("euc_jp")
+    return out
+
+
+FEEDS["eucjp_nec_rss20.xml"] = (euc_with_nec(rss20("会報", [
+    item("①総会のお知らせ", "http://example.jp/nec/1"),
+    item("②会計報告", "http://example.jp/nec/2"),
+    item("第Ⅲ期の予定と㈱山田", "http://example.jp/nec/3"),
+], decl=' encoding="EUC-JP"')), [
+    ("①総会のお知らせ", "http://example.jp/nec/1"),
+    ("②会計報告", "http://example.jp/nec/2"),
+    ("第Ⅲ期の予定と㈱山田", "http://example.jp/nec/3"),
+])
+
+# Atom 1.0 in UTF-8 behind a comment: the entry's alternate link counts, not
+# the feed's own links nor an entry's self, short or related ones; an entry
+# without a link gives no shortcut and the scan goes on.
+feed("utf8_atom10.xml", """<?xml version="1.0" encoding="utf-8"?>
+<!-- written by hand -->
+<feed xmlns="http://www.w3.org/2005/Atom">
+<title>アトムの記録</title>
+<link rel="alternate" type="text/html" href="http://example.jp/atom/"/>
+<link rel="self" href="http://example.jp/atom/feed.xml"/>
+<entry>
+<title>最初の記事</title>
+<link rel="alternate" type="text/html" href="http://example.jp/atom/1"/>
+<link rel="shorturl" href="http://ex.jp/1"/>
+<link rel="related" href="http://example.org/other"/>
+<id>tag:example.jp,2026:1</id>
+</entry>
+<entry>
+<title>リンクなし</title>
+<id>tag:example.jp,2026:2</id>
+</entry>
+<entry>
+<link rel="self" href="http://example.jp/atom/3.atom"/>
+<title>三つ目: 終わり?</title>
+<link href="http://example.jp/atom/3?x=1&amp;y=2"/>
+</entry>
+</feed>
+""", "utf-8", [
+    ("最初の記事", "http://example.jp/atom/1"),
+    ("三つ目： 終わり？", "http://example.jp/atom/3?x=1&y=2"),
+])
+
+# Atom 0.3 in Shift_JIS, with 0x5C trail bytes in its titles.
+feed("sjis_atom03.xml", """<?xml version="1.0" encoding="Shift_JIS"?>
+<feed version="0.3" xmlns="http://purl.org/atom/ns#">
+<title>日記表</title>
+<link rel="alternate" type="text/html" href="http://example.jp/a03/"/>
+<entry>
+<title>表現の能力</title>
+<link rel="alternate" type="text/html" href="http://example.jp/a03/1"/>
+</entry>
+<entry>
+<title>ソフトの予定</title>
+<link rel="alternate" type="text/html" href="http://example.jp/a03/2"/>
+</entry>
+</feed>
+""", "cp932", [
+    ("表現の能力", "http://example.jp/a03/1"),
+    ("ソフトの予定", "http://example.jp/a03/2"),
+])
 
 # An empty file, and a feed with a channel and no items.
 feed("empty.xml", "", "ascii", [])

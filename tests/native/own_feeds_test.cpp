@@ -62,6 +62,9 @@ const OwnFeed kOwnFeeds[] = {
     {"ascii_rss10_multiline_cdata.rdf", JIS_CODE_ASCII, nullptr},
     {"ascii_cdf_uppercase.cdf", JIS_CODE_ASCII, nullptr},
     {"eucjp_rss091_halfwidth_kana.xml", JIS_CODE_EUC_JP, "EUC-JP"},
+    {"eucjp_nec_rss20.xml", JIS_CODE_EUC_JP, "EUC-JP-MS"},
+    {"utf8_atom10.xml", JIS_CODE_UTF8, "UTF-8"},
+    {"sjis_atom03.xml", JIS_CODE_SHIFT_JIS, nullptr},
     {"utf16le_bom_rss20.xml", JIS_CODE_UTF16_LE, "UTF-16LE"},
     {"utf16be_bom_rss20.xml", JIS_CODE_UTF16_BE, "UTF-16BE"},
     {"utf16le_nobom_rss20.xml", JIS_CODE_UTF16_LE, "UTF-16LE"},
@@ -88,6 +91,28 @@ TEST(ScanOwnFeeds, EachFeedGivesItsShortcuts)
         EXPECT_TRUE(decoded.str() == reference) << "decoded text differs from iconv's";
 
         EXPECT_EQ(ScanDecoded(decoded), ReadExpected(feed.file));
+    }
+}
+
+// The Japanese feeds keep their class without their XML declaration, and
+// cut down to about one title around their first Japanese character.
+TEST(ScanOwnFeeds, JapaneseFeedsAreDetectedWithoutDeclarationAndCutShort)
+{
+    for (const OwnFeed& feed : kOwnFeeds) {
+        if (feed.code != JIS_CODE_EUC_JP && feed.code != JIS_CODE_SHIFT_JIS) continue;
+        SCOPED_TRACE(feed.file);
+        std::string bytes;
+        ASSERT_TRUE(jistest::ReadFile(OwnFeedPath(feed.file), bytes));
+        const size_t decl = bytes.find("encoding=");
+        ASSERT_NE(decl, std::string::npos);
+        bytes.replace(decl, 8, "xxxxxxxx");
+        size_t first = 0;
+        while (first < bytes.size() && static_cast<unsigned char>(bytes[first]) < 0x80)
+            ++first;
+        const std::string piece = bytes.substr(first > 20 ? first - 20 : 0, 80);
+        EXPECT_EQ(JisDetectCode(bytes.data(), static_cast<uint32_t>(bytes.size())), feed.code);
+        EXPECT_EQ(JisDetectCode(piece.data(), static_cast<uint32_t>(piece.size())), feed.code)
+            << piece;
     }
 }
 
