@@ -105,60 +105,75 @@ template <class T> class ComPtr
     T* m_p = nullptr;
 };
 
-// Calls visit(file name) for every shortcut file of a folder path that ends
-// in a backslash. Dot entries (".", "..", and files the user named with a
-// leading dot), subfolders and files of other kinds are the user's.
-template <class Visit> void ForEachShortcutFile(const CString& folder, Visit visit)
+std::wstring Widen(const char* text)
 {
-    WIN32_FIND_DATAA data;
-    FindHandle find(FindFirstFileA(folder + "*.*", &data));
-    if (!find.valid()) return;
-    do {
-        if (data.cFileName[0] == '.' || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
-            !IsShortcutFileName(data.cFileName))
-            continue;
-        visit(data.cFileName);
-    } while (FindNextFileA(find.get(), &data));
-}
-
-// A file name as the file system holds it (UTF-16, widened from the ANSI code
-// page as the shortcut's save widens its path) and as it compares names
-// (upper-cased without regard to the user's locale). Both as raw bytes.
-void FileSystemForms(const char* name, std::string& exact, std::string& key)
-{
+    // The ANSI code page, as the shortcut's save widens its path.
     std::wstring wide;
-    const int units = MultiByteToWideChar(CP_ACP, 0, name, -1, nullptr, 0);
+    const int units = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
     if (units > 1) {
         wide.resize(units);
-        MultiByteToWideChar(CP_ACP, 0, name, -1, &wide[0], units);
+        MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], units);
         wide.resize(units - 1);
     }
-    std::wstring upper = wide;
-    if (!wide.empty() &&
-        !LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, wide.data(), static_cast<int>(wide.size()),
+    return wide;
+}
+
+std::string Bytes(const std::wstring& text)
+{
+    return std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+}
+
+// A file name in the forms the mirror plan compares: as the file system holds
+// it, and upper-cased without regard to the user's locale as the file system
+// compares names.
+void FileSystemForms(const std::wstring& name, std::string& exact, std::string& key)
+{
+    std::wstring upper = name;
+    if (!name.empty() &&
+        !LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, name.data(), static_cast<int>(name.size()),
                       &upper[0], static_cast<int>(upper.size())))
-        upper = wide;
-    exact.assign(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
-    key.assign(reinterpret_cast<const char*>(upper.data()), upper.size() * sizeof(wchar_t));
+        upper = name;
+    exact = Bytes(name);
+    key = Bytes(upper);
+}
+
+// Calls visit(file name) for every shortcut file of a folder path that ends
+// in a backslash. Dot entries (".", "..", and files the user named with a
+// leading dot), subfolders and files of other kinds are the user's. The
+// folder is listed by wide names: a name outside the ANSI code page would
+// come back altered and could stand for another file.
+template <class Visit> void ForEachShortcutFile(const CString& folder, Visit visit)
+{
+    WIN32_FIND_DATAW data;
+    FindHandle find(FindFirstFileW((Widen(folder) + L"*.*").c_str(), &data));
+    if (!find.valid()) return;
+    do {
+        const std::wstring name = data.cFileName;
+        const size_t length = name.size();
+        if (length < 4 || name[0] == L'.' || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            continue;
+        std::string extension;
+        for (size_t i = length - 4; i < length; ++i)
+            extension += name[i] < 0x80 ? static_cast<char>(name[i]) : '?';
+        if (IsShortcutFileName(extension.c_str())) visit(name);
+    } while (FindNextFileW(find.get(), &data));
 }
 
 // Reads a shortcut file whole. Real shortcuts are a few hundred bytes; a
 // larger file is not read and counts as one to rewrite.
-bool ReadShortcutFile(const char* path, std::string& content)
+bool ReadShortcutFile(const std::wstring& path, std::string& content)
 {
     constexpr DWORD kMaxShortcutBytes = 64 * 1024;
-    FileHandle file(CreateFileA(path, GENERIC_READ,
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) return false;
-    LARGE_INTEGER size;
-    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart > kMaxShortcutBytes) return false;
-    content.resize(static_cast<size_t>(size.QuadPart));
+    content.resize(kMaxShortcutBytes + 1);
     DWORD read = 0;
-    if (!content.empty() &&
-        (!ReadFile(file.get(), &content[0], static_cast<DWORD>(content.size()), &read, nullptr) ||
-         read != content.size()))
+    if (!ReadFile(file.get(), &content[0], kMaxShortcutBytes + 1, &read, nullptr) ||
+        read > kMaxShortcutBytes)
         return false;
+    content.resize(read);
     return true;
 }
 
@@ -185,8 +200,11 @@ void ClearSiteFolder(const char* name)
     const CString path = SiteFolderPath(name);
     if (path.IsEmpty()) return;
     const CString folder = path + "\\";
+    const std::wstring wideFolder = Widen(folder);
     // A file that cannot be deleted (open, protected) stays as well.
-    ForEachShortcutFile(folder, [&folder](const char* file) { DeleteFileA(folder + file); });
+    ForEachShortcutFile(folder, [&wideFolder](const std::wstring& file) {
+        DeleteFileW((wideFolder + file).c_str());
+    });
 }
 
 bool RemoveSiteFolder(const char* name)
@@ -236,14 +254,15 @@ void MirrorSiteFolder(const char* name, const std::vector<ItemShortcut>& items)
 
     // What the folder holds, read from the files themselves: the folder may
     // have been changed since the last run, by the user as well.
-    std::vector<CString> foundFiles;
+    const std::wstring wideFolder = Widen(folder);
+    std::vector<std::wstring> foundFiles;
     std::vector<FoundShortcut> found;
-    ForEachShortcutFile(folder, [&](const char* file) {
+    std::string content;
+    ForEachShortcutFile(folder, [&](const std::wstring& file) {
         FoundShortcut entry;
         FileSystemForms(file, entry.name, entry.key);
-        std::string content;
         entry.urlKnown =
-            ReadShortcutFile(folder + file, content) && ReadShortcutUrl(content, entry.url);
+            ReadShortcutFile(wideFolder + file, content) && ReadShortcutUrl(content, entry.url);
         found.push_back(entry);
         foundFiles.push_back(file);
     });
@@ -255,7 +274,7 @@ void MirrorSiteFolder(const char* name, const std::vector<ItemShortcut>& items)
         const CString file = item.title + ".url";
         if ((folder + file).GetLength() > kMaxSitePathBytes) continue;
         WantedShortcut entry;
-        FileSystemForms(file, entry.name, entry.key);
+        FileSystemForms(Widen(file), entry.name, entry.key);
         entry.url = item.link.str();
         wanted.push_back(entry);
         writable.push_back(&item);
@@ -263,7 +282,7 @@ void MirrorSiteFolder(const char* name, const std::vector<ItemShortcut>& items)
 
     const MirrorPlan plan = PlanMirror(found, wanted);
     for (size_t index : plan.deletes)
-        DeleteFileA(folder + foundFiles[index]);
+        DeleteFileW((wideFolder + foundFiles[index]).c_str());
     for (const ShortcutWrite& write : plan.writes)
         WriteInternetShortcut(writable[write.urlFrom]->link,
                               folder + writable[write.nameFrom]->title + ".url");

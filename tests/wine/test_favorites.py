@@ -93,6 +93,7 @@ FEED_1 = [
     ("日本語", "http://example.jp/日本"),
     ("Spaced", "http://example.jp/a b"),
     ("Title", "http://example.jp/t"),
+    ("Cafe", "http://example.jp/cafe"),
 ]
 
 FEED_2 = [
@@ -109,6 +110,7 @@ FEED_2 = [
     ("日本語", "http://example.jp/日本"),
     ("Spaced", "http://example.jp/a b"),
     ("title", "http://example.jp/t"),       # only the title's case changed
+    ("Cafe", "http://example.jp/cafe"),
 ]
 
 
@@ -183,13 +185,16 @@ def test_changed_feed_rewrites_only_changed_shortcuts(start_tansy, server, mirro
     (mirror / "notes.txt").write_bytes(b"mine")
     (mirror / "Stale.url").write_bytes(b"[InternetShortcut]\r\nURL=http://example.jp/stale\r\n")
     (mirror / "Beta.url").write_bytes(b"[InternetShortcut]\r\nURL=http://example.jp/old\r\n")
+    # A name outside code page 932, which an ANSI listing would give back as
+    # "Cafe.url": it is another file and goes like every shortcut.
+    (mirror / "Café.url").write_bytes(b"[InternetShortcut]\r\nURL=http://example.jp/cafe\r\n")
     tansy = start_tansy(status=status)
     mirror_pass(tansy, FEED_1)
     assert (mirror / "notes.txt").read_bytes() == b"mine"
 
     # Added, removed, renamed, relinked and duplicate titles: only the
     # unchanged shortcuts with plain ASCII links keep their files.
-    kept = ["Alpha.url", "Dup.url", "ｆｕｌｌ.url"]
+    kept = ["Alpha.url", "Cafe.url", "Dup.url", "ｆｕｌｌ.url"]
     before = stamps(mirror)
     time.sleep(0.05)
     mirror_pass(tansy, FEED_2)
@@ -206,7 +211,7 @@ def test_changed_feed_rewrites_only_changed_shortcuts(start_tansy, server, mirro
     tansy = start_tansy(status=status)
     mirror_pass(tansy, FEED_2)
     assert untouched(before, before) == sorted(
-        ["Beta.url", "CASE.url", "Delta 2.url", "Dup.url", "title.url", "ｆｕｌｌ.url",
+        ["Beta.url", "CASE.url", "Cafe.url", "Delta 2.url", "Dup.url", "title.url", "ｆｕｌｌ.url",
          "notes.txt"])
 
     # A folder the user emptied by hand is filled again.
