@@ -582,7 +582,6 @@ TEST(PollCycleSiteCommand, WhatTheCommandDoesAroundTheDialog)
         bool slotChanged;      // the dialog's answer: fetch the slot
         bool refreshMeanwhile; // Refresh and a tick start a fetch while it is open
         std::vector<std::string> actions;
-        std::string throwAt; // an action that throws once recorded, as an allocation failure would
     };
     const Case cases[] = {
         {"a running fetch is only cancelled", true, false, false, {"cancel"}},
