@@ -9,14 +9,12 @@
 // median of the rounds in CPU time of the thread, counted in file bytes.
 #include <iconv.h>
 #include <time.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -24,6 +22,8 @@
 #include "feed/decode_feed.h"
 #include "feed/feed_text.h"
 #include "feed/item_scan.h"
+#include "tests/native/jis_iconv_reference.h"
+#include "tests/native/temp_dir.h"
 
 namespace
 {
@@ -89,22 +89,6 @@ void Run(const char* name, size_t totalBytes, int items)
     if (emitted != items) std::printf("BENCH error: expected %d items\n", items);
 }
 
-std::string Iconv(const char* to, const char* from, const std::string& in)
-{
-    iconv_t cd = iconv_open(to, from);
-    std::string out(in.size() * 4 + 16, '\0');
-    char* src = const_cast<char*>(in.data());
-    size_t srcLeft = in.size();
-    char* dst = &out[0];
-    size_t dstLeft = out.size();
-    iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-    iconv(cd, nullptr, nullptr, &dst, &dstLeft); // back to the initial shift state
-    iconv_close(cd);
-    if (srcLeft != 0) std::printf("BENCH error: iconv %s to %s stopped\n", from, to);
-    out.resize(out.size() - dstLeft);
-    return out;
-}
-
 // CPU seconds of this thread (user and system, page faults included): the
 // machine is shared, and time spent waiting for a core is not the code's.
 double ThreadSeconds()
@@ -129,12 +113,13 @@ double MedianSeconds(int rounds, const std::function<void()>& run)
 // The whole path of one feed file in `code`, made from the Shift_JIS feed.
 void RunWhole(const char* name, const char* code, const std::string& sjisFeed, int items)
 {
-    const std::string bytes = Iconv(code, "CP932", sjisFeed);
-    char path[] = "/tmp/bench-feed-text-XXXXXX";
-    const int fd = mkstemp(path);
-    if (fd < 0) return;
-    close(fd);
-    std::ofstream(path, std::ios::binary) << bytes;
+    std::string bytes;
+    if (!jistest::Iconv(code, "CP932", sjisFeed, bytes))
+        std::printf("BENCH error: iconv CP932 to %s stopped\n", code);
+    TempDir dir;
+    dir.write("dl.dat", bytes);
+    const std::string file = dir.file("dl.dat");
+    const char* path = file.c_str();
     const double mb = static_cast<double>(bytes.size()) / 1e6;
     const int rounds = 15;
 
@@ -166,7 +151,6 @@ void RunWhole(const char* name, const char* code, const std::string& sjisFeed, i
         }
     });
     iconv_close(cd);
-    unlink(path);
 
     std::printf("BENCH case=whole_%s mb=%.1f mbps=%.0f decode_mbps=%.0f iconv_mbps=%.0f "
                 "emitted=%d rounds=%d\n",

@@ -6,19 +6,19 @@
 // included; the iconv and ICU figures there are the same conversions).
 #include <iconv.h>
 #include <unicode/ucnv.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "feed/decode_feed.h"
 #include "jis1997/jis1997.h"
+#include "tests/native/feed_corpus.h"
+#include "tests/native/read_file.h"
+#include "tests/native/temp_dir.h"
 
 namespace
 {
@@ -28,8 +28,9 @@ constexpr int kRuns = 5;
 
 std::string ReadFeed(const char* rel)
 {
-    std::ifstream in(std::string(TANSY_FEEDS_DIR) + "/" + rel, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    std::string bytes;
+    testfiles::ReadFile(feedcorpus::Path(rel), bytes);
+    return bytes;
 }
 
 std::string Repeat(const std::string& s, size_t target)
@@ -158,18 +159,14 @@ void Run(const Case& c)
         "BENCH case=%s mb=%.2f ours_mbps=%.0f iconv_mbps=%.0f icu_mbps=%.0f memcpy_mbps=%.0f\n",
         c.name.c_str(), n / 1e6, ours, viaIconv, viaIcu, copy);
 
-    char path[] = "/tmp/bench-jis1997-XXXXXX";
-    const int fd = mkstemp(path);
-    if (fd >= 0) {
-        close(fd);
-        std::ofstream(path, std::ios::binary) << c.text;
-        CString out;
-        const double decode = BestMbps(n, [&] { DecodeFeedFile(path, out); });
-        std::printf("BENCH case=decodefeed_%s mb=%.2f ours_mbps=%.0f iconv_mbps=%.0f icu_mbps=%.0f "
-                    "memcpy_mbps=%.0f\n",
-                    c.name.c_str(), n / 1e6, decode, viaIconv, viaIcu, copy);
-        unlink(path);
-    }
+    TempDir dir;
+    dir.write("feed.xml", c.text);
+    const std::string path = dir.file("feed.xml");
+    CString out;
+    const double decode = BestMbps(n, [&] { DecodeFeedFile(path.c_str(), out); });
+    std::printf("BENCH case=decodefeed_%s mb=%.2f ours_mbps=%.0f iconv_mbps=%.0f icu_mbps=%.0f "
+                "memcpy_mbps=%.0f\n",
+                c.name.c_str(), n / 1e6, decode, viaIconv, viaIcu, copy);
 }
 
 } // namespace
@@ -185,14 +182,11 @@ int main()
         Repeat(ReadFeed("rss-parser/rss20_utf8_huge_giantbomb-podcast.rss"), kTargetBytes);
     if (euc.size() < kTargetBytes || ascii.size() < kTargetBytes) {
         // The text comes from the third-party feed corpus, which is optional.
-        std::printf("bench_jis1997: no feed corpus at \"%s\"; point TANSY_FEEDS at a folder "
-                    "of feeds (e.g. TANSY_FEEDS=/path/to/feeds make bench)\n",
-                    TANSY_FEEDS_DIR);
-#ifdef TANSY_FEEDS_REQUIRED
-        return 1;
-#else
-        return 0;
-#endif
+        const std::string missing = feedcorpus::Missing();
+        std::printf("bench_jis1997: %s\n",
+                    missing.empty() ? "the feed corpus lacks the feeds this benchmark reads"
+                                    : missing.c_str());
+        return feedcorpus::Required() ? 1 : 0;
     }
     auto one = [](uint32_t (*f)(char*, const char*, uint32_t)) {
         return [f](char* dst, char*, const char* src, uint32_t max) { return f(dst, src, max); };

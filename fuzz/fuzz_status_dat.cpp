@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "config/site_table.h"
+#include "tests/native/read_file.h"
 
 namespace
 {
@@ -42,19 +43,6 @@ void WriteWhole(const std::string& path, const uint8_t* data, size_t size)
     if (!file) std::abort();
     if (size && std::fwrite(data, 1, size, file) != size) std::abort();
     std::fclose(file);
-}
-
-std::string ReadWhole(const std::string& path)
-{
-    std::string text;
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return text;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, file)) > 0)
-        text.append(buf, n);
-    std::fclose(file);
-    return text;
 }
 
 const CString& Value(const SiteEntry& slot, int field)
@@ -90,7 +78,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
 
     first->Save();
-    const std::string saved = ReadWhole(status);
+    std::string saved;
+    testfiles::ReadFile(status, saved);
     if (saved != expected)
         Fail("saved file differs from the slots", -1, CString(saved.c_str(), int(saved.size())));
 

@@ -1,9 +1,8 @@
 // The third-party feed corpus some tests read on top of the project's own
 // feeds. It is optional: without it those tests are skipped, unless the build
-// was told the corpus is required (TANSY_FEEDS set), when they fail.
+// was told the corpus is required (TANSY_FEEDS set), when they fail. The
+// benchmarks read it too.
 #pragma once
-
-#include <gtest/gtest.h>
 
 #include <string>
 
@@ -22,8 +21,8 @@ bool Required();
 
 } // namespace feedcorpus
 
-// First statement of a test built on the corpus: skips or fails the test
-// when the corpus is missing.
+// First statement of a Google Test built on the corpus: skips or fails the
+// test when the corpus is missing.
 #define NEED_FEED_CORPUS()                                                                         \
     do {                                                                                           \
         const std::string missing_ = feedcorpus::Missing();                                        \

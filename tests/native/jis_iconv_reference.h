@@ -1,25 +1,14 @@
-// Reference conversions through glibc iconv for the jis1997 tests, and a
-// file reader.
+// Reference conversions through glibc iconv for the jis1997 tests.
 #pragma once
 
 #include <iconv.h>
 
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 namespace jistest
 {
-
-inline bool ReadFile(const std::string& path, std::string& bytes)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), {});
-    return true;
-}
 
 // Converts `in` with iconv; false when iconv refuses any of it.
 inline bool Iconv(const char* to, const char* from, const std::string& in, std::string& out)

@@ -3,10 +3,11 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <unistd.h>
+
+#include "read_file.h"
 
 class TempDir
 {
@@ -36,8 +37,9 @@ class TempDir
     }
     std::string read(const std::string& name) const
     {
-        std::ifstream in(file(name), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
+        std::string bytes;
+        testfiles::ReadFile(file(name), bytes);
+        return bytes;
     }
     bool exists(const std::string& name) const { return access(file(name).c_str(), F_OK) == 0; }
 

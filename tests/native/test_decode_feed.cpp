@@ -1,10 +1,6 @@
 // DecodeFeedFile: whole files in, Shift_JIS text out.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-#include <unistd.h>
-
-#include <fstream>
 #include <string>
 
 #include "feed/decode_feed.h"
@@ -12,36 +8,18 @@
 #include "framework/file.h"
 #include "jis1997/jis1997.h"
 #include "jis_iconv_reference.h"
+#include "read_file.h"
+#include "temp_dir.h"
 
 namespace
 {
 
-// A file in a fresh scratch folder, removed afterwards.
-class CScratchFile
-{
-  public:
-    explicit CScratchFile(const std::string& bytes)
-    {
-        char pattern[] = "/tmp/tansy-decode-XXXXXX";
-        const int fd = mkstemp(pattern);
-        if (fd >= 0) close(fd);
-        m_path = pattern;
-        std::ofstream(m_path, std::ios::binary) << bytes;
-    }
-    ~CScratchFile() { unlink(m_path.c_str()); }
-    CScratchFile(const CScratchFile&) = delete;
-    CScratchFile& operator=(const CScratchFile&) = delete;
-    const char* path() const { return m_path.c_str(); }
-
-  private:
-    std::string m_path;
-};
-
 std::string Decode(const std::string& bytes)
 {
-    CScratchFile file(bytes);
+    TempDir dir;
+    dir.write("feed.xml", bytes);
     CString out("not touched");
-    DecodeFeedFile(file.path(), out);
+    DecodeFeedFile(dir.file("feed.xml").c_str(), out);
     return out.str();
 }
 
@@ -90,8 +68,8 @@ TEST(DecodeFeedFile, RealFeedsMatchIconv)
     const char* const sjisFeed = "chardet/sjis_rss10_10e.org.xml";
     NEED_FEED_CORPUS();
     std::string euc, sjis;
-    ASSERT_TRUE(jistest::ReadFile(feedcorpus::Path(eucFeed), euc));
-    ASSERT_TRUE(jistest::ReadFile(feedcorpus::Path(sjisFeed), sjis));
+    ASSERT_TRUE(testfiles::ReadFile(feedcorpus::Path(eucFeed), euc));
+    ASSERT_TRUE(testfiles::ReadFile(feedcorpus::Path(sjisFeed), sjis));
     std::string expected;
     ASSERT_TRUE(jistest::ReferenceToCp932(euc, "EUC-JP", expected));
     CString out;

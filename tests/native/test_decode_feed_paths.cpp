@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -18,6 +17,7 @@
 #include "feed/decode_feed.h"
 #include "feed_corpus.h"
 #include "jis1997/jis1997.h"
+#include "read_file.h"
 
 namespace
 {
@@ -157,8 +157,8 @@ TEST(DecodeFeedFile, EqualsTheFullBufferConversionOnTheCorpus)
             if (entry->d_name[0] == '.') continue;
             const std::string path = folder + "/" + entry->d_name;
             if (entry->d_type != DT_REG) continue;
-            std::ifstream in(path, std::ios::binary);
-            const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+            std::string bytes;
+            EXPECT_TRUE(testfiles::ReadFile(path, bytes)) << path;
             CString text;
             DecodeFeedFile(path.c_str(), text);
             const uint32_t code = JisDetectCode(bytes.c_str(), static_cast<uint32_t>(bytes.size()));

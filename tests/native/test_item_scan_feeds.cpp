@@ -2,8 +2,6 @@
 // (ASCII or Shift_JIS, so they need no decoding).
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -11,6 +9,7 @@
 #include "feed/feed_text.h"
 #include "feed/item_scan.h"
 #include "feed_corpus.h"
+#include "read_file.h"
 
 namespace
 {
@@ -19,11 +18,10 @@ using Items = std::vector<std::pair<std::string, std::string>>;
 
 std::string ReadFeed(const std::string& name)
 {
-    std::ifstream in(feedcorpus::Path(name), std::ios::binary);
-    EXPECT_TRUE(in.good()) << "cannot read " << feedcorpus::Path(name);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+    std::string bytes;
+    EXPECT_TRUE(testfiles::ReadFile(feedcorpus::Path(name), bytes))
+        << "cannot read " << feedcorpus::Path(name);
+    return bytes;
 }
 
 Items ScanText(std::string feed)

@@ -11,6 +11,7 @@
 #include "feed_corpus.h"
 #include "jis1997/jis1997.h"
 #include "jis_iconv_reference.h"
+#include "read_file.h"
 
 namespace
 {
@@ -180,7 +181,7 @@ TEST(ConvertFeeds, JapaneseFeedsMatchIconv)
     };
     for (const FeedCase& c : cases) {
         std::string bytes;
-        ASSERT_TRUE(jistest::ReadFile(feedcorpus::Path(c.file), bytes)) << c.file;
+        ASSERT_TRUE(testfiles::ReadFile(feedcorpus::Path(c.file), bytes)) << c.file;
         std::string expected;
         ASSERT_TRUE(jistest::ReferenceToCp932(bytes, c.glibcCode, expected)) << c.file;
         std::string ours = Convert(c.first, bytes);

@@ -8,7 +8,7 @@
 
 #include "feed_corpus.h"
 #include "jis1997/jis1997.h"
-#include "jis_iconv_reference.h"
+#include "read_file.h"
 
 namespace
 {
@@ -81,7 +81,7 @@ TEST(DetectCorpus, EveryFeedGetsItsClass)
             const std::string rel = std::string(source->d_name) + "/" + entry->d_name;
             if (!IsFeedFile(rel)) continue;
             std::string bytes;
-            ASSERT_TRUE(jistest::ReadFile(feedcorpus::Path(rel), bytes)) << rel;
+            ASSERT_TRUE(testfiles::ReadFile(feedcorpus::Path(rel), bytes)) << rel;
             auto it = kNonAsciiFeeds.find(rel);
             const uint32_t expected = it == kNonAsciiFeeds.end() ? JIS_CODE_ASCII : it->second;
             EXPECT_EQ(Detect(bytes), expected) << rel;
@@ -103,7 +103,7 @@ TEST(DetectCorpus, JapaneseFeedsWithoutDeclarationAndCutShort)
     for (const auto& [rel, expected] : kNonAsciiFeeds) {
         if (expected != JIS_CODE_EUC_JP && expected != JIS_CODE_SHIFT_JIS) continue;
         std::string bytes;
-        ASSERT_TRUE(jistest::ReadFile(feedcorpus::Path(rel), bytes)) << rel;
+        ASSERT_TRUE(testfiles::ReadFile(feedcorpus::Path(rel), bytes)) << rel;
         const size_t decl = bytes.find("encoding=");
         if (decl != std::string::npos) bytes.replace(decl, 8, "xxxxxxxx");
         // From just before the first 8-bit byte, about one title's worth.

@@ -14,6 +14,7 @@
 #include "feed/item_scan.h"
 #include "jis1997/jis1997.h"
 #include "jis_iconv_reference.h"
+#include "read_file.h"
 
 namespace
 {
@@ -28,7 +29,7 @@ std::string OwnFeedPath(const std::string& name)
 Items ReadExpected(const std::string& name)
 {
     std::string text;
-    EXPECT_TRUE(jistest::ReadFile(OwnFeedPath(name + ".expected"), text)) << name;
+    EXPECT_TRUE(testfiles::ReadFile(OwnFeedPath(name + ".expected"), text)) << name;
     Items items;
     size_t start = 0;
     for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
@@ -79,7 +80,7 @@ TEST(ScanOwnFeeds, EachFeedGivesItsShortcuts)
     for (const OwnFeed& feed : kOwnFeeds) {
         SCOPED_TRACE(feed.file);
         std::string bytes;
-        ASSERT_TRUE(jistest::ReadFile(OwnFeedPath(feed.file), bytes));
+        ASSERT_TRUE(testfiles::ReadFile(OwnFeedPath(feed.file), bytes));
         EXPECT_EQ(JisDetectCode(bytes.data(), static_cast<uint32_t>(bytes.size())), feed.code);
 
         CString decoded;
@@ -102,7 +103,7 @@ TEST(ScanOwnFeeds, JapaneseFeedsAreDetectedWithoutDeclarationAndCutShort)
         if (feed.code != JIS_CODE_EUC_JP && feed.code != JIS_CODE_SHIFT_JIS) continue;
         SCOPED_TRACE(feed.file);
         std::string bytes;
-        ASSERT_TRUE(jistest::ReadFile(OwnFeedPath(feed.file), bytes));
+        ASSERT_TRUE(testfiles::ReadFile(OwnFeedPath(feed.file), bytes));
         const size_t decl = bytes.find("encoding=");
         ASSERT_NE(decl, std::string::npos);
         bytes.replace(decl, 8, "xxxxxxxx");
