@@ -7,22 +7,13 @@
 
 #include "feed/feed_text.h"
 #include "feed/item_scan.h"
+#include "scan_items.h"
 
 namespace
 {
 
-using Items = std::vector<std::pair<std::string, std::string>>;
-
-Items Scan(const std::string& feed)
-{
-    CString text(feed);
-    NormalizeFeedText(text);
-    Items items;
-    ScanFeedItems(text, [&](const CString& title, const CString& link) {
-        items.emplace_back(title.str(), link.str());
-    });
-    return items;
-}
+using testscan::Items;
+using testscan::Scan;
 
 std::string Item(const std::string& title, const std::string& link)
 {

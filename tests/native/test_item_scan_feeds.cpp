@@ -10,11 +10,13 @@
 #include "feed/item_scan.h"
 #include "feed_corpus.h"
 #include "read_file.h"
+#include "scan_items.h"
 
 namespace
 {
 
-using Items = std::vector<std::pair<std::string, std::string>>;
+using testscan::Items;
+using testscan::Scan;
 
 std::string ReadFeed(const std::string& name)
 {
@@ -24,20 +26,9 @@ std::string ReadFeed(const std::string& name)
     return bytes;
 }
 
-Items ScanText(std::string feed)
-{
-    CString text(std::move(feed));
-    NormalizeFeedText(text);
-    Items items;
-    ScanFeedItems(text, [&](const CString& title, const CString& link) {
-        items.emplace_back(title.str(), link.str());
-    });
-    return items;
-}
-
 Items ScanFeed(const std::string& name)
 {
-    return ScanText(ReadFeed(name));
+    return Scan(ReadFeed(name));
 }
 
 struct FeedExpectation {
@@ -184,10 +175,10 @@ TEST(ScanRealFeeds, ChannelTitleAndLinkAreNotItems)
     // ROME's samples carry placeholder links; made absolute they show that
     // only the items count, not the channel's, image's or text input's tags.
     std::string rss20 = ReadFeed("rome/rss20_rss_2.0.xml");
-    EXPECT_TRUE(ScanText(rss20).empty()); // placeholder links are relative
+    EXPECT_TRUE(Scan(rss20).empty()); // placeholder links are relative
     CString absolute(rss20);
     absolute.Replace("<link>", "<link>http://x/");
-    const Items items = ScanText(absolute.str());
+    const Items items = Scan(absolute.str());
     EXPECT_EQ(items,
               (Items{{"rss_2.0.channel.item[0].title", "http://x/rss_2.0.channel.item[0].link"},
                      {"rss_2.0.channel.item[1].title", "http://x/rss_2.0.channel.item[1].link"}}));
@@ -195,13 +186,13 @@ TEST(ScanRealFeeds, ChannelTitleAndLinkAreNotItems)
     CString netscape(ReadFeed("rome/rss091-netscape-doctype_rss_0.91N.xml"));
     netscape.Replace("<link>", "<link>http://x/");
     EXPECT_EQ(
-        ScanText(netscape.str()),
+        Scan(netscape.str()),
         (Items{{"rss_0.91N.channel.item[0].title", "http://x/rss_0.91N.channel.item[0].link"},
                {"rss_0.91N.channel.item[1].title", "http://x/rss_0.91N.channel.item[1].link"}}));
 
     CString rdf(ReadFeed("rome/rss10_rss_1.0.xml"));
     rdf.Replace("<link>", "<link>http://x/");
-    const Items rdfItems = ScanText(rdf.str());
+    const Items rdfItems = Scan(rdf.str());
     ASSERT_EQ(rdfItems.size(), 2u);
     EXPECT_EQ(rdfItems[0].first, "rss_1.0.item[0].title");
 }
@@ -238,7 +229,7 @@ TEST(ScanRealFeeds, UpperCaseCdfItemReadsLikeLowerCase)
     const size_t close = cdf.find("</ITEM>");
     ASSERT_NE(close, std::string::npos);
     cdf.insert(close, "<LINK>http://example.org/</LINK>");
-    const Items items = ScanText(cdf);
+    const Items items = Scan(cdf);
     ASSERT_EQ(items.size(), 1u);
     EXPECT_EQ(items[0],
               (std::pair<std::string, std::string>("Example item", "http://example.org/")));

@@ -15,11 +15,13 @@
 #include "jis1997/jis1997.h"
 #include "jis_iconv_reference.h"
 #include "read_file.h"
+#include "scan_items.h"
 
 namespace
 {
 
-using Items = std::vector<std::pair<std::string, std::string>>;
+using testscan::Items;
+using testscan::Scan;
 
 std::string OwnFeedPath(const std::string& name)
 {
@@ -37,17 +39,6 @@ Items ReadExpected(const std::string& name)
         const size_t tab = line.find('\t');
         items.emplace_back(line.substr(0, tab), line.substr(tab + 1));
     }
-    return items;
-}
-
-Items ScanDecoded(const CString& decoded)
-{
-    CString text = decoded;
-    NormalizeFeedText(text);
-    Items items;
-    ScanFeedItems(text, [&](const CString& title, const CString& link) {
-        items.emplace_back(title.str(), link.str());
-    });
     return items;
 }
 
@@ -91,7 +82,7 @@ TEST(ScanOwnFeeds, EachFeedGivesItsShortcuts)
         }
         EXPECT_TRUE(decoded.str() == reference) << "decoded text differs from iconv's";
 
-        EXPECT_EQ(ScanDecoded(decoded), ReadExpected(feed.file));
+        EXPECT_EQ(Scan(decoded.str()), ReadExpected(feed.file));
     }
 }
 
