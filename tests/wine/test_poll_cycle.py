@@ -4,6 +4,7 @@ downloads, and the notification of a change in steady polling."""
 import re
 import shutil
 import time
+from pathlib import Path
 
 import pytest
 
@@ -96,6 +97,39 @@ def test_a_real_euc_jp_feed(start_tansy, server, favorites):
     assert len(euc) == 15
     assert "Linuxで動作するTV録画サーバーのベアボーンセット.url" in euc
     assert "HDD･DVDレコーダーのレビュー.url" in euc
+
+
+def menu_builders_running(prefix):
+    """Process ids of Wine's menu builder at work in the given prefix: a
+    process started for it that has loaded its program (a disabled one is
+    refused before that)."""
+    found = set()
+    for proc in Path("/proc").iterdir():
+        try:
+            if b"winemenubuilder" not in (proc / "cmdline").read_bytes():
+                continue
+            if f"WINEPREFIX={prefix}".encode() not in (proc / "environ").read_bytes().split(b"\0"):
+                continue
+            if b"winemenubuilder.exe" in (proc / "maps").read_bytes():
+                found.add(proc.name)
+        except OSError:
+            pass
+    return found
+
+
+def test_saving_shortcuts_starts_no_menu_builder(start_tansy, server, favorites, wine):
+    # Left on, Wine's menu builder runs once for every shortcut saved (about
+    # 100 ms each) and may touch the host's menus.
+    server.set_route("/many.xml", utf8_feed(40), last_modified=LM1)
+    tansy = start_tansy(status=status_file([(server.url("/many.xml"), UTF8_NAME, "")]))
+    tansy.command(IDM_REFRESH)
+    seen = set()
+    deadline = time.time() + 60
+    while len(tansy.messages()) < 10 and time.time() < deadline:
+        seen |= menu_builders_running(wine.prefix)
+        time.sleep(0.02)
+    assert len(shortcuts(favorites / UTF8_NAME)) == 40
+    assert not seen
 
 
 def test_refresh_cancels_a_slow_download(start_tansy, server, favorites):
