@@ -232,6 +232,10 @@ class Tansy:
             time.sleep(0.2)
         raise AssertionError(f"log never matched; it holds {self.messages()}")
 
+    def wait_for_messages(self, count, timeout=60):
+        """Waits until the log holds at least `count` messages; returns them."""
+        return self.wait_for_log(lambda m: len(m) >= count, timeout=timeout)
+
     def running(self):
         return self.proc.poll() is None
 
@@ -294,6 +298,34 @@ def status_file(slots):
         url, name, sound = slots[i] if i < len(slots) else ("", "", "")
         lines += [url, name, sound]
     return "".join(line + "\r\n" for line in lines).encode("cp932")
+
+
+def numbered_feed(tag, count=2, base="http://example.jp"):
+    """UTF-8 RSS bytes with `count` items titled "tag 0", "tag 1", ... and
+    linked to base/tag/0, base/tag/1, ..."""
+    items = "".join(f"<item><title>{tag} {i}</title><link>{base}/{tag}/{i}</link></item>"
+                    for i in range(count))
+    return f'<?xml version="1.0" encoding="UTF-8"?><rss><channel>{items}</channel></rss>'.encode()
+
+
+def clean_favorites(wine, names):
+    """The prefix's Favorites folder, made if missing, without the site
+    folders `names` an earlier test may have left."""
+    fav = wine.favorites
+    fav.mkdir(parents=True, exist_ok=True)
+    for name in names:
+        shutil.rmtree(fav / name, ignore_errors=True)
+    return fav
+
+
+@pytest.fixture(scope="session")
+def probe(wine):
+    """fetch-probe/Tansy.exe: the real download worker run on its own (see
+    fetch_probe.cpp)."""
+    exe = wine.build_dir / "fetch-probe" / "Tansy.exe"
+    if not exe.exists():
+        pytest.fail(f"{exe} is missing: build the fetch_probe target first")
+    return exe
 
 
 def refused_url():

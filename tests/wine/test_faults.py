@@ -50,14 +50,10 @@ def pass_log(urls, keywords, first=0):
     return [f"{first + i} {keywords[i]} {urls[i]}" for i in range(len(urls))]
 
 
-def wait_for_count(tansy, count, timeout=60):
-    return tansy.wait_for_log(lambda m: len(m) >= count, timeout=timeout)
-
-
 def run_pass(tansy, count, timeout=90):
     """Refresh, then wait for the pass's nine lines and its blink."""
     tansy.command(IDM_REFRESH)
-    messages = wait_for_count(tansy, count, timeout)
+    messages = tansy.wait_for_messages(count, timeout)
     time.sleep(BLINK_S)
     return messages
 
@@ -134,7 +130,7 @@ def test_network_and_status_faults_are_errors_and_the_cycle_goes_on(start_tansy,
     assert messages[10:] == pass_log(urls, ["ERROR"] * 7 + ["NOMODIFY"] * 2)
     # Steady polling goes on after the failures as well.
     tansy.ctl("post", "Tansy", WM_TIMER, 1, 0)
-    assert wait_for_count(tansy, 20)[19] == f"0 ERROR {urls[0]}"
+    assert tansy.wait_for_messages(20)[19] == f"0 ERROR {urls[0]}"
     assert tansy.running()
     assert (tansy.folder / "status.dat").read_bytes() == status
     # The dropped download of the second pass is the last one: its partial
@@ -320,7 +316,7 @@ def test_files_held_locked_read_only_or_in_the_way(start_tansy, server, favorite
         assert tansy.ctl("settext", "Site 2", IDC_NAME, "Fault renamed")[0] == 0
         tansy.ctl("click", "Site 2", IDC_OK)
         assert tansy.ctl("gone", "Site 2", 10000)[0] == 0
-        messages = wait_for_count(tansy, 29)
+        messages = tansy.wait_for_messages(29)
         assert messages[28] == f"1 UPDATE {urls[1]}"
         assert (tansy.folder / "status.dat").read_bytes() == status
         assert not (favorites / "Fault normal").exists()
@@ -350,7 +346,7 @@ def test_stalling_server_keeps_the_program_responsive_and_cancellable(start_tans
     code, out = tansy.ctl("show", "Tansy")
     assert code == 0 and "title=Tansy" in out
     assert time.time() - asked < 5
-    messages = wait_for_count(tansy, 10, timeout=60)
+    messages = tansy.wait_for_messages(10, timeout=60)
     assert messages[1:4] == [f"{i} UPDATE {urls[i]}" for i in range(3)]
     assert shortcuts(favorites / "Fault pause") == sorted(f"pause {i}.url" for i in range(100))
     time.sleep(BLINK_S)
@@ -363,7 +359,7 @@ def test_stalling_server_keeps_the_program_responsive_and_cancellable(start_tans
     tansy.command(IDM_REFRESH)
     wait_for_download(tansy, timeout=30)
     tansy.command(IDM_REFRESH)
-    messages = wait_for_count(tansy, 12, timeout=60)
+    messages = tansy.wait_for_messages(12, timeout=60)
     assert messages[10:] == [f"0 NOMODIFY {urls[0]}", f"1 CANCEL {urls[1]}"]
     time.sleep(1)
     assert len(tansy.messages()) == 12

@@ -37,7 +37,7 @@ def run_one_pass(start_tansy, server, name, body):
     server.set_route("/f.xml", body, last_modified=LM)
     tansy = start_tansy(status=status_file([(server.url("/f.xml"), name, "")]))
     tansy.command(IDM_REFRESH)
-    tansy.wait_for_log(lambda m: len(m) >= 2)
+    tansy.wait_for_messages(2)
     return tansy
 
 

@@ -23,14 +23,6 @@ UNRECOGNIZED_SCHEME = 12006  # ERROR_INTERNET_UNRECOGNIZED_SCHEME
 QUICK_TIMEOUTS = ["--connect-ms", "2000", "--send-ms", "2000", "--receive-ms", "2000"]
 
 
-@pytest.fixture(scope="module")
-def probe(wine):
-    exe = wine.build_dir / "fetch-probe" / "Tansy.exe"
-    if not exe.exists():
-        pytest.fail(f"{exe} is missing: build the fetch_probe target first")
-    return exe
-
-
 @pytest.fixture
 def run(wine, probe, tmp_path):
     """Runs the probe in tmp_path (which holds an old dl.dat) and returns one

@@ -9,12 +9,11 @@ file is not read).
 """
 import hashlib
 import json
-import shutil
 import struct
 
 import pytest
 
-from conftest import IDM_REFRESH, shortcuts, status_file
+from conftest import IDM_REFRESH, clean_favorites, numbered_feed, shortcuts, status_file
 from feed_server import FeedServer
 from make_certs import make_certificates
 
@@ -28,13 +27,6 @@ REFUSED = ["self_signed", "expired", "wrong_host"]
 NAMES = {"trusted": "HTTPS trusted", "self_signed": "HTTPS self-signed",
          "expired": "HTTPS expired", "wrong_host": "HTTPS wrong host",
          "redirected": "HTTPS redirected"}
-
-
-def feed(tag, count=2):
-    items = "".join(f"<item><title>{tag} {i}</title><link>https://example.jp/{tag}/{i}</link>"
-                    "</item>\n" for i in range(count))
-    return ('<?xml version="1.0" encoding="UTF-8"?>\n<rss version="2.0"><channel>'
-            f"<title>t</title>\n{items}</channel></rss>\n").encode("utf-8")
 
 
 @pytest.fixture(scope="module")
@@ -63,7 +55,8 @@ def servers(trusted_ca):
                for which in ["trusted"] + REFUSED}
     started["http"] = FeedServer().start()
     for which, srv in started.items():
-        srv.set_route("/feed.xml", feed(which.replace("_", "-")), last_modified=LM)
+        body = numbered_feed(which.replace("_", "-"), base="https://example.jp")
+        srv.set_route("/feed.xml", body, last_modified=LM)
     yield started
     for srv in started.values():
         srv.stop()
@@ -71,16 +64,13 @@ def servers(trusted_ca):
 
 @pytest.fixture
 def favorites(wine):
-    fav = wine.favorites
-    fav.mkdir(parents=True, exist_ok=True)
-    for name in NAMES.values():
-        shutil.rmtree(fav / name, ignore_errors=True)
-    return fav
+    return clean_favorites(wine, NAMES.values())
 
 
 def test_https_sites_in_a_pass(start_tansy, servers, favorites):
     # http://127.0.0.1/old moves to https://localhost/moved.xml.
-    servers["trusted"].set_route("/moved.xml", feed("moved"), last_modified=LM)
+    servers["trusted"].set_route("/moved.xml", numbered_feed("moved", base="https://example.jp"),
+                                 last_modified=LM)
     servers["http"].set_route("/old", status=301,
                               headers={"Location": servers["trusted"].url("/moved.xml")})
     urls = [servers[which].url("/feed.xml") for which in ["trusted"] + REFUSED]
@@ -89,7 +79,7 @@ def test_https_sites_in_a_pass(start_tansy, servers, favorites):
              for url, which in zip(urls, ["trusted"] + REFUSED + ["redirected"])]
     tansy = start_tansy(status=status_file(slots))
     tansy.command(IDM_REFRESH)
-    messages = tansy.wait_for_log(lambda m: len(m) >= 10, timeout=90)
+    messages = tansy.wait_for_messages(10, timeout=90)
     assert messages == ["START", f"0 UPDATE {urls[0]}", f"1 ERROR {urls[1]}",
                         f"2 ERROR {urls[2]}", f"3 ERROR {urls[3]}", f"4 UPDATE {urls[4]}",
                         "5 ERROR ", "6 ERROR ", "7 ERROR ", "8 ERROR "]
@@ -108,14 +98,6 @@ def test_https_sites_in_a_pass(start_tansy, servers, favorites):
     assert [r.path for r in servers["trusted"].requests] == ["/feed.xml", "/moved.xml"]
     assert not (tansy.folder / "dl.dat").exists()
     assert tansy.running()
-
-
-@pytest.fixture(scope="module")
-def probe(wine):
-    exe = wine.build_dir / "fetch-probe" / "Tansy.exe"
-    if not exe.exists():
-        pytest.fail(f"{exe} is missing: build the fetch_probe target first")
-    return exe
 
 
 @pytest.mark.parametrize("which,error", [

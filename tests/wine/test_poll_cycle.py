@@ -2,15 +2,13 @@
 nine slots mixing changed, unchanged, failing and empty sites, cancelled
 downloads, and the notification of a change in steady polling."""
 import re
-import shutil
 import time
 from pathlib import Path
 
 import pytest
 
-from conftest import (IDM_EXIT, IDM_REFRESH, OWN_FEEDS, corpus_feed, refused_url, shortcuts,
-                      status_file, tray_tooltip,
-                      wait_for_download)
+from conftest import (IDM_EXIT, IDM_REFRESH, OWN_FEEDS, clean_favorites, corpus_feed, refused_url,
+                      shortcuts, status_file, tray_tooltip, wait_for_download)
 
 
 WM_TIMER = 0x0113
@@ -33,15 +31,7 @@ def utf8_feed(count, tag=""):
 
 @pytest.fixture
 def favorites(wine):
-    fav = wine.favorites
-    fav.mkdir(parents=True, exist_ok=True)
-    for name in (EUC_NAME, UTF8_NAME, PLAIN_NAME):
-        shutil.rmtree(fav / name, ignore_errors=True)
-    return fav
-
-
-def wait_for_messages(tansy, count, timeout=60):
-    return tansy.wait_for_log(lambda m: len(m) >= count, timeout=timeout)
+    return clean_favorites(wine, (EUC_NAME, UTF8_NAME, PLAIN_NAME))
 
 
 def test_a_pass_over_nine_slots(start_tansy, server, favorites):
@@ -55,7 +45,7 @@ def test_a_pass_over_nine_slots(start_tansy, server, favorites):
              (refused, "Refused", "")]
     tansy = start_tansy(status=status_file(slots))
     tansy.command(IDM_REFRESH)
-    messages = wait_for_messages(tansy, 10)
+    messages = tansy.wait_for_messages(10)
     assert messages == [
         "START",
         f"0 UPDATE {slots[0][0]}",
@@ -81,7 +71,7 @@ def test_a_pass_over_nine_slots(start_tansy, server, favorites):
     # without Last-Modified that calls for the same shortcuts is too.
     time.sleep(6)  # the end-of-pass blink
     tansy.command(IDM_REFRESH)
-    messages = wait_for_messages(tansy, 19)
+    messages = tansy.wait_for_messages(19)
     assert messages[10:13] == [f"0 NOMODIFY {slots[0][0]}", f"1 NOMODIFY {slots[1][0]}",
                                f"2 NOMODIFY {slots[2][0]}"]
 
@@ -92,7 +82,7 @@ def test_a_real_euc_jp_feed(start_tansy, server, favorites):
     server.set_route("/euc.xml", feed.read_bytes(), last_modified=LM1)
     tansy = start_tansy(status=status_file([(server.url("/euc.xml"), EUC_NAME, "")]))
     tansy.command(IDM_REFRESH)
-    assert wait_for_messages(tansy, 10)[1] == f"0 UPDATE {server.url('/euc.xml')}"
+    assert tansy.wait_for_messages(10)[1] == f"0 UPDATE {server.url('/euc.xml')}"
     euc = shortcuts(favorites / EUC_NAME)
     assert len(euc) == 15
     assert "Linuxで動作するTV録画サーバーのベアボーンセット.url" in euc
@@ -140,7 +130,7 @@ def test_refresh_cancels_a_slow_download(start_tansy, server, favorites):
     tansy.command(IDM_REFRESH)
     wait_for_download(tansy)
     tansy.command(IDM_REFRESH)
-    assert wait_for_messages(tansy, 2) == ["START", f"0 CANCEL {url}"]
+    assert tansy.wait_for_messages(2) == ["START", f"0 CANCEL {url}"]
     assert not (tansy.folder / "dl.dat").exists()
     time.sleep(3)
     assert tansy.messages() == ["START", f"0 CANCEL {url}"]
@@ -155,7 +145,7 @@ def test_exit_during_a_download_only_cancels_it(start_tansy, server):
     tansy.command(IDM_REFRESH)
     wait_for_download(tansy)
     tansy.command(IDM_EXIT)
-    assert wait_for_messages(tansy, 2) == ["START", f"0 CANCEL {url}"]
+    assert tansy.wait_for_messages(2) == ["START", f"0 CANCEL {url}"]
     time.sleep(1)
     assert tansy.running()
     assert not (tansy.folder / "dl.dat").exists()
@@ -168,7 +158,7 @@ def test_change_in_steady_polling_is_notified(start_tansy, server, favorites, tm
     url = server.url("/utf8.xml")
     tansy = start_tansy(status=status_file([(url, UTF8_NAME, "Z:\\no\\such.wav")]))
     tansy.command(IDM_REFRESH)
-    wait_for_messages(tansy, 10)
+    tansy.wait_for_messages(10)
     first_pass = [r for r in server.requests if r.path == "/utf8.xml"]
     assert len(first_pass) == 1
     time.sleep(6)  # the end-of-pass blink
@@ -180,7 +170,7 @@ def test_change_in_steady_polling_is_notified(start_tansy, server, favorites, tm
     tansy.ctl("post", "Tansy", WM_TIMER, 1, 0)
     server.wait_for_requests(2, timeout=20)
     requested = time.time()
-    messages = wait_for_messages(tansy, 11, timeout=30)
+    messages = tansy.wait_for_messages(11, timeout=30)
     logged = time.time()
     assert messages[10] == f"0 UPDATE {url}"
     # The sound (missing, so silent) and the five-second blink come before
@@ -198,7 +188,7 @@ def test_feed_without_date_is_compared_by_its_shortcuts(start_tansy, server, fav
     url = server.url("/nolm.xml")
     tansy = start_tansy(status=status_file([(url, UTF8_NAME, "Z:\\no\\such.wav")]))
     tansy.command(IDM_REFRESH)
-    assert wait_for_messages(tansy, 10)[1] == f"0 UPDATE {url}"
+    assert tansy.wait_for_messages(10)[1] == f"0 UPDATE {url}"
     folder = favorites / UTF8_NAME
     written = {p.name: p.stat().st_mtime_ns for p in folder.iterdir()}
     assert sorted(written) == ["記事0：その0.url", "記事1：その1.url"]
@@ -211,14 +201,14 @@ def test_feed_without_date_is_compared_by_its_shortcuts(start_tansy, server, fav
             seen = len(tansy.messages())
             tansy.ctl("post", "Tansy", WM_TIMER, 1, 0)
             try:
-                wait_for_messages(tansy, seen + 1, timeout=3)
+                tansy.wait_for_messages(seen + 1, timeout=3)
             except AssertionError:
                 pass  # the tick came while the last outcome was handled; again
         before = len(server.requests)
         tansy.ctl("post", "Tansy", WM_TIMER, 1, 0)
         server.wait_for_requests(before + 1, timeout=20)
         requested = time.time()
-        wait_for_messages(tansy, count, timeout=30)
+        tansy.wait_for_messages(count, timeout=30)
         return time.time() - requested
 
     # The same body again in steady polling: downloaded, found to call for

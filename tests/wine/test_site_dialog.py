@@ -1,24 +1,18 @@
 """The site dialog and the nine slot commands, driven through the dialog's
 controls as a user would: typing into the fields and clicking the buttons."""
 import os
-import shutil
 import time
 
 import pytest
 
-from conftest import IDM_REFRESH, SITE_COMMANDS, status_file, wait_for_download, wait_until
+from conftest import (IDM_REFRESH, SITE_COMMANDS, clean_favorites, numbered_feed, status_file,
+                      wait_for_download, wait_until)
 
 
 IDC_OK, IDC_CANCEL, IDC_FILE = 1012, 1013, 1014
 IDC_URL, IDC_NAME, IDC_SOUND = 1017, 1018, 1019
 WM_KEYDOWN, VK_RETURN = 0x0100, 0x0D
 LM = "Wed, 21 Oct 2015 07:28:00 GMT"
-
-
-def feed(tag, count=2):
-    items = "".join(f"<item><title>{tag} {i}</title><link>http://example.jp/{tag}/{i}</link></item>"
-                    for i in range(count))
-    return f'<?xml version="1.0" encoding="UTF-8"?><rss><channel>{items}</channel></rss>'.encode()
 
 
 def read_slots(folder):
@@ -44,11 +38,7 @@ def fields(out):
 
 @pytest.fixture
 def favorites(wine):
-    fav = wine.favorites
-    fav.mkdir(parents=True, exist_ok=True)
-    for name in ("Site news", "Renamed news", "a／b：c", "Old"):
-        shutil.rmtree(fav / name, ignore_errors=True)
-    return fav
+    return clean_favorites(wine, ("Site news", "Renamed news", "a／b：c", "Old"))
 
 
 def open_dialog(tansy, slot):
@@ -85,7 +75,7 @@ def test_dialog_shows_the_slot_with_its_caption(start_tansy):
 
 
 def test_ok_without_edits_writes_nothing(start_tansy, server):
-    server.set_route("/a.xml", feed("a"))
+    server.set_route("/a.xml", numbered_feed("a"))
     status = status_file([(server.url("/a.xml"), "Site news", "")])
     tansy = start_tansy(status=status)
     before = (tansy.folder / "status.dat").stat().st_mtime_ns
@@ -99,7 +89,7 @@ def test_ok_without_edits_writes_nothing(start_tansy, server):
 
 
 def test_changed_sound_saves_clears_and_fetches_at_once(start_tansy, server, favorites):
-    server.set_route("/a.xml", feed("fresh"), last_modified=LM)
+    server.set_route("/a.xml", numbered_feed("fresh"), last_modified=LM)
     url = server.url("/a.xml")
     (favorites / "Site news").mkdir()
     (favorites / "Site news" / "stale item.url").write_bytes(b"[InternetShortcut]\r\nURL=http://x/\r\n")
@@ -107,14 +97,14 @@ def test_changed_sound_saves_clears_and_fetches_at_once(start_tansy, server, fav
     title = open_dialog(tansy, 0)
     edit(tansy, title, sound="C:\\sounds\\new.wav")
     press(tansy, title, IDC_OK)
-    assert tansy.wait_for_log(lambda m: len(m) >= 2) == ["START", f"0 UPDATE {url}"]
+    assert tansy.wait_for_messages(2) == ["START", f"0 UPDATE {url}"]
     assert read_slots(tansy.folder)[0] == (url, "Site news", "C:\\sounds\\new.wav")
     assert sorted(p.name for p in (favorites / "Site news").iterdir()) == [
         "fresh 0.url", "fresh 1.url"]
 
 
 def test_renamed_site_moves_its_shortcuts(start_tansy, server, favorites):
-    server.set_route("/a.xml", feed("item"), last_modified=LM)
+    server.set_route("/a.xml", numbered_feed("item"), last_modified=LM)
     url = server.url("/a.xml")
     (favorites / "Old").mkdir()
     (favorites / "Old" / "item 0.url").write_bytes(b"[InternetShortcut]\r\nURL=http://x/\r\n")
@@ -122,14 +112,14 @@ def test_renamed_site_moves_its_shortcuts(start_tansy, server, favorites):
     title = open_dialog(tansy, 0)
     edit(tansy, title, name="Renamed news")
     press(tansy, title, IDC_OK)
-    tansy.wait_for_log(lambda m: len(m) >= 2)
+    tansy.wait_for_messages(2)
     assert not (favorites / "Old").exists()
     assert sorted(p.name for p in (favorites / "Renamed news").iterdir()) == [
         "item 0.url", "item 1.url"]
 
 
 def test_renamed_site_leaves_the_users_files_in_the_old_folder(start_tansy, server, favorites):
-    server.set_route("/a.xml", feed("item"), last_modified=LM)
+    server.set_route("/a.xml", numbered_feed("item"), last_modified=LM)
     url = server.url("/a.xml")
     (favorites / "Old").mkdir()
     (favorites / "Old" / "item 0.url").write_bytes(b"[InternetShortcut]\r\nURL=http://x/\r\n")
@@ -138,7 +128,7 @@ def test_renamed_site_leaves_the_users_files_in_the_old_folder(start_tansy, serv
     title = open_dialog(tansy, 0)
     edit(tansy, title, name="Renamed news")
     press(tansy, title, IDC_OK)
-    tansy.wait_for_log(lambda m: len(m) >= 2)
+    tansy.wait_for_messages(2)
     assert sorted(p.name for p in (favorites / "Old").iterdir()) == ["notes.txt"]
     assert (favorites / "Old" / "notes.txt").read_bytes() == b"mine"
     assert sorted(p.name for p in (favorites / "Renamed news").iterdir()) == [
@@ -146,7 +136,7 @@ def test_renamed_site_leaves_the_users_files_in_the_old_folder(start_tansy, serv
 
 
 def test_cleared_url_saves_and_fetches_nothing(start_tansy, server, favorites):
-    server.set_route("/a.xml", feed("a"))
+    server.set_route("/a.xml", numbered_feed("a"))
     (favorites / "Site news").mkdir()
     (favorites / "Site news" / "x.url").write_bytes(b"")
     tansy = start_tansy(status=status_file([(server.url("/a.xml"), "Site news", "")]))
@@ -189,13 +179,13 @@ def test_enter_in_a_field_closes_without_applying(start_tansy):
 
 
 def test_site_item_during_a_fetch_only_cancels_it(start_tansy, server):
-    server.set_route("/slow.xml", feed("slow", 400), trickle=(512, 0.2))
+    server.set_route("/slow.xml", numbered_feed("slow", 400), trickle=(512, 0.2))
     url = server.url("/slow.xml")
     tansy = start_tansy(status=status_file([(url, "Slow", "")]))
     tansy.command(IDM_REFRESH)
     wait_for_download(tansy)
     tansy.command(SITE_COMMANDS[3])
-    assert tansy.wait_for_log(lambda m: len(m) >= 2) == ["START", f"0 CANCEL {url}"]
+    assert tansy.wait_for_messages(2) == ["START", f"0 CANCEL {url}"]
     assert tansy.ctl("wait", "Site 4", 1500)[0] != 0
     # Chosen again after the cancelled fetch, it opens the dialog.
     press(tansy, open_dialog(tansy, 3), IDC_CANCEL)
@@ -264,8 +254,9 @@ def test_edit_while_refresh_runs_a_fetch_waits_for_it(start_tansy, server, favor
     # Refresh re-arms the timer while the dialog is open, so a fetch is
     # running when the dialog closes with a change: the edited slot is
     # fetched after that one ends, never beside it.
-    server.set_route("/slow.xml", feed("slow", 100), trickle=(512, 0.1), last_modified=LM)
-    server.set_route("/b.xml", feed("b"), last_modified=LM)
+    server.set_route("/slow.xml", numbered_feed("slow", 100), trickle=(512, 0.1),
+                     last_modified=LM)
+    server.set_route("/b.xml", numbered_feed("b"), last_modified=LM)
     slow, other = server.url("/slow.xml"), server.url("/b.xml")
     tansy = start_tansy(status=status_file([(slow, "Old", ""), (other, "Site news", "")]))
     title = open_dialog(tansy, 1)
@@ -273,7 +264,7 @@ def test_edit_while_refresh_runs_a_fetch_waits_for_it(start_tansy, server, favor
     wait_for_download(tansy)  # started by Refresh
     edit(tansy, title, name="Renamed news")
     press(tansy, title, IDC_OK)
-    messages = tansy.wait_for_log(lambda m: len(m) >= 3, timeout=60)
+    messages = tansy.wait_for_messages(3, timeout=60)
     assert messages[1:3] == [f"0 UPDATE {slow}", f"1 UPDATE {other}"]
     slow_request, other_request = server.requests[0], server.requests[1]
     assert slow_request.path == "/slow.xml" and not slow_request.closed_early
@@ -289,7 +280,7 @@ def test_browsing_the_chooser_elsewhere_keeps_the_download_in_the_program_folder
     sounds = tmp_path / "sounds"
     sounds.mkdir()
     (sounds / "chime.wav").write_bytes(b"RIFF\x24\0\0\0WAVEfmt ")
-    server.set_route("/a.xml", feed("a"), last_modified=LM)
+    server.set_route("/a.xml", numbered_feed("a"), last_modified=LM)
     url = server.url("/a.xml")
     tansy = start_tansy(status=status_file([(url, "Site news", "")]))
     title = open_dialog(tansy, 0)

@@ -99,7 +99,7 @@ def seconds_of(line):
 
 def test_first_pass_starts_thirty_seconds_after_start_up(start_tansy):
     tansy = start_tansy()
-    tansy.wait_for_log(lambda m: len(m) >= 10, timeout=60)
+    tansy.wait_for_messages(10, timeout=60)
     lines = tansy.log_lines()
     assert [line[9:] for line in lines] == ["START"] + [f"{i} ERROR " for i in range(9)]
     delay = (seconds_of(lines[1]) - seconds_of(lines[0])) % 86400

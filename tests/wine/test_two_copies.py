@@ -4,11 +4,10 @@ status.dat stays a valid file after an edit in one copy, and the log keeps
 whole lines (log.txt is opened without sharing, so a line written at the
 very instant the other copy writes is lost; that is allowed)."""
 import re
-import shutil
 import time
 
-from conftest import (IDM_EXIT, IDM_REFRESH, SITE_COMMANDS, Tansy, status_file, stop_process,
-                      wait_until)
+from conftest import (IDM_EXIT, IDM_REFRESH, SITE_COMMANDS, Tansy, clean_favorites, numbered_feed,
+                      status_file, stop_process, wait_until)
 
 
 IDC_OK, IDC_URL, IDC_NAME = 1012, 1017, 1018
@@ -16,20 +15,12 @@ LOG_LINE = re.compile(r"\d\d:\d\d:\d\d (START|[0-8] (UPDATE|NOMODIFY|ERROR|CANCE
 ROUNDS = 3
 
 
-def feed(tag, count=40):
-    items = "".join(f"<item><title>{tag} {i}</title><link>http://example.jp/{tag}/{i}</link></item>\n"
-                    for i in range(count))
-    return f'<?xml version="1.0"?><rss><channel>{items}</channel></rss>'.encode()
-
-
 def test_two_copies_in_one_folder(start_tansy, wine, server):
-    fav = wine.favorites
     names = ["Twin A", "Twin B", "Twin C", "Twin edited"]
-    for name in names:
-        shutil.rmtree(fav / name, ignore_errors=True)
+    fav = clean_favorites(wine, names)
     # No Last-Modified: every fetch of either copy downloads into dl.dat.
     for tag in ("a", "b", "c"):
-        server.set_route(f"/{tag}.xml", feed(tag), last_modified=None)
+        server.set_route(f"/{tag}.xml", numbered_feed(tag, 40), last_modified=None)
     slots = [(server.url(f"/{t}.xml"), n, "") for t, n in zip("abc", names)]
     status = status_file(slots)
     first = start_tansy(status=status)
