@@ -3,7 +3,9 @@
 #include <cstring>
 #include <string>
 
-#if defined(__SSE2__)
+#include "framework/cpu.h"
+
+#if TANSY_SSE2
 #include <emmintrin.h>
 #endif
 
@@ -22,29 +24,48 @@ bool MayStartStep(const char* p, const char* end)
 }
 
 // The first position in [p, end) where MayStartStep holds, or end.
-const char* NextStep(const char* p, const char* end)
+const char* NextStepPortable(const char* p, const char* end)
 {
-#if defined(__SSE2__)
-    // Sixteen positions at a time: the byte, the next and the one after.
-    const auto is = [](__m128i x, char c) { return _mm_cmpeq_epi8(x, _mm_set1_epi8(c)); };
+    for (; p < end; ++p)
+        if ((*p == '<' || *p == '&') && MayStartStep(p, end)) return p;
+    return end;
+}
+
+#if TANSY_SSE2
+TANSY_SSE2_TARGET inline __m128i Is(__m128i x, char c)
+{
+    return _mm_cmpeq_epi8(x, _mm_set1_epi8(c));
+}
+
+// The same, sixteen positions at a time: the byte, the next and the one after.
+TANSY_SSE2_TARGET const char* NextStepSse2(const char* p, const char* end)
+{
     while (end - p >= 18) {
         const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
         const __m128i z = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2));
-        const __m128i tagLetter = _mm_or_si128(_mm_or_si128(is(y, 'I'), is(y, 'T')),
-                                               _mm_or_si128(is(y, 'L'), is(y, 'i')));
+        const __m128i tagLetter = _mm_or_si128(_mm_or_si128(Is(y, 'I'), Is(y, 'T')),
+                                               _mm_or_si128(Is(y, 'L'), Is(y, 'i')));
         const __m128i endTag = _mm_and_si128(
-            is(y, '/'), _mm_or_si128(_mm_or_si128(is(z, 'I'), is(z, 'T')), is(z, 'L')));
-        const __m128i tag = _mm_and_si128(is(x, '<'), _mm_or_si128(tagLetter, endTag));
-        const __m128i entity = _mm_and_si128(is(x, '&'), _mm_or_si128(is(y, 'a'), is(y, '#')));
+            Is(y, '/'), _mm_or_si128(_mm_or_si128(Is(z, 'I'), Is(z, 'T')), Is(z, 'L')));
+        const __m128i tag = _mm_and_si128(Is(x, '<'), _mm_or_si128(tagLetter, endTag));
+        const __m128i entity = _mm_and_si128(Is(x, '&'), _mm_or_si128(Is(y, 'a'), Is(y, '#')));
         const int mask = _mm_movemask_epi8(_mm_or_si128(tag, entity));
         if (mask) return p + __builtin_ctz(static_cast<unsigned>(mask));
         p += 16;
     }
+    return NextStepPortable(p, end);
+}
 #endif
-    for (; p < end; ++p)
-        if ((*p == '<' || *p == '&') && MayStartStep(p, end)) return p;
-    return end;
+
+const char* NextStep(const char* p, const char* end)
+{
+#if TANSY_SSE2
+    // The CPU is asked once; NextStep runs once per candidate.
+    static const bool sse2 = cpu::HasSse2();
+    if (sse2) return NextStepSse2(p, end);
+#endif
+    return NextStepPortable(p, end);
 }
 
 bool At(const char* p, const char* end, const char* word, size_t length)

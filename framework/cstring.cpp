@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
-#if defined(__SSE2__)
+#include "framework/cpu.h"
+
+#if TANSY_SSE2
 #include <emmintrin.h>
 #endif
 
@@ -24,11 +26,12 @@ const char* NextPairPortable(const char* p, const char* last, char a, char b, si
     return nullptr;
 }
 
-#if defined(__SSE2__)
+#if TANSY_SSE2
 // The same, sixteen starting positions at a time: a candidate needs both its
 // first and its last byte to match, which skips most of markup-heavy text
 // where the first byte ('<') alone is common.
-const char* NextPair(const char* p, const char* last, char a, char b, size_t gap)
+TANSY_SSE2_TARGET const char* NextPairSse2(const char* p, const char* last, char a, char b,
+                                           size_t gap)
 {
     const __m128i va = _mm_set1_epi8(a);
     const __m128i vb = _mm_set1_epi8(b);
@@ -44,14 +47,18 @@ const char* NextPair(const char* p, const char* last, char a, char b, size_t gap
         if (p[0] == a && p[gap] == b) return p;
     return nullptr;
 }
-#else
-const char* NextPair(const char* p, const char* last, char a, char b, size_t gap)
-{
-    return NextPairPortable(p, last, a, b, gap);
-}
 #endif
 
 using NextPairFunction = const char* (*)(const char*, const char*, char, char, size_t);
+
+// The fastest NextPair the CPU runs.
+NextPairFunction NextPair()
+{
+#if TANSY_SSE2
+    if (cpu::HasSse2()) return NextPairSse2;
+#endif
+    return NextPairPortable;
+}
 
 size_t FindWith(NextPairFunction next, const char* text, size_t n, const char* pat, size_t patLen,
                 size_t from)
@@ -93,7 +100,7 @@ namespace sjis
 
 size_t Find(const char* text, size_t n, const char* pat, size_t patLen, size_t from)
 {
-    return FindWith(NextPair, text, n, pat, patLen, from);
+    return FindWith(NextPair(), text, n, pat, patLen, from);
 }
 
 size_t FindPortable(const char* text, size_t n, const char* pat, size_t patLen, size_t from)
