@@ -11,6 +11,7 @@
 #include <string>
 
 #include "feed/feed_text.h"
+#include "tests/native/feed_text_reference.h"
 #include "feed/item_scan.h"
 #include "framework/cstring.h"
 
@@ -72,31 +73,6 @@ size_t WalkingFind(const std::string& text, const char* pat, size_t from)
     return std::string::npos;
 }
 
-// The ten replace-all steps that NormalizeFeedText does in one pass.
-void ReferenceNormalize(CString& text)
-{
-    const char* const steps[][2] = {
-        {"<ITEM", "<item"},       {"</ITEM>", "</item>"}, {"<TITLE>", "<title>"},
-        {"</TITLE>", "</title>"}, {"<LINK>", "<link>"},   {"</LINK>", "</link>"},
-        {"<item ", "<item>"},     {"&amp;", "&"},         {"&#38;", "&"},
-        {"&#x26;", "&"},
-    };
-    for (const auto& step : steps)
-        text.Replace(step[0], step[1]);
-}
-
-// The eleven replace-all steps that SanitizeFileName does in one walk.
-void ReferenceSanitize(CString& text)
-{
-    const char* const steps[][2] = {
-        {"\r", ""},        {"\n", ""},        {"\\", "\x81\x8F"}, {"/", "\x81\x5E"},
-        {":", "\x81\x46"}, {"*", "\x81\x96"}, {"?", "\x81\x48"},  {"\"", "\x81\x68"},
-        {"<", "\x81\x83"}, {">", "\x81\x84"}, {"|", "\x81\x62"},
-    };
-    for (const auto& step : steps)
-        text.Replace(step[0], step[1]);
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -131,11 +107,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
         CString fast(raw), slow(raw);
         NormalizeFeedText(fast);
-        ReferenceNormalize(slow);
+        reference::NormalizeFeedText(slow);
         if (fast != slow) Fail("NormalizeFeedText differs from the ten steps", CString(raw));
         CString fastName(raw), slowName(raw);
         SanitizeFileName(fastName);
-        ReferenceSanitize(slowName);
+        reference::SanitizeFileName(slowName);
         if (fastName != slowName) Fail("SanitizeFileName differs from the steps", CString(raw));
     }
     return 0;

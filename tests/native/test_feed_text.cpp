@@ -6,6 +6,7 @@
 #include <string>
 
 #include "feed/feed_text.h"
+#include "tests/native/feed_text_reference.h"
 
 namespace
 {
@@ -103,29 +104,6 @@ TEST(SanitizeFileName, TurnsTheBracketsOfACdataSectionFullWidth)
 
 // --- the one-pass rewrites against the replace-all steps they replace --------
 
-void ReferenceNormalize(CString& text)
-{
-    const char* const steps[][2] = {
-        {"<ITEM", "<item"},       {"</ITEM>", "</item>"}, {"<TITLE>", "<title>"},
-        {"</TITLE>", "</title>"}, {"<LINK>", "<link>"},   {"</LINK>", "</link>"},
-        {"<item ", "<item>"},     {"&amp;", "&"},         {"&#38;", "&"},
-        {"&#x26;", "&"},
-    };
-    for (const auto& step : steps)
-        text.Replace(step[0], step[1]);
-}
-
-void ReferenceSanitize(CString& text)
-{
-    const char* const steps[][2] = {
-        {"\r", ""},        {"\n", ""},        {"\\", "\x81\x8F"}, {"/", "\x81\x5E"},
-        {":", "\x81\x46"}, {"*", "\x81\x96"}, {"?", "\x81\x48"},  {"\"", "\x81\x68"},
-        {"<", "\x81\x83"}, {">", "\x81\x84"}, {"|", "\x81\x62"},
-    };
-    for (const auto& step : steps)
-        text.Replace(step[0], step[1]);
-}
-
 TEST(NormalizeFeedText, OnePassEqualsTheTenStepsOnRandomText)
 {
     // Pieces of every pattern, lead-byte values and the bytes the patterns
@@ -146,11 +124,11 @@ TEST(NormalizeFeedText, OnePassEqualsTheTenStepsOnRandomText)
         }
         CString fast(text), slow(text);
         NormalizeFeedText(fast);
-        ReferenceNormalize(slow);
+        reference::NormalizeFeedText(slow);
         ASSERT_EQ(fast.str(), slow.str()) << "round " << round;
         CString fastName(text), slowName(text);
         SanitizeFileName(fastName);
-        ReferenceSanitize(slowName);
+        reference::SanitizeFileName(slowName);
         ASSERT_EQ(fastName.str(), slowName.str()) << "round " << round;
     }
 }
