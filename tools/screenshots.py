@@ -11,7 +11,9 @@ whole screen (ImageMagick's `import -window root`):
 
     tray-menu.png    Wine's own tray window (there is no system tray under
                      Xvfb) with Tansy's icon, and the tray menu opened on it
-                     with its Site submenu
+                     with its Site submenu, after a first pass in which one
+                     site's feed came from a local feed server and the
+                     others' hosts could not be reached
     site-dialog.png  the site dialog of menu item 1
     about.png        the About box
 """
@@ -26,22 +28,33 @@ import time
 from pathlib import Path
 
 WM_TRAYNOTIFY, WM_RBUTTONUP = 0x0464, 0x0205
-IDM_ABOUT, IDM_EXIT, IDM_SITE1 = 32773, 32774, 32775
+IDM_ABOUT, IDM_EXIT, IDM_SITE1, IDM_REFRESH = 32773, 32774, 32775, 32777
 IDC_BUTTON_CANCEL = 1013
 VK_ESCAPE, VK_RIGHT, VK_DOWN = 0x1B, 0x27, 0x28
 MARGIN = 4  # pixels of screen kept around the tray window and its menus
 
+ROOT = Path(__file__).resolve().parents[1]
+sys.path.insert(0, str(ROOT / "tools"))
+from feed_server import FeedServer  # noqa: E402
+
+# The first two hosts cannot be reached, so their slots end the first pass
+# as ERROR; the third site's feed comes from the local feed server.
 SITES = [
     ("http://library.example.jp/news/rss.xml", "みなと町図書館", r"C:\Windows\Media\chimes.wav"),
     ("https://yama.example.jp/index.rdf", "山歩き日記", ""),
-    ("http://himawari.example.jp/info.xml", "ひまわり商店街", ""),
+    (None, "ひまわり商店街", ""),
 ]
+SHOPS_FEED = ROOT / "demo" / "feeds" / "shops-sjis.xml"
 
 
-def status_dat():
+def status_dat(local_url):
     lines = []
     for slot in range(9):
-        lines += SITES[slot] if slot < len(SITES) else ("", "", "")
+        if slot < len(SITES):
+            url, name, sound = SITES[slot]
+            lines += (url or local_url, name, sound)
+        else:
+            lines += ("", "", "")
     return "".join(line + "\r\n" for line in lines).encode("cp932")
 
 
@@ -59,7 +72,10 @@ class Session:
         self.build = build
         self.scratch = scratch
         self.prefix = build.parent / "screenshots-prefix"
-        self.env = dict(os.environ)
+        # The local feed server is on loopback: no proxy (WinINet under Wine
+        # would take one from http_proxy).
+        self.env = {k: v for k, v in os.environ.items()
+                    if k.lower() not in ("http_proxy", "https_proxy", "all_proxy")}
         self.env.update(WINEPREFIX=str(self.prefix), WINEDEBUG="-all",
                         WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d",
                         LC_ALL="ja_JP.UTF-8", LANG="ja_JP.UTF-8", WINEARCH="win64")
@@ -183,8 +199,11 @@ def take(build, out_dir):
         folder.mkdir()
         for name in ("Tansy.exe", "jis1997.dll"):
             shutil.copy2(build / name, folder / name)
-        (folder / "status.dat").write_bytes(status_dat())
-        with Session(build, scratch) as session:
+        (folder / "log.txt").write_bytes(b"")
+        with FeedServer() as feeds, Session(build, scratch) as session:
+            feeds.set_route("/info.xml", body=SHOPS_FEED.read_bytes(),
+                            last_modified="Mon, 07 Dec 2026 09:00:00 GMT")
+            (folder / "status.dat").write_bytes(status_dat(feeds.url("/info.xml")))
             tansy = session.spawn(["wine", str(folder / "Tansy.exe")], "tansy", cwd=folder)
             session.ctl("wait", "Tansy", 60000)
 
@@ -197,6 +216,13 @@ def take(build, out_dir):
             session.grab([session.window_rect("Site 1")], out_dir / "site-dialog.png")
             session.ctl("click", "Site 1", IDC_BUTTON_CANCEL)
             session.ctl("gone", "Site 1", 15000)
+
+            # A first pass at once, so that the Site submenu shows which
+            # sites failed; the menu opens again after the end-of-pass blink.
+            session.ctl("command", "Tansy", IDM_REFRESH)
+            wait_until(lambda: re.search(rb"^\S+ 8 ", (folder / "log.txt").read_bytes(), re.M),
+                       "the end of the first pass", timeout=120)
+            time.sleep(6.0)
 
             # The tray menu, opened just below Wine's tray window so that the
             # icon stays in sight, with the Site submenu open.
