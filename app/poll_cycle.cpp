@@ -66,6 +66,7 @@ void PollCycle::OnFetchDone(const FetchResult& result)
         // stays as far as it got, and the slot ends as a failed fetch.
         FailFetchResult(result);
     }
+    m_overtakenSite = -1;
     StartPendingSiteFetch();
 }
 
@@ -81,14 +82,16 @@ void PollCycle::HandleFetchResult(const FetchResult& result)
         return;
     }
     FetchResult outcome = result;
-    if (!result.error && result.modified) {
-        if (slot == m_pendingSite) {
-            // The slot was edited while this fetch of its old URL ran: the
-            // edit wins, and the slot is fetched anew right after.
-            m_host.DeleteDownload();
-        } else {
-            outcome.modified = HandleDownload(result);
-        }
+    if (slot == m_overtakenSite) {
+        // The slot was edited while this fetch of its old settings ran: the
+        // edit wins. Nothing of the result is used (no shortcuts, no time, no
+        // announcement) and it is logged as cancelled, but unlike a cancel by
+        // the user the cycle goes on; a slot left with a URL and a name is
+        // fetched anew right after.
+        m_host.DeleteDownload();
+        outcome.cancel = true;
+    } else if (!result.error && result.modified) {
+        outcome.modified = HandleDownload(result);
     }
     WriteResultLog(outcome);
     ArmAfterResult();
@@ -131,7 +134,7 @@ bool PollCycle::HandleDownload(const FetchResult& result)
 void PollCycle::FailFetchResult(const FetchResult& result)
 {
     m_host.ReleaseTask();
-    if (result.modified && !result.cancel && result.siteIndex != m_pendingSite) {
+    if (result.modified && !result.cancel && result.siteIndex != m_overtakenSite) {
         m_host.StoreFeedTime(result.siteIndex, 0);
         m_writtenItems[result.siteIndex].reset();
     }
@@ -172,8 +175,12 @@ void PollCycle::OnSiteCommand(int siteIndex)
     if (m_editing) return; // a site dialog is already open
     m_editing = true;
     m_host.KillPollTimer();
-    const bool fetchSlot = m_host.EditSite(siteIndex);
+    const SiteEdit edit = m_host.EditSite(siteIndex);
     m_editing = false;
+    // Refresh may have started a fetch of the slot's old settings while the
+    // dialog was open; whatever the edit left, that result is not used.
+    if (edit != SiteEdit::unchanged && m_host.FetchInProgress()) m_overtakenSite = siteIndex;
+    const bool fetchSlot = edit == SiteEdit::changed;
     if (fetchSlot) {
         m_host.StoreFeedTime(siteIndex, 0);
         m_writtenItems[siteIndex].reset();
@@ -183,6 +190,9 @@ void PollCycle::OnSiteCommand(int siteIndex)
             // one has been handled, so only one fetch ever runs.
             m_pendingSite = siteIndex;
         } else {
+            // Refresh may have armed the timer while the dialog was open;
+            // it stays stopped while the fetch runs.
+            m_host.KillPollTimer();
             m_host.StartFetch(siteIndex);
         }
         return;

@@ -62,7 +62,7 @@ class CTrayDlg : public CDialog, private PollHost
     void NotifyChange(int siteIndex) override;
     void BlinkIcon() override { Blink(); }
     void WriteLog(const CString& text) override;
-    bool EditSite(int siteIndex) override;
+    SiteEdit EditSite(int siteIndex) override;
 
     HICON m_hIcon;
     TrayIconRecord m_nid{};

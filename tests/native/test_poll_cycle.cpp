@@ -91,10 +91,10 @@ class RecordingHost : public PollHost
         log.push_back(text.str());
         Record("log");
     }
-    // The site dialog: true when the slot is to be fetched. It may drive the
-    // cycle meanwhile, as the tray menu stays usable while it is open.
-    std::function<bool(int)> onEdit = [](int) { return false; };
-    bool EditSite(int slot) override
+    // The site dialog: what OK did to the slot. It may drive the cycle
+    // meanwhile, as the tray menu stays usable while it is open.
+    std::function<SiteEdit(int)> onEdit = [](int) { return SiteEdit::unchanged; };
+    SiteEdit EditSite(int slot) override
     {
         Record("edit " + std::to_string(slot));
         return onEdit(slot);
@@ -319,7 +319,7 @@ TEST(PollCycle, WhatIsRememberedOfADatelessFeed)
          "NOMODIFY"},
         {"nothing after an edit of the slot",
          [](RecordingHost& host, PollCycle& cycle) {
-             host.onEdit = [](int) { return true; };
+             host.onEdit = [](int) { return SiteEdit::changed; };
              cycle.OnSiteCommand(0);
              host.inFlight = false; // that fetch failed
              cycle.OnFetchDone(Outcome(0, "error"));
@@ -576,31 +576,56 @@ TEST(ChangeTooltip, NameTimeAndShortening)
 // The Site command around its dialog, from an idle cycle in steady polling.
 TEST(PollCycleSiteCommand, WhatTheCommandDoesAroundTheDialog)
 {
+    enum Meanwhile {
+        nothing,
+        fetchStarted, // Refresh and a tick start a fetch while the dialog is open
+        fetchEnded,   // ... and that fetch ends before it closes
+    };
     struct Case {
         const char* name;
-        bool fetchRunning;     // a fetch runs when the command comes
-        bool slotChanged;      // the dialog's answer: fetch the slot
-        bool refreshMeanwhile; // Refresh and a tick start a fetch while it is open
+        bool fetchRunning; // a fetch runs when the command comes
+        SiteEdit edit;     // the dialog's answer
+        Meanwhile meanwhile;
         std::vector<std::string> actions;
     };
     const Case cases[] = {
-        {"a running fetch is only cancelled", true, false, false, {"cancel"}},
-        {"unchanged slot resumes the cycle", false, false, false, {"kill", "edit 3", "arm 300000"}},
+        {"a running fetch is only cancelled", true, SiteEdit::unchanged, nothing, {"cancel"}},
+        {"unchanged slot resumes the cycle",
+         false,
+         SiteEdit::unchanged,
+         nothing,
+         {"kill", "edit 3", "arm 300000"}},
+        {"switched-off slot resumes the cycle",
+         false,
+         SiteEdit::switchedOff,
+         nothing,
+         {"kill", "edit 3", "arm 300000"}},
         {"changed slot forgets its time and is fetched at once",
          false,
-         true,
-         false,
-         {"kill", "edit 3", "store 3", "fetch 3"}},
+         SiteEdit::changed,
+         nothing,
+         {"kill", "edit 3", "store 3", "kill", "fetch 3"}},
         {"unchanged slot leaves the timer to a fetch started meanwhile",
          false,
+         SiteEdit::unchanged,
+         fetchStarted,
+         {"kill", "edit 3", "kill", "arm 250", "kill", "fetch 0"}},
+        {"switched-off slot leaves the timer to a fetch started meanwhile",
          false,
-         true,
+         SiteEdit::switchedOff,
+         fetchStarted,
          {"kill", "edit 3", "kill", "arm 250", "kill", "fetch 0"}},
         {"changed slot waits for a fetch started meanwhile",
          false,
-         true,
-         true,
+         SiteEdit::changed,
+         fetchStarted,
          {"kill", "edit 3", "kill", "arm 250", "kill", "fetch 0", "store 3"}},
+        {"changed slot is fetched with the timer armed meanwhile stopped",
+         false,
+         SiteEdit::changed,
+         fetchEnded,
+         {"kill", "edit 3", "kill", "arm 250", "kill", "fetch 0", "log", "arm 250", "release",
+          "store 3", "kill", "fetch 3"}},
     };
     for (const Case& c : cases) {
         RecordingHost host;
@@ -608,16 +633,21 @@ TEST(PollCycleSiteCommand, WhatTheCommandDoesAroundTheDialog)
         RunFirstPass(host, cycle, "unchanged");
         if (c.fetchRunning) host.RunToTick(cycle);
         host.onEdit = [&](int) {
-            if (c.refreshMeanwhile) {
+            if (c.meanwhile != nothing) {
                 cycle.OnRefresh();
                 host.RunToTick(cycle);
             }
-            return c.slotChanged;
+            if (c.meanwhile == fetchEnded) cycle.OnFetchDone(Outcome(0, "unchanged"));
+            return c.edit;
         };
         host.actions.clear();
         cycle.OnSiteCommand(3);
         EXPECT_EQ(host.actions, c.actions) << c.name;
-        EXPECT_EQ(cycle.pendingSite(), c.slotChanged && c.refreshMeanwhile ? 3 : -1) << c.name;
+        EXPECT_EQ(cycle.pendingSite(),
+                  c.edit == SiteEdit::changed && c.meanwhile == fetchStarted ? 3 : -1)
+            << c.name;
+        // Timer 1 is stopped exactly while a fetch runs.
+        EXPECT_EQ(host.timerDue == -1, host.inFlight) << c.name;
     }
 }
 
@@ -631,7 +661,7 @@ TEST(PollCycleSiteCommand, SecondSiteCommandWhileTheDialogIsOpenDoesNothing)
         const size_t before = host.actions.size();
         cycle.OnSiteCommand(5);
         inner.assign(host.actions.begin() + static_cast<long>(before), host.actions.end());
-        return false;
+        return SiteEdit::unchanged;
     };
     cycle.OnSiteCommand(3);
     EXPECT_TRUE(inner.empty());
@@ -646,7 +676,7 @@ TEST(PollCycleSiteCommand, EditedSlotIsFetchedRightAfterTheRunningFetch)
         host.onEdit = [&](int) {
             cycle.OnRefresh();
             host.RunToTick(cycle); // slot 0 of the new first pass
-            return true;
+            return SiteEdit::changed;
         };
         cycle.OnSiteCommand(3);
         host.actions.clear();
@@ -662,22 +692,38 @@ TEST(PollCycleSiteCommand, EditedSlotIsFetchedRightAfterTheRunningFetch)
 
 TEST(PollCycleSiteCommand, EditWinsOverARunningFetchOfTheSameSlot)
 {
-    // Refresh fetches slot 0 with its old URL while its dialog is open; the
-    // edit is confirmed before that fetch ends.
-    RecordingHost host;
-    PollCycle cycle(host);
-    RunFirstPass(host, cycle, "unchanged");
-    host.onEdit = [&](int) {
-        cycle.OnRefresh();
-        host.RunToTick(cycle);
-        return true;
-    };
-    cycle.OnSiteCommand(0);
-    host.actions.clear();
-    cycle.OnFetchDone(Outcome(0, "changed"));
-    EXPECT_EQ(host.actions,
-              (std::vector<std::string>{"delete", "log", "arm 250", "release", "kill", "fetch 0"}));
-    EXPECT_EQ(host.stored[0], 0);
+    // Refresh fetches slot 0 with its old settings while its dialog is open;
+    // the edit is confirmed before that fetch ends. Whatever the fetch
+    // brings is dropped and logged as cancelled (clearing the slot's error
+    // mark), and the pass goes on: with the edited slot first where it is
+    // to be fetched.
+    const std::vector<std::string> dropped = {"delete", "log", "arm 250", "release"};
+    for (SiteEdit edit : {SiteEdit::changed, SiteEdit::switchedOff}) {
+        for (const char* kind : {"changed", "dateless", "unchanged", "error"}) {
+            const std::string what =
+                std::string(edit == SiteEdit::changed ? "changed, " : "switched off, ") + kind;
+            RecordingHost host;
+            PollCycle cycle(host);
+            RunFirstPass(host, cycle, "error");
+            host.onEdit = [&](int) {
+                cycle.OnRefresh();
+                host.RunToTick(cycle);
+                return edit;
+            };
+            cycle.OnSiteCommand(0);
+            host.actions.clear();
+            cycle.OnFetchDone(Outcome(0, kind));
+            std::vector<std::string> expected = dropped;
+            if (edit == SiteEdit::changed) expected.insert(expected.end(), {"kill", "fetch 0"});
+            EXPECT_EQ(host.actions, expected) << what;
+            EXPECT_EQ(host.log.back(), "0 CANCEL http://feeds.test/0") << what;
+            EXPECT_FALSE(cycle.LastFetchFailed(0)) << what;
+            if (edit == SiteEdit::changed) cycle.OnFetchDone(Outcome(0, "unchanged"));
+            host.RunToTick(cycle);
+            EXPECT_EQ(host.fetches.back().second, 1) << what;
+            EXPECT_EQ(cycle.phase(), PollPhase::firstPass) << what;
+        }
+    }
 }
 
 TEST(PollCycleSiteCommand, ExitDropsTheQueuedSlot)
@@ -688,7 +734,7 @@ TEST(PollCycleSiteCommand, ExitDropsTheQueuedSlot)
     host.onEdit = [&](int) {
         cycle.OnRefresh();
         host.RunToTick(cycle);
-        return true;
+        return SiteEdit::changed;
     };
     cycle.OnSiteCommand(3);
     EXPECT_FALSE(cycle.MayExit()); // the first Exit cancels the running fetch
