@@ -137,9 +137,10 @@ TEST(ScanAtomEntries, OnlyARootFeedElementMakesAtom)
         "<atom:link href=\"http://origin/\"/></atom:source>"
         "<atom:title type=\"text\">P</atom:title><atom:link rel=\"self\" href=\"http://a/s\"/>"
         "<atom:link href=\"http://a/p\"/></atom:entry>";
-    EXPECT_EQ(Scan("<?xml version=\"1.0\"?>\n<atom:feed xmlns:atom=\"http://www.w3.org/2005/Atom\">" +
-                   entry + prefixed + item + "</atom:feed>"),
-              (Items{{"P", "http://a/p"}}));
+    EXPECT_EQ(
+        Scan("<?xml version=\"1.0\"?>\n<atom:feed xmlns:atom=\"http://www.w3.org/2005/Atom\">" +
+             entry + prefixed + item + "</atom:feed>"),
+        (Items{{"P", "http://a/p"}}));
     EXPECT_EQ(Scan("<a:b:feed>" + prefixed + item + "</a:b:feed>"), (Items{{"Two", "http://a/2"}}));
     EXPECT_EQ(Scan("<:feed>" + prefixed + item + "</:feed>"), (Items{{"Two", "http://a/2"}}));
     EXPECT_EQ(Scan("<atom:feeds>" + prefixed + item + "</atom:feeds>"),
