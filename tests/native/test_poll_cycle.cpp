@@ -61,7 +61,7 @@ class RecordingHost : public PollHost
         Record("store " + std::to_string(slot));
     }
     bool unreadable = false; // dl.dat cannot be read
-    bool noFolder = false;   // the site folder cannot be created
+    bool noFolder = false;   // the site folder cannot be made, or a shortcut not saved
     std::vector<ItemShortcut> download = {{"a", "http://example.jp/a"}}; // what dl.dat holds
     bool ReadDownloadItems(std::vector<ItemShortcut>& items) override
     {
@@ -340,7 +340,7 @@ TEST(PollCycle, WhatIsRememberedOfADatelessFeed)
              EXPECT_EQ(host.log.back(), "0 ERROR http://feeds.test/0");
          },
          "UPDATE"},
-        {"nothing of a list that found no folder to go to",
+        {"nothing of a list that did not reach the folder whole",
          [](RecordingHost& host, PollCycle& cycle) {
              host.download = {{"new", "http://example.jp/new"}};
              host.noFolder = true;
