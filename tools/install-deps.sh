@@ -9,9 +9,21 @@ packages=(
     libgtest-dev libicu-dev clang libclang-rt-14-dev
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
     binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
-    wine wine64 xvfb x11-utils xauth locales zip imagemagick python3-cryptography
+    wine wine64 wine32:i386 xvfb x11-utils xauth locales zip imagemagick python3-cryptography
     fonts-ipafont-gothic fonts-wine xdotool
 )
+
+# The 32-bit program runs under 32-bit Wine, which comes from the i386 side
+# of the archive.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    if [[ $(id -u) -ne 0 ]]; then
+        echo "install-deps: the i386 architecture is not enabled (run as root)" >&2
+        exit 1
+    fi
+    echo "install-deps: enabling the i386 architecture for 32-bit Wine"
+    dpkg --add-architecture i386
+    apt-get update -qq
+fi
 
 missing=()
 for p in "${packages[@]}"; do
