@@ -63,8 +63,9 @@ test-native: native
 	@[ -n "$(FEEDS_DIR)" ] || echo "test-native: feed corpus tests skipped: no ../shared/feeds;" \
 		"point TANSY_FEEDS at a folder of feeds to run them"
 
+# Every test that starts a program runs on both builds, win32 and win64.
 test-wine:
-	TANSY_WIN_BUILD=$(abspath $(BUILD)/win64) TANSY_FEEDS=$(FEEDS_DIR) \
+	TANSY_BUILD=$(abspath $(BUILD)) TANSY_WIN_BUILD= TANSY_FEEDS=$(FEEDS_DIR) \
 		TANSY_FEEDS_REQUIRED=$(FEEDS_REQUIRED) \
 		$(PYTEST) -q -rs -p no:cacheprovider -n $(WINE_WORKERS) tests/wine
 

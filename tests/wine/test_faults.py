@@ -65,7 +65,7 @@ def assert_log_whole(tansy):
 
 def hold(tansy, path, seconds):
     """Another program holds path open without sharing; returns its process."""
-    proc = tansy.wine.spawn([tansy.wine.build_dir / "tansyctl.exe", "hold",
+    proc = tansy.wine.spawn([tansy.wine.tansyctl, "hold",
                              unix_to_windows(path), seconds], name="hold")
     out = proc.log_files[0].name
 
