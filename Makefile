@@ -67,7 +67,7 @@ test-native: native
 test-wine:
 	TANSY_BUILD=$(abspath $(BUILD)) TANSY_WIN_BUILD= TANSY_FEEDS=$(FEEDS_DIR) \
 		TANSY_FEEDS_REQUIRED=$(FEEDS_REQUIRED) \
-		$(PYTEST) -q -rs -p no:cacheprovider -n $(WINE_WORKERS) tests/wine
+		$(PYTEST) -q -rs -p no:cacheprovider --durations=12 -n $(WINE_WORKERS) tests/wine
 
 run: deps win64
 	@tools/run-demo.sh $(abspath $(BUILD)/win64)
