@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "feed/favorites_mirror.h"
 #include "feed/feed_items.h"
 #include "framework/cstring.h"
 
@@ -27,3 +28,7 @@ bool WriteInternetShortcut(const char* url, const char* path);
 // file already holding the URL its item calls for stays as it is, and only
 // the others are deleted or written.
 void MirrorSiteFolder(const char* name, const std::vector<ItemShortcut>& items);
+
+// The state MirrorSiteFolder leaves the site folder in for these items: what
+// the folder holds afterwards, whatever it held before.
+FolderState SiteFolderState(const char* name, const std::vector<ItemShortcut>& items);

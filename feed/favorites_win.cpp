@@ -177,6 +177,25 @@ bool ReadShortcutFile(const std::wstring& path, std::string& content)
     return true;
 }
 
+// What the feed calls for in the folder (a path that ends in a backslash):
+// every item CreateItemShortcut would write. `writable` gets those items.
+std::vector<WantedShortcut> WantedShortcuts(const CString& folder,
+                                            const std::vector<ItemShortcut>& items,
+                                            std::vector<const ItemShortcut*>* writable)
+{
+    std::vector<WantedShortcut> wanted;
+    for (const ItemShortcut& item : items) {
+        const CString file = item.title + ".url";
+        if ((folder + file).GetLength() > kMaxSitePathBytes) continue;
+        WantedShortcut entry;
+        FileSystemForms(Widen(file), entry.name, entry.key);
+        entry.url = item.link.str();
+        wanted.push_back(entry);
+        if (writable) writable->push_back(&item);
+    }
+    return wanted;
+}
+
 } // namespace
 
 bool SiteFolderExists(const char* name)
@@ -267,23 +286,18 @@ void MirrorSiteFolder(const char* name, const std::vector<ItemShortcut>& items)
         foundFiles.push_back(file);
     });
 
-    // What the feed calls for: every item CreateItemShortcut would write.
     std::vector<const ItemShortcut*> writable;
-    std::vector<WantedShortcut> wanted;
-    for (const ItemShortcut& item : items) {
-        const CString file = item.title + ".url";
-        if ((folder + file).GetLength() > kMaxSitePathBytes) continue;
-        WantedShortcut entry;
-        FileSystemForms(Widen(file), entry.name, entry.key);
-        entry.url = item.link.str();
-        wanted.push_back(entry);
-        writable.push_back(&item);
-    }
-
+    const std::vector<WantedShortcut> wanted = WantedShortcuts(folder, items, &writable);
     const MirrorPlan plan = PlanMirror(found, wanted);
     for (size_t index : plan.deletes)
         DeleteFileW((wideFolder + foundFiles[index]).c_str());
     for (const ShortcutWrite& write : plan.writes)
         WriteInternetShortcut(writable[write.urlFrom]->link,
                               folder + writable[write.nameFrom]->title + ".url");
+}
+
+FolderState SiteFolderState(const char* name, const std::vector<ItemShortcut>& items)
+{
+    const CString path = SiteFolderPath(name);
+    return MirroredState(WantedShortcuts(path.IsEmpty() ? path : path + "\\", items, nullptr));
 }
