@@ -201,36 +201,6 @@ TEST_P(MirrorPlanTest, TouchesOnlyWhatDiffersAndEndsAsAFullRewrite)
     EXPECT_EQ(MirroredState(wanted), FolderState(folder.begin(), folder.end()));
 }
 
-TEST(GainsShortcut, OnlyAFileOrURLTheFolderDidNotHold)
-{
-    const struct {
-        const char* what;
-        std::vector<std::string> before, after; // "name>url" in feed order
-        bool same;                              // the states are equal
-        bool gains;
-    } cases[] = {
-        {"the same items", {"a>1", "b>2"}, {"a>1", "b>2"}, true, false},
-        {"reordered only", {"a>1", "b>2", "c>3"}, {"c>3", "a>1", "b>2"}, true, false},
-        {"removed only", {"a>1", "b>2"}, {"b>2"}, false, false},
-        {"all removed", {"a>1"}, {}, false, false},
-        {"added", {"a>1"}, {"c>3", "a>1"}, false, true},
-        {"the first items", {}, {"a>1"}, false, true},
-        {"relinked", {"a>1", "b>2"}, {"a>9", "b>2"}, false, true},
-        {"retitled", {"a>1"}, {"z>1"}, false, true},
-        {"a duplicate name's winner changes", {"a>1", "a>2"}, {"a>2", "a>1"}, false, true},
-        {"a duplicate name's loser changes", {"a>1", "a>2"}, {"a>7", "a>2"}, true, false},
-        {"a case variant comes first", {"Hello>1", "hello>1"}, {"hello>1", "Hello>1"}, false,
-         true},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        const FolderState before = MirroredState(Wanted(c.before));
-        const FolderState after = MirroredState(Wanted(c.after));
-        EXPECT_EQ(before == after, c.same);
-        EXPECT_EQ(GainsShortcut(before, after), c.gains);
-    }
-}
-
 INSTANTIATE_TEST_SUITE_P(FolderStates, MirrorPlanTest, testing::ValuesIn(kMirrorCases),
                          [](const testing::TestParamInfo<MirrorCase>& info) {
                              std::string name;

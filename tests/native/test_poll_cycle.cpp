@@ -292,6 +292,7 @@ TEST(PollCycle, EveryDownloadIsComparedByWhatItLeavesInTheFolder)
         {"items only removed", 8000, {added[2]}, silent},
         {"a title differing only in case", 0, duplicate, announced},
         {"a duplicate name whose winner changes", 0, winnerChanged, announced},
+        {"its loser changes", 0, {{"Two", "http://example.jp/9"}, winnerChanged[1]}, unchanged},
         {"a feed without items", 9000, {}, silent},
         {"still without items", 0, {}, unchanged},
     };
@@ -385,56 +386,38 @@ TEST(PollCycle, WhatIsRememberedOfADatelessFeed)
 
 TEST(PollCycle, FeedAddressFoundInAPageServesUntilAFetchFails)
 {
-    const std::string found = "http://feeds.test/0/rss.xml";
     const CString page = "http://feeds.test/0";
-    struct Case {
-        const char* what;
-        std::function<void(RecordingHost&, PollCycle&)> then;
-        const char* asked; // the feed address the next fetch of the page asks for
+    const struct {
+        const char* then; // the next outcome of slot 0, or "edit"
+        const char* feedUrl; // the address that outcome reports
+        const char* asked;   // what the next fetch of the page asks for
+    } cases[] = {
+        {"unchanged", "http://f/rss", "http://f/rss"}, {"cancel", "", "http://f/rss"},
+        {"error", "http://f/rss", ""}, {"edit", "", ""}, {"changed", "", ""},
     };
-    const Case cases[] = {
-        {"a visit that went to it",
-         [&](RecordingHost& host, PollCycle& cycle) {
-             FetchResult r = Outcome(0, "unchanged");
-             r.feedUrl = found.c_str();
-             VisitSlot(host, cycle, r);
-         },
-         found.c_str()},
-        {"a cancelled fetch",
-         [](RecordingHost& host, PollCycle& cycle) { VisitSlot(host, cycle, Outcome(0, "cancel")); },
-         found.c_str()},
-        {"another slot's failure",
-         [](RecordingHost& host, PollCycle& cycle) { VisitSlot(host, cycle, Outcome(1, "error")); },
-         found.c_str()},
-        {"a failed fetch",
-         [](RecordingHost& host, PollCycle& cycle) {
-             VisitSlot(host, cycle, Outcome(0, "error"));
-             EXPECT_EQ(host.stored[0], 0); // so that the page's date stops nothing
-         },
-         ""},
-        {"an edit of the slot",
-         [](RecordingHost& host, PollCycle& cycle) {
-             host.onEdit = [](int) { return true; };
-             cycle.OnSiteCommand(0);
-         },
-         ""},
-        {"a visit where the page's URL gave a feed itself",
-         [](RecordingHost& host, PollCycle& cycle) { VisitSlot(host, cycle, Outcome(0, "changed")); },
-         ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.then);
         RecordingHost host;
         PollCycle cycle(host);
         RunFirstPass(host, cycle, "unchanged");
-        FetchResult first = Outcome(0, "changed");
-        first.feedUrl = found.c_str();
-        VisitSlot(host, cycle, first);
-        ASSERT_EQ(cycle.FeedUrl(0, page).str(), found);
-        EXPECT_EQ(cycle.FeedUrl(0, "http://feeds.test/elsewhere").str(), ""); // the URL was edited
-        EXPECT_EQ(cycle.FeedUrl(1, page).str(), "");
-        c.then(host, cycle);
+        FetchResult found = Outcome(0, "changed");
+        found.feedUrl = "http://f/rss";
+        VisitSlot(host, cycle, found);
+        ASSERT_EQ(cycle.FeedUrl(0, page), "http://f/rss");
+        EXPECT_EQ(cycle.FeedUrl(0, "http://feeds.test/edited"), ""); // for that page only
+        host.onEdit = [](int) { return true; };
+        if (std::string(c.then) == "edit") {
+            cycle.OnSiteCommand(0);
+        } else {
+            FetchResult next = Outcome(0, c.then);
+            next.feedUrl = c.feedUrl;
+            VisitSlot(host, cycle, next);
+        }
         EXPECT_EQ(cycle.FeedUrl(0, page).str(), c.asked);
+        // A failure forgets the feed time too, which the page's date must not meet.
+        if (std::string(c.then) == "error") {
+            EXPECT_EQ(host.stored[0], 0);
+        }
     }
 }
 
