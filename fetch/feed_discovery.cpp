@@ -57,7 +57,8 @@ std::string LowerCase(std::string text)
 // into `attributes` (names in lower case; the first of a name counts, as in
 // a browser). Returns the position behind the tag, or npos for a tag the
 // text ends in, which a browser drops.
-size_t ReadAttributes(const std::string& s, size_t pos, std::map<std::string, std::string>& attributes)
+size_t ReadAttributes(const std::string& s, size_t pos,
+                      std::map<std::string, std::string>& attributes)
 {
     const size_t n = s.size();
     for (;;) {
@@ -147,7 +148,7 @@ char ReferencedAscii(const std::string& name)
     unsigned long code = 0;
     for (size_t i = first; i < name.size(); ++i) {
         const char c = ascii::Lower(name[i]);
-        const int digit = c >= '0' && c <= '9'                ? c - '0'
+        const int digit = c >= '0' && c <= '9'          ? c - '0'
                           : hex && c >= 'a' && c <= 'f' ? c - 'a' + 10
                                                         : -1;
         if (digit < 0) return 0;
@@ -166,8 +167,9 @@ std::string UrlOfHref(const std::string& value)
         const char c = value[i];
         if (c == '\t' || c == '\r' || c == '\n') continue;
         const size_t semicolon = c == '&' ? value.find(';', i + 1) : std::string::npos;
-        const char decoded =
-            semicolon == std::string::npos ? 0 : ReferencedAscii(value.substr(i + 1, semicolon - i - 1));
+        const char decoded = semicolon == std::string::npos
+                                 ? 0
+                                 : ReferencedAscii(value.substr(i + 1, semicolon - i - 1));
         if (decoded) {
             url += decoded;
             i = semicolon;

@@ -1,6 +1,4 @@
-"""Slots that name a site's home page: Tansy finds the feed each page names,
-fills the folder from it, keeps the page's address in status.dat and goes
-straight to the feed on later visits."""
+"""Slots that name a site's home page instead of its feed."""
 import time
 
 from conftest import IDM_REFRESH, clean_favorites, numbered_feed, shortcuts, status_file
@@ -17,7 +15,6 @@ def page(link, code="utf-8"):
 
 def rss_link(href):
     return f'<link rel="alternate" type="application/rss+xml" href="{href}">'
-
 
 def test_home_pages_lead_to_their_feeds(wine, start_tansy, server):
     favorites = clean_favorites(wine, NAMES)
@@ -38,8 +35,8 @@ def test_home_pages_lead_to_their_feeds(wine, start_tansy, server):
     }
     for path, route in routes.items():
         server.set_route(path, **route)
-    urls = [server.url(path) for path in ("/town", "/shop.html", "/proto.html", "/plain.html",
-                                          "/hop.html")]
+    urls = [server.url(p) for p in ("/town", "/shop.html", "/proto.html", "/plain.html",
+                                    "/hop.html")]
     status = status_file([(url, name, "") for url, name in zip(urls, NAMES)])
     (favorites / NAMES[3]).mkdir()
     (favorites / NAMES[3] / "old.url").write_bytes(b"[InternetShortcut]\r\nURL=http://a.jp/\r\n")
