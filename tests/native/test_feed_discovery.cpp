@@ -61,14 +61,20 @@ TEST(FeedDiscovery, PagesInEachCharacterCode)
                              "<link rel=\"alternate\" type=\"application/rss+xml\" "
                              "href=\"/ニュース.xml\"></head><body>ソース表示、予定表</body></html>";
     TempDir dir;
-    for (const char* code : {"CP932", "EUC-JP", "UTF-8", "UTF-16LE"}) {
+    const char* const codes[][2] = {{"CP932", ""},
+                                    {"EUC-JP", ""},
+                                    {"UTF-8", ""},
+                                    {"UTF-8", "\xEF\xBB\xBF"},
+                                    {"UTF-16LE", "\xFF\xFE"}};
+    for (const auto& code : codes) {
+        SCOPED_TRACE(code[1]);
         std::string bytes;
-        ASSERT_TRUE(jistest::Iconv(code, "UTF-8", page, bytes));
-        dir.write("dl.dat", (std::string(code) == "UTF-16LE" ? "\xFF\xFE" : "") + bytes);
+        ASSERT_TRUE(jistest::Iconv(code[0], "UTF-8", page, bytes));
+        dir.write("dl.dat", code[1] + bytes);
         CString href;
         EXPECT_EQ(ExamineDownload(dir.file("dl.dat").c_str(), href), DownloadKind::pageWithFeedLink)
-            << code;
-        EXPECT_EQ(href.str(), "/\x83\x6A\x83\x85\x81\x5B\x83\x58.xml") << code;
+            << code[0];
+        EXPECT_EQ(href.str(), "/\x83\x6A\x83\x85\x81\x5B\x83\x58.xml") << code[0];
     }
     CString href;
     dir.write("dl.dat", "<html><head><title>ホーム</title></head></html>");
