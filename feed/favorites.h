@@ -12,6 +12,10 @@
 // Longest site folder path, and longest shortcut path, in bytes.
 constexpr int kMaxSitePathBytes = 255;
 
+// The state MirrorSiteFolder leaves the site folder in for these items: what
+// the folder holds afterwards, whatever it held before.
+FolderState SiteFolderState(const char* name, const std::vector<ItemShortcut>& items);
+
 bool SiteFolderExists(const char* name);
 bool CreateSiteFolder(const char* name);
 // Deletes the shortcut files (".url" in any case) of the site folder; every
@@ -28,7 +32,3 @@ bool WriteInternetShortcut(const char* url, const char* path);
 // file already holding the URL its item calls for stays as it is, and only
 // the others are deleted or written.
 void MirrorSiteFolder(const char* name, const std::vector<ItemShortcut>& items);
-
-// The state MirrorSiteFolder leaves the site folder in for these items: what
-// the folder holds afterwards, whatever it held before.
-FolderState SiteFolderState(const char* name, const std::vector<ItemShortcut>& items);

@@ -286,8 +286,10 @@ void MirrorSiteFolder(const char* name, const std::vector<ItemShortcut>& items)
         foundFiles.push_back(file);
     });
 
+    // What the feed calls for: every item CreateItemShortcut would write.
     std::vector<const ItemShortcut*> writable;
     const std::vector<WantedShortcut> wanted = WantedShortcuts(folder, items, &writable);
+
     const MirrorPlan plan = PlanMirror(found, wanted);
     for (size_t index : plan.deletes)
         DeleteFileW((wideFolder + foundFiles[index]).c_str());
