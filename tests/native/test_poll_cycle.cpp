@@ -386,12 +386,11 @@ TEST(PollCycle, WhatIsRememberedOfADatelessFeed)
 TEST(PollCycle, FeedAddressFoundInAPageServesUntilAFetchFails)
 {
     const CString page = "http://feeds.test/0";
-    // The next outcome of slot 0 (or an edit), the address it reports, and
-    // what the next fetch of the page asks for.
+    // The next outcome of slot 0, the address it reports, and what the next
+    // fetch of the page asks for.
     const char* const cases[][3] = {{"unchanged", "http://f/rss", "http://f/rss"},
                                     {"cancel", "", "http://f/rss"},
                                     {"error", "http://f/rss", ""},
-                                    {"edit", "", ""},
                                     {"changed", "", ""}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c[0]);
@@ -403,16 +402,12 @@ TEST(PollCycle, FeedAddressFoundInAPageServesUntilAFetchFails)
         VisitSlot(host, cycle, next);
         ASSERT_EQ(cycle.FeedUrl(0, page), "http://f/rss");
         EXPECT_EQ(cycle.FeedUrl(0, "http://feeds.test/edited"), ""); // for that page only
-        host.onEdit = [](int) { return true; };
         next = Outcome(0, c[0]);
         next.feedUrl = c[1];
-        if (std::string(c[0]) == "edit")
-            cycle.OnSiteCommand(0);
-        else
-            VisitSlot(host, cycle, next);
+        VisitSlot(host, cycle, next);
         EXPECT_EQ(cycle.FeedUrl(0, page).str(), c[2]);
         // A failure forgets the feed time too, which the page's date must not meet.
-        EXPECT_EQ(host.stored[0] == 0, std::string(c[0]) == "error" || std::string(c[0]) == "edit");
+        EXPECT_EQ(host.stored[0] == 0, std::string(c[0]) == "error");
     }
 }
 
