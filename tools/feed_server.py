@@ -10,7 +10,7 @@ In-process (tests):
         srv.requests[0].headers["user-agent"]
 
 A route can misbehave on purpose: a status other than 200, no or a broken
-Last-Modified, a chunked body, a body sent in small steps (trickle), a
+Last-Modified (or one made anew for every answer, by a function), a chunked body, a body sent in small steps (trickle), a
 connection dropped after some body bytes (drop_after), a pause before the
 headers (stall_before_headers) or in the middle of the body (stall_after).
 Every request is recorded with what the server managed to send and whether
@@ -60,13 +60,14 @@ _HANDSHAKE_TIMEOUT_S = 10.0   # a TLS client that stops in its handshake is drop
 class Route:
     body: bytes = b""
     status: int = 200
-    last_modified: object = DEFAULT_LAST_MODIFIED  # text sent as is, or None for no header
+    last_modified: object = DEFAULT_LAST_MODIFIED  # text sent as is, None for no header,
+                                                   # or a function giving the text of each answer
     chunked: bool = False
     trickle: object = None             # (bytes per step, delay in seconds)
     drop_after: object = None          # close the connection after this many body bytes
     stall_before_headers: float = 0.0  # seconds of silence before the response
     stall_after: object = None         # (body bytes, seconds): pause once mid-body
-    headers: dict = field(default_factory=dict)
+    headers: dict = field(default_factory=dict)        # a Content-Type here replaces the feed's
 
 
 @dataclass
@@ -289,10 +290,14 @@ class FeedServer:
         except ValueError:
             reason = "Unknown"
         head = [f"HTTP/1.1 {route.status} {reason}",
-                f"Date: {email.utils.formatdate(usegmt=True)}",
-                "Content-Type: application/rss+xml"]
-        if route.last_modified is not None:
-            head.append(f"Last-Modified: {route.last_modified}")
+                f"Date: {email.utils.formatdate(usegmt=True)}"]
+        if not any(name.lower() == "content-type" for name in route.headers):
+            head.append("Content-Type: application/rss+xml")
+        last_modified = route.last_modified
+        if callable(last_modified):
+            last_modified = last_modified()
+        if last_modified is not None:
+            head.append(f"Last-Modified: {last_modified}")
         body = b"" if request.method == "HEAD" else route.body
         request.body_length = len(route.body)
         if route.chunked:
