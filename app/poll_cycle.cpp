@@ -14,11 +14,28 @@ void PollCycle::OnTick()
     // worker still reports on; the running fetch arms the next tick itself.
     if (m_host.FetchInProgress()) return;
     m_host.KillPollTimer();
-    m_host.StartFetch(m_nextSite);
+    const int slot = m_nextSite;
+    const bool request = m_serverMemory[slot].MayRequest(m_host.CurrentTime());
+    if (request) m_host.StartFetch(slot);
     if (++m_nextSite == kSiteCount) {
         m_nextSite = 0;
         if (m_phase == PollPhase::firstPass) m_phase = PollPhase::lastSlotOfFirstPass;
     }
+    if (!request) VisitWithoutRequest(slot);
+}
+
+// A visit to a slot whose server said it is gone or asked to wait: no
+// request, but the visit counts as a failed fetch, so the log and the Site
+// menu show it, and the cycle goes on as after any handled fetch.
+void PollCycle::VisitWithoutRequest(int siteIndex)
+{
+    FetchResult result;
+    result.siteIndex = siteIndex;
+    result.url = m_host.SiteUrl(siteIndex);
+    result.error = true;
+    m_serverMemory[siteIndex].ForgetValidators();
+    WriteResultLog(result);
+    ArmAfterResult();
 }
 
 void PollCycle::OnRefresh()
@@ -77,6 +94,7 @@ void PollCycle::HandleFetchResult(const FetchResult& result)
         // the user chooses Refresh, a Site item or Exit.
         m_host.ReleaseTask();
         m_host.DeleteDownload();
+        m_serverMemory[slot].ForgetValidators();
         WriteResultLog(result);
         return;
     }
@@ -90,6 +108,7 @@ void PollCycle::HandleFetchResult(const FetchResult& result)
             outcome.modified = HandleDownload(result);
         }
     }
+    if (result.error) RememberAnswer(result);
     WriteResultLog(outcome);
     ArmAfterResult();
     m_host.ReleaseTask();
@@ -110,10 +129,12 @@ bool PollCycle::HandleDownload(const FetchResult& result)
         // forgotten, so that the next visit downloads and writes it again.
         m_host.StoreFeedTime(slot, 0);
         m_writtenItems[slot].reset();
+        m_serverMemory[slot].ForgetValidators();
         m_host.WriteSiteItems(slot, {});
     } else {
         const uint64_t digest = DigestItems(items);
         if (result.lastModified == 0 && m_writtenItems[slot] == digest) {
+            m_serverMemory[slot].RememberValidators(result.received);
             m_host.DeleteDownload();
             return false;
         }
@@ -121,7 +142,11 @@ bool PollCycle::HandleDownload(const FetchResult& result)
         // Only a list that reached the folder is remembered; while it is
         // being written the folder matches no list.
         m_writtenItems[slot].reset();
-        if (m_host.WriteSiteItems(slot, items)) m_writtenItems[slot] = digest;
+        m_serverMemory[slot].ForgetValidators();
+        if (m_host.WriteSiteItems(slot, items)) {
+            m_writtenItems[slot] = digest;
+            m_serverMemory[slot].RememberValidators(result.received);
+        }
     }
     m_host.DeleteDownload();
     if (m_phase == PollPhase::steady) m_host.NotifyChange(slot);
@@ -135,6 +160,8 @@ void PollCycle::FailFetchResult(const FetchResult& result)
         m_host.StoreFeedTime(result.siteIndex, 0);
         m_writtenItems[result.siteIndex].reset();
     }
+    if (result.siteIndex >= 0 && result.siteIndex < kSiteCount)
+        m_serverMemory[result.siteIndex].ForgetValidators();
     if (!m_resultLogged) {
         FetchResult failed = result;
         failed.cancel = false;
@@ -150,6 +177,18 @@ void PollCycle::WriteResultLog(const FetchResult& result)
     if (result.siteIndex >= 0 && result.siteIndex < kSiteCount)
         m_lastFetchFailed[result.siteIndex] = !result.cancel && result.error;
     m_host.WriteLog(FetchLogText(result));
+}
+
+// A failed fetch: the next request is unconditional, and the server's
+// "gone" or "wait" is kept. A fetch of a slot edited meanwhile was for the
+// old URL, whose server no longer counts.
+void PollCycle::RememberAnswer(const FetchResult& result)
+{
+    const int slot = result.siteIndex;
+    m_serverMemory[slot].ForgetValidators();
+    if (slot != m_pendingSite)
+        m_serverMemory[slot].OnFailedAnswer(result.status, result.retryAfter,
+                                            m_host.CurrentTime());
 }
 
 // Ends the first pass when its last slot is done, and arms the next tick.
@@ -177,6 +216,7 @@ void PollCycle::OnSiteCommand(int siteIndex)
     if (fetchSlot) {
         m_host.StoreFeedTime(siteIndex, 0);
         m_writtenItems[siteIndex].reset();
+        m_serverMemory[siteIndex].Forget();
         if (m_host.FetchInProgress()) {
             // Refresh re-armed the timer while the dialog was open and a
             // fetch is running: the edited slot is fetched as soon as that

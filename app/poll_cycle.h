@@ -13,6 +13,7 @@
 
 #include "config/site_table.h"
 #include "feed/feed_items.h"
+#include "fetch/fetch_memory.h"
 #include "framework/cstring.h"
 
 constexpr int kPollTimerId = 1;
@@ -36,6 +37,9 @@ struct FetchResult {
     // The response's feed time when modified; 0 when it carried no usable
     // Last-Modified (none, one that is no date, or a year before 1900).
     int64_t lastModified = 0;
+    int status = 0;           // the last response's HTTP status; 0 when none was read
+    FetchValidators received; // the response's ETag and Last-Modified texts
+    CString retryAfter;       // the response's Retry-After text
 };
 
 class PollHost
@@ -63,6 +67,10 @@ class PollHost
     // slots and takes away the folder of the old name. True when the slot was
     // changed and now has both a URL and a name, so that it is fetched.
     virtual bool EditSite(int siteIndex) = 0;
+    // The slot's URL, for the log line of a visit that sends no request.
+    virtual CString SiteUrl(int siteIndex) const = 0;
+    // The clock, in seconds since 1970-01-01 UTC.
+    virtual int64_t CurrentTime() const = 0;
 };
 
 class PollCycle
@@ -94,6 +102,9 @@ class PollCycle
     {
         return siteIndex >= 0 && siteIndex < kSiteCount && m_lastFetchFailed[siteIndex];
     }
+    // What the slot's server told the program: the validators its next
+    // fetch sends, and whether a visit may send a request at all.
+    const FetchMemory& ServerMemory(int siteIndex) const { return m_serverMemory[siteIndex]; }
 
   private:
     void HandleFetchResult(const FetchResult& result);
@@ -102,6 +113,8 @@ class PollCycle
     void WriteResultLog(const FetchResult& result);
     void ArmAfterResult();
     void StartPendingSiteFetch();
+    void VisitWithoutRequest(int siteIndex);
+    void RememberAnswer(const FetchResult& result);
 
     PollHost& m_host;
     int m_nextSite = 0;
@@ -114,6 +127,8 @@ class PollCycle
     // before the first write, after an edit, an unreadable feed or a failure
     // while writing.
     std::optional<uint64_t> m_writtenItems[kSiteCount];
+    // Per slot, what its server told the program in this run.
+    FetchMemory m_serverMemory[kSiteCount];
 };
 
 // The log text of one fetch outcome: slot index, blank, keyword, URL.

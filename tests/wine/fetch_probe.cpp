@@ -2,7 +2,7 @@
 //
 // The probe stands in for the main dialog: a hidden window receives the
 // worker's messages, and on WM_FETCH_DONE it does what the result handler
-// does with the task (take it, store a changed feed's time, free it). For each fetch it prints one
+// does with the task (take it, store a changed feed's time and validators, free it). For each fetch it prints one
 // JSON line: the message sequence (run-length coded), the task's fields, and the state of dl.dat at
 // the moment WM_FETCH_DONE arrived. It is built as Tansy.exe in a folder of its own so that the
 // session's agent name is the program's.
@@ -51,6 +51,7 @@ FetchTimeouts g_timeouts;
 CWnd g_owner;
 RunningFetch g_fetch;
 long long g_storedFeedTime = 0;                       // what the result handler stored for the slot
+FetchValidators g_validators;                         // what the next fetch sends back
 std::vector<std::pair<std::string, long>> g_sequence; // message, repeat count
 long g_progress = 0;
 int g_fetchesDone = 0;
@@ -117,6 +118,10 @@ void Report(const FetchTask* task, const char* end)
                 ",\"cancel\":" + (task->cancel ? "true" : "false") +
                 ",\"modified\":" + (task->modified ? "true" : "false") +
                 ",\"lastModified\":" + std::to_string(task->lastModified) +
+                ",\"status\":" + std::to_string(task->status) +
+                ",\"etag\":" + JsonString(task->received.etag) +
+                ",\"lastModifiedText\":" + JsonString(task->received.lastModified) +
+                ",\"retryAfter\":" + JsonString(task->retryAfter) +
                 ",\"dl_dat\":" + std::to_string(DownloadFileState());
     }
     std::printf("%s}\n", line.c_str());
@@ -140,6 +145,7 @@ void BeginFetch()
     request.storedFeedTime = g_storedFeedTime;
     request.downloadPath = kDownloadFileName;
     request.timeouts = g_timeouts;
+    request.validators = g_validators;
     g_fetch.Start(request);
     if (g_options.cancelAtStart && IsLastFetch()) g_fetch.Cancel();
 }
@@ -151,8 +157,10 @@ void OnFetchDone()
     Record("DONE");
     const std::unique_ptr<FetchTask> task = g_fetch.TakeResult();
     Report(task.get(), "done");
-    if (task && !task->cancel && !task->error && task->modified)
+    if (task && !task->cancel && !task->error && task->modified) {
         g_storedFeedTime = task->lastModified;
+        g_validators = task->received;
+    }
     if (++g_fetchesDone < g_options.fetches)
         BeginFetch();
     else
