@@ -122,7 +122,9 @@ TEST(FetchMemory, WhatAFailedAnswerDoesToTheSlotsRequests)
         EXPECT_EQ(memory.waitUntil(), c.waitUntil) << name;
         const bool waits = c.waitUntil > kNow;
         EXPECT_EQ(memory.MayRequest(kNow), !c.gone && !waits) << name;
-        if (waits) EXPECT_FALSE(memory.MayRequest(c.waitUntil - 1)) << name;
+        if (waits) {
+            EXPECT_FALSE(memory.MayRequest(c.waitUntil - 1)) << name;
+        }
         EXPECT_EQ(memory.MayRequest(c.waitUntil), !c.gone) << name;
         EXPECT_EQ(memory.MayRequest(kNow + 10 * kDay), !c.gone) << name;
 

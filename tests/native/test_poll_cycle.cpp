@@ -785,7 +785,9 @@ TEST(PollCycleServerMemory, WhatAnOutcomeDoesToTheValidatorsAndRequests)
         EXPECT_EQ(memory.gone(), c.gone) << c.name;
         EXPECT_EQ(memory.MayRequest(now), !c.gone && c.waitSeconds == 0) << c.name;
         EXPECT_EQ(memory.MayRequest(now + c.waitSeconds), !c.gone) << c.name;
-        if (c.waitSeconds) EXPECT_FALSE(memory.MayRequest(now + c.waitSeconds - 1)) << c.name;
+        if (c.waitSeconds) {
+            EXPECT_FALSE(memory.MayRequest(now + c.waitSeconds - 1)) << c.name;
+        }
         EXPECT_TRUE(cycle.ServerMemory(3).validators().etag.str() == "\"changed\"") << c.name;
     }
 }
