@@ -22,9 +22,7 @@ TEST(ConditionalHeaders, EachValidatorIsSentBackVerbatim)
     const Case cases[] = {
         {"", "", ""},
         {"\"v1\"", "", "If-None-Match: \"v1\"\r\n"},
-        {"W/\"x y\"", "", "If-None-Match: W/\"x y\"\r\n"},
         {"", "Wed, 21 Oct 2015 07:28:00 GMT", "If-Modified-Since: Wed, 21 Oct 2015 07:28:00 GMT\r\n"},
-        {"", "garbage", "If-Modified-Since: garbage\r\n"},
         {"\"v1\"", "Wed, 21 Oct 2015 07:28:00 GMT",
          "If-None-Match: \"v1\"\r\nIf-Modified-Since: Wed, 21 Oct 2015 07:28:00 GMT\r\n"},
         // A value with a line break would add header lines of the server's
@@ -32,7 +30,6 @@ TEST(ConditionalHeaders, EachValidatorIsSentBackVerbatim)
         {"\"v1\"\r\nCookie: x", "", ""},
         {"\"v1\"\n", "Wed, 21 Oct 2015 07:28:00 GMT",
          "If-Modified-Since: Wed, 21 Oct 2015 07:28:00 GMT\r\n"},
-        {"", "x\ry", ""},
     };
     for (const Case& c : cases) {
         FetchValidators v;
@@ -53,31 +50,21 @@ TEST(RetryAfter, SecondsAndDatesCappedAtADay)
     const Case cases[] = {
         {"3600", true, kNow + 3600},
         {"0", true, kNow},
-        {"1", true, kNow + 1},
         {"  120\t", true, kNow + 120},
-        {"86399", true, kNow + kDay - 1},
         {"86400", true, kNow + kDay},
         {"86401", true, kNow + kDay},
         {"99999999999999999999999999", true, kNow + kDay},
         {"Wed, 21 Oct 2015 08:28:00 GMT", true, kNow + 3600},
-        {"Wednesday, 21-Oct-15 08:28:00 GMT", true, kNow + 3600},
         {"Wed Oct 21 08:28:00 2015", true, kNow + 3600},
         {"Thu, 22 Oct 2015 07:28:00 GMT", true, kNow + kDay},
-        {"Fri, 01 Jan 2100 00:00:00 GMT", true, kNow + kDay},
         {"Wed, 21 Oct 2015 07:27:00 GMT", true, kNow - 60}, // already past
-        {"Thu, 01 Jan 1970 00:00:00 GMT", true, 0},
-        {"Sat, 29 Feb 2020 12:00:00 GMT", true, kNow + kDay},
         {nullptr, false, 0},
         {"", false, 0},
-        {"  ", false, 0},
         {"-5", false, 0},
-        {"+5", false, 0},
         {"12a", false, 0},
-        {"1.5", false, 0},
         {"3600 seconds", false, 0},
         {"soon", false, 0},
         {"Wed, 21 Oct 2015 08:28:00 JST", false, 0},
-        {"Wed, 32 Oct 2015 08:28:00 GMT", false, 0},
     };
     for (const Case& c : cases) {
         const char* name = c.header ? c.header : "(none)";
@@ -85,10 +72,6 @@ TEST(RetryAfter, SecondsAndDatesCappedAtADay)
         EXPECT_EQ(ParseRetryAfter(c.header, kNow, until), c.readable) << name;
         EXPECT_EQ(until, c.readable ? c.until : -7) << name;
     }
-    // The date is read as GMT, whatever day of the year it is.
-    int64_t until = 0;
-    ASSERT_TRUE(ParseRetryAfter("Sat, 29 Feb 2020 12:00:00 GMT", 1582977600 - 10, until));
-    EXPECT_EQ(until, 1582977600);
 }
 
 TEST(FetchMemory, WhatAFailedAnswerDoesToTheSlotsRequests)
@@ -101,16 +84,13 @@ TEST(FetchMemory, WhatAFailedAnswerDoesToTheSlotsRequests)
     };
     const Case cases[] = {
         {410, nullptr, true, 0},
-        {410, "3600", true, 0},
         {429, "3600", false, kNow + 3600},
-        {503, "3600", false, kNow + 3600},
         {503, "1", false, kNow + 1},
         {429, "Wed, 21 Oct 2015 07:38:00 GMT", false, kNow + 600},
         {429, "172800", false, kNow + kDay},
         {429, nullptr, false, 0},
         {503, "later", false, 0},
         {500, "3600", false, 0}, // only 429 and 503 ask to wait
-        {404, "3600", false, 0},
         {0, nullptr, false, 0}, // no answer at all
     };
     for (const Case& c : cases) {
@@ -134,15 +114,6 @@ TEST(FetchMemory, WhatAFailedAnswerDoesToTheSlotsRequests)
         memory.Forget();
         EXPECT_TRUE(memory.MayRequest(kNow)) << name;
     }
-}
-
-TEST(FetchMemory, AnAnswerWithoutAWaitLiftsAnEarlierOne)
-{
-    FetchMemory memory;
-    memory.OnFailedAnswer(429, "60", kNow);
-    memory.OnFailedAnswer(503, nullptr, kNow + 60);
-    EXPECT_TRUE(memory.MayRequest(kNow + 60));
-    EXPECT_EQ(memory.waitUntil(), 0);
 }
 
 } // namespace

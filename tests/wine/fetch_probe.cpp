@@ -118,10 +118,6 @@ void Report(const FetchTask* task, const char* end)
                 ",\"cancel\":" + (task->cancel ? "true" : "false") +
                 ",\"modified\":" + (task->modified ? "true" : "false") +
                 ",\"lastModified\":" + std::to_string(task->lastModified) +
-                ",\"status\":" + std::to_string(task->status) +
-                ",\"etag\":" + JsonString(task->received.etag) +
-                ",\"lastModifiedText\":" + JsonString(task->received.lastModified) +
-                ",\"retryAfter\":" + JsonString(task->retryAfter) +
                 ",\"dl_dat\":" + std::to_string(DownloadFileState());
     }
     std::printf("%s}\n", line.c_str());
