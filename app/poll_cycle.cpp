@@ -187,8 +187,7 @@ void PollCycle::RememberAnswer(const FetchResult& result)
     const int slot = result.siteIndex;
     m_serverMemory[slot].ForgetValidators();
     if (slot != m_pendingSite)
-        m_serverMemory[slot].OnFailedAnswer(result.status, result.retryAfter,
-                                            m_host.CurrentTime());
+        m_serverMemory[slot].OnFailedAnswer(result.status, result.retryAfter, m_host.CurrentTime());
 }
 
 // Ends the first pass when its last slot is done, and arms the next tick.

@@ -49,13 +49,15 @@ bool ParseRetryAfter(const char* header, int64_t now, int64_t& until)
 {
     if (!header) return false;
     const char* p = header;
-    while (IsBlank(*p)) ++p;
+    while (IsBlank(*p))
+        ++p;
     const int64_t latest = now + kMaxRetryAfterSeconds;
     if (*p >= '0' && *p <= '9') {
         int64_t seconds = 0;
         for (; *p >= '0' && *p <= '9'; ++p)
             if (seconds <= kMaxRetryAfterSeconds) seconds = seconds * 10 + (*p - '0');
-        while (IsBlank(*p)) ++p;
+        while (IsBlank(*p))
+            ++p;
         if (*p != '\0') return false;
         until = seconds >= kMaxRetryAfterSeconds ? latest : now + seconds;
         return true;

@@ -22,7 +22,8 @@ TEST(ConditionalHeaders, EachValidatorIsSentBackVerbatim)
     const Case cases[] = {
         {"", "", ""},
         {"\"v1\"", "", "If-None-Match: \"v1\"\r\n"},
-        {"", "Wed, 21 Oct 2015 07:28:00 GMT", "If-Modified-Since: Wed, 21 Oct 2015 07:28:00 GMT\r\n"},
+        {"", "Wed, 21 Oct 2015 07:28:00 GMT",
+         "If-Modified-Since: Wed, 21 Oct 2015 07:28:00 GMT\r\n"},
         {"\"v1\"", "Wed, 21 Oct 2015 07:28:00 GMT",
          "If-None-Match: \"v1\"\r\nIf-Modified-Since: Wed, 21 Oct 2015 07:28:00 GMT\r\n"},
         // A value with a line break would add header lines of the server's
@@ -91,7 +92,7 @@ TEST(FetchMemory, WhatAFailedAnswerDoesToTheSlotsRequests)
         {429, nullptr, false, 0},
         {503, "later", false, 0},
         {500, "3600", false, 0}, // only 429 and 503 ask to wait
-        {0, nullptr, false, 0}, // no answer at all
+        {0, nullptr, false, 0},  // no answer at all
     };
     for (const Case& c : cases) {
         const std::string name =

@@ -2,7 +2,7 @@
 //
 // The probe stands in for the main dialog: a hidden window receives the
 // worker's messages, and on WM_FETCH_DONE it does what the result handler
-// does with the task (take it, store a changed feed's time and validators, free it). For each fetch it prints one
+// does with the task (take it, store a changed feed's time, free it). For each fetch it prints one
 // JSON line: the message sequence (run-length coded), the task's fields, and the state of dl.dat at
 // the moment WM_FETCH_DONE arrived. It is built as Tansy.exe in a folder of its own so that the
 // session's agent name is the program's.
@@ -14,7 +14,8 @@
 //   Tansy.exe --url URL --show-date  the Last-Modified fields WinINet reports
 //
 // The cancel options act on the last fetch only, so that earlier fetches can
-// store a feed time first.
+// store a feed time first. A changed feed's validators are sent back by the
+// next fetch, as the program does.
 #include <windows.h>
 
 #include <cstdio>
