@@ -20,14 +20,14 @@ endif
 FEEDS_SETTING := $(FEEDS_DIR) $(FEEDS_REQUIRED)
 FEEDS_CMAKE := -DTANSY_FEEDS_DIR=$(FEEDS_DIR) -DTANSY_FEEDS_REQUIRED=$(FEEDS_REQUIRED)
 
-.PHONY: FORCE all deps build native win64 win32 test test-native test-wine run bench bench-wine fuzz fuzz-build fuzz-smoke fuzz-long soak dist screenshots clean
+.PHONY: FORCE all deps build native native32 test-native32 win64 win32 test test-native test-wine run bench bench-wine fuzz fuzz-build fuzz-smoke fuzz-long soak dist screenshots clean
 
 all: build
 
 deps:
 	@tools/install-deps.sh
 
-build: native win64 win32
+build: native native32 win64 win32
 
 # Rewritten only when the corpus setting changes, so that the trees that use
 # it are configured again then and only then.
@@ -48,6 +48,16 @@ $(BUILD)/win32/CMakeCache.txt:
 native: $(BUILD)/native/CMakeCache.txt
 	cmake --build $(BUILD)/native -j$(JOBS)
 
+# The platform-free code and its tests as a 32-bit x86 program, run under
+# qemu-i386: the width of the 32-bit Windows program, on any machine.
+$(BUILD)/native32/CMakeCache.txt: $(BUILD)/feeds.setting
+	cmake -S . -B $(BUILD)/native32 -DCMAKE_TOOLCHAIN_FILE=cmake/linux-i686.cmake \
+		-DCMAKE_BUILD_TYPE=Debug $(FEEDS_CMAKE) >/dev/null
+	@touch $@
+
+native32: $(BUILD)/native32/CMakeCache.txt
+	cmake --build $(BUILD)/native32 -j$(JOBS)
+
 win64: $(BUILD)/win64/CMakeCache.txt
 	cmake --build $(BUILD)/win64 -j$(JOBS)
 
@@ -55,13 +65,16 @@ win32: $(BUILD)/win32/CMakeCache.txt
 	cmake --build $(BUILD)/win32 -j$(JOBS)
 
 test: deps build
-	@$(MAKE) --no-print-directory test-native test-wine fuzz-smoke
+	@$(MAKE) --no-print-directory test-native test-native32 test-wine fuzz-smoke
 
 # Builds the native tree first: the corpus setting is compiled into the tests.
 test-native: native
 	cd $(BUILD)/native && ctest --output-on-failure -j$(JOBS)
 	@[ -n "$(FEEDS_DIR)" ] || echo "test-native: feed corpus tests skipped: no ../shared/feeds;" \
 		"point TANSY_FEEDS at a folder of feeds to run them"
+
+test-native32: native32
+	cd $(BUILD)/native32 && ctest --output-on-failure -j$(JOBS)
 
 test-wine:
 	TANSY_WIN_BUILD=$(abspath $(BUILD)/win64) TANSY_FEEDS=$(FEEDS_DIR) \

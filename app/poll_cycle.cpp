@@ -83,6 +83,7 @@ void PollCycle::OnFetchDone(const FetchResult& result)
         // stays as far as it got, and the slot ends as a failed fetch.
         FailFetchResult(result);
     }
+    m_overtakenSite = -1;
     StartPendingSiteFetch();
 }
 
@@ -99,16 +100,19 @@ void PollCycle::HandleFetchResult(const FetchResult& result)
         return;
     }
     FetchResult outcome = result;
-    if (!result.error && result.modified) {
-        if (slot == m_pendingSite) {
-            // The slot was edited while this fetch of its old URL ran: the
-            // edit wins, and the slot is fetched anew right after.
-            m_host.DeleteDownload();
-        } else {
-            outcome.modified = HandleDownload(result);
-        }
+    if (slot == m_overtakenSite) {
+        // The slot was edited while this fetch of its old settings ran: the
+        // edit wins. Nothing of the result is used (no shortcuts, no time, no
+        // announcement) and it is logged as cancelled, but unlike a cancel by
+        // the user the cycle goes on; a slot left with a URL and a name is
+        // fetched anew right after.
+        m_host.DeleteDownload();
+        outcome.cancel = true;
+    } else if (!result.error && result.modified) {
+        outcome.modified = HandleDownload(result);
+    } else if (result.error) {
+        RememberAnswer(result);
     }
-    if (result.error) RememberAnswer(result);
     WriteResultLog(outcome);
     ArmAfterResult();
     m_host.ReleaseTask();
@@ -156,7 +160,7 @@ bool PollCycle::HandleDownload(const FetchResult& result)
 void PollCycle::FailFetchResult(const FetchResult& result)
 {
     m_host.ReleaseTask();
-    if (result.modified && !result.cancel && result.siteIndex != m_pendingSite) {
+    if (result.modified && !result.cancel && result.siteIndex != m_overtakenSite) {
         m_host.StoreFeedTime(result.siteIndex, 0);
         m_writtenItems[result.siteIndex].reset();
     }
@@ -180,14 +184,12 @@ void PollCycle::WriteResultLog(const FetchResult& result)
 }
 
 // A failed fetch: the next request is unconditional, and the server's
-// "gone" or "wait" is kept. A fetch of a slot edited meanwhile was for the
-// old URL, whose server no longer counts.
+// "gone" or "wait" is kept.
 void PollCycle::RememberAnswer(const FetchResult& result)
 {
     const int slot = result.siteIndex;
     m_serverMemory[slot].ForgetValidators();
-    if (slot != m_pendingSite)
-        m_serverMemory[slot].OnFailedAnswer(result.status, result.retryAfter, m_host.CurrentTime());
+    m_serverMemory[slot].OnFailedAnswer(result.status, result.retryAfter, m_host.CurrentTime());
 }
 
 // Ends the first pass when its last slot is done, and arms the next tick.
@@ -210,18 +212,26 @@ void PollCycle::OnSiteCommand(int siteIndex)
     if (m_editing) return; // a site dialog is already open
     m_editing = true;
     m_host.KillPollTimer();
-    const bool fetchSlot = m_host.EditSite(siteIndex);
+    const SiteEdit edit = m_host.EditSite(siteIndex);
     m_editing = false;
+    // Refresh may have started a fetch of the slot's old settings while the
+    // dialog was open; whatever the edit left, that result is not used.
+    if (edit != SiteEdit::unchanged && m_host.FetchInProgress()) m_overtakenSite = siteIndex;
+    // What the server of the old settings said no longer counts.
+    if (edit != SiteEdit::unchanged) m_serverMemory[siteIndex].Forget();
+    const bool fetchSlot = edit == SiteEdit::changed;
     if (fetchSlot) {
         m_host.StoreFeedTime(siteIndex, 0);
         m_writtenItems[siteIndex].reset();
-        m_serverMemory[siteIndex].Forget();
         if (m_host.FetchInProgress()) {
             // Refresh re-armed the timer while the dialog was open and a
             // fetch is running: the edited slot is fetched as soon as that
             // one has been handled, so only one fetch ever runs.
             m_pendingSite = siteIndex;
         } else {
+            // Refresh may have armed the timer while the dialog was open;
+            // it stays stopped while the fetch runs.
+            m_host.KillPollTimer();
             m_host.StartFetch(siteIndex);
         }
         return;

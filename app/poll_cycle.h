@@ -42,6 +42,13 @@ struct FetchResult {
     CString retryAfter;       // the response's Retry-After text
 };
 
+// What OK in the site dialog did to a slot.
+enum class SiteEdit {
+    unchanged,   // Cancel, or OK without a change
+    switchedOff, // changed, and left without a URL or without a name
+    changed,     // changed, with both a URL and a name: to be fetched
+};
+
 class PollHost
 {
   public:
@@ -57,16 +64,16 @@ class PollHost
     // could not be read.
     virtual bool ReadDownloadItems(std::vector<ItemShortcut>& items) = 0;
     // Makes the site's folder (created when missing) hold these shortcuts;
-    // false when the folder neither existed nor could be created.
+    // false when the folder neither existed nor could be created, or a
+    // shortcut could not be deleted or saved.
     virtual bool WriteSiteItems(int siteIndex, const std::vector<ItemShortcut>& items) = 0;
     virtual void DeleteDownload() = 0;            // delete dl.dat
     virtual void NotifyChange(int siteIndex) = 0; // sound, tooltip, blink
     virtual void BlinkIcon() = 0;
     virtual void WriteLog(const CString& text) = 0;
     // Runs the site dialog for the slot and, when OK changed it, saves the
-    // slots and takes away the folder of the old name. True when the slot was
-    // changed and now has both a URL and a name, so that it is fetched.
-    virtual bool EditSite(int siteIndex) = 0;
+    // slots and takes away the folder of the old name.
+    virtual SiteEdit EditSite(int siteIndex) = 0;
     // The slot's URL, for the log line of a visit that sends no request.
     virtual CString SiteUrl(int siteIndex) const = 0;
     // The clock, in seconds since 1970-01-01 UTC.
@@ -121,6 +128,7 @@ class PollCycle
     PollPhase m_phase = PollPhase::firstPass;
     bool m_editing = false;      // a site dialog is open
     int m_pendingSite = -1;      // slot edited while a fetch ran, fetched after it
+    int m_overtakenSite = -1;    // slot edited while a fetch ran: its result is dropped
     bool m_resultLogged = false; // the result being handled has its log line
     bool m_lastFetchFailed[kSiteCount] = {};
     // Per slot, the digest of the shortcuts last written in this run; none

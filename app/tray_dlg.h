@@ -62,7 +62,7 @@ class CTrayDlg : public CDialog, private PollHost
     void NotifyChange(int siteIndex) override;
     void BlinkIcon() override { Blink(); }
     void WriteLog(const CString& text) override;
-    bool EditSite(int siteIndex) override;
+    SiteEdit EditSite(int siteIndex) override;
     CString SiteUrl(int siteIndex) const override;
     int64_t CurrentTime() const override;
 

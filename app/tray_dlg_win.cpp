@@ -378,7 +378,7 @@ void CTrayDlg::WriteLog(const CString& text)
 
 // Edits a slot in the site dialog; when the user changed it, saves the slots
 // and takes away the folder of the old name.
-bool CTrayDlg::EditSite(int index)
+SiteEdit CTrayDlg::EditSite(int index)
 {
     const CString oldName = g_sites.slots[index].name;
     ::SetForegroundWindow(m_hWnd);
@@ -387,12 +387,12 @@ bool CTrayDlg::EditSite(int index)
     dialog.DoModal();
 
     SiteEntry& site = g_sites.slots[index];
-    if (site.modified != 1) return false;
+    if (site.modified != 1) return SiteEdit::unchanged;
     site.modified = 0;
     g_sites.Save();
     if (!oldName.IsEmpty()) {
         ClearSiteFolder(oldName);
         RemoveSiteFolder(oldName);
     }
-    return !site.url.IsEmpty() && !site.name.IsEmpty();
+    return site.url.IsEmpty() || site.name.IsEmpty() ? SiteEdit::switchedOff : SiteEdit::changed;
 }

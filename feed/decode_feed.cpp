@@ -132,8 +132,11 @@ bool ComputeBufferSizes(uint32_t length, uint64_t sizeMax, BufferSizes& sizes)
     // The library counts in 32 bits, so the room 4 x L must fit in them; and
     // 4 x L + 4 must be a size the platform can ask for, which on 32 bits
     // leaves one length less than the 32-bit count allows.
+    // The sizes are this platform's size_t whatever `sizeMax` claims, so a
+    // wider one is held to SIZE_MAX too rather than wrapped.
     const uint64_t room = uint64_t(4) * length;
-    if (room > UINT32_MAX || room + kTerminatorBytes > sizeMax) return false;
+    const uint64_t largest = sizeMax < SIZE_MAX ? sizeMax : uint64_t(SIZE_MAX);
+    if (room > UINT32_MAX || room + kTerminatorBytes > largest) return false;
     sizes.room = static_cast<uint32_t>(room);
     sizes.source = static_cast<size_t>(length + kTerminatorBytes);
     sizes.conversion = static_cast<size_t>(room + kTerminatorBytes);

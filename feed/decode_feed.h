@@ -31,8 +31,8 @@ struct BufferSizes {
 
 // Fills `sizes` for `length` on a platform whose largest size is `sizeMax`
 // (SIZE_MAX; passed in so that both widths can be checked anywhere).
-// Returns false if a size would not fit, in the library's 32-bit count or
-// in `sizeMax`.
+// Returns false if a size would not fit, in the library's 32-bit count, in
+// `sizeMax` or in this platform's size_t.
 bool ComputeBufferSizes(uint32_t length, uint64_t sizeMax, BufferSizes& sizes);
 
 // The conversion step of DecodeFeedFile for a given detection result:

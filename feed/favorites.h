@@ -19,11 +19,13 @@ void ClearSiteFolder(const char* name);
 bool RemoveSiteFolder(const char* name);
 // True when the path passed the length test, whatever became of the file.
 bool CreateItemShortcut(const char* name, const char* url, const char* title);
-// True when the shortcut object and its file interface were obtained.
+// True when the shortcut file was saved.
 bool WriteInternetShortcut(const char* url, const char* path);
 
 // Leaves the site folder as ClearSiteFolder followed by CreateItemShortcut
 // for every item in order would, but touches only what differs: a shortcut
 // file already holding the URL its item calls for stays as it is, and only
-// the others are deleted or written.
-void MirrorSiteFolder(const char* name, const std::vector<ItemShortcut>& items);
+// the others are deleted or written. False when the folder could not be
+// listed or a shortcut could not be deleted or saved (items whose path is too
+// long are left out by design and are no failure).
+bool MirrorSiteFolder(const char* name, const std::vector<ItemShortcut>& items);

@@ -141,12 +141,13 @@ void FileSystemForms(const std::wstring& name, std::string& exact, std::string& 
 // in a backslash. Dot entries (".", "..", and files the user named with a
 // leading dot), subfolders and files of other kinds are the user's. The
 // folder is listed by wide names: a name outside the ANSI code page would
-// come back altered and could stand for another file.
-template <class Visit> void ForEachShortcutFile(const CString& folder, Visit visit)
+// come back altered and could stand for another file. False when the folder
+// could not be listed (a folder always lists "." and "..").
+template <class Visit> bool ForEachShortcutFile(const CString& folder, Visit visit)
 {
     WIN32_FIND_DATAW data;
     FindHandle find(FindFirstFileW((Widen(folder) + L"*.*").c_str(), &data));
-    if (!find.valid()) return;
+    if (!find.valid()) return false;
     do {
         const std::wstring name = data.cFileName;
         const size_t length = name.size();
@@ -157,6 +158,7 @@ template <class Visit> void ForEachShortcutFile(const CString& folder, Visit vis
             extension += name[i] < 0x80 ? static_cast<char>(name[i]) : '?';
         if (IsShortcutFileName(extension.c_str())) visit(name);
     } while (FindNextFileW(find.get(), &data));
+    return true;
 }
 
 // Reads a shortcut file whole. Real shortcuts are a few hundred bytes; a
@@ -242,14 +244,13 @@ bool WriteInternetShortcut(const char* url, const char* path)
     link->SetURL(url, 0);
     wchar_t widePath[MAX_PATH] = {};
     MultiByteToWideChar(CP_ACP, 0, path, -1, widePath, MAX_PATH);
-    file->Save(widePath, TRUE);
-    return true;
+    return SUCCEEDED(file->Save(widePath, TRUE));
 }
 
-void MirrorSiteFolder(const char* name, const std::vector<ItemShortcut>& items)
+bool MirrorSiteFolder(const char* name, const std::vector<ItemShortcut>& items)
 {
     const CString path = SiteFolderPath(name);
-    if (path.IsEmpty()) return;
+    if (path.IsEmpty()) return false;
     const CString folder = path + "\\";
 
     // What the folder holds, read from the files themselves: the folder may
@@ -258,7 +259,7 @@ void MirrorSiteFolder(const char* name, const std::vector<ItemShortcut>& items)
     std::vector<std::wstring> foundFiles;
     std::vector<FoundShortcut> found;
     std::string content;
-    ForEachShortcutFile(folder, [&](const std::wstring& file) {
+    const bool listed = ForEachShortcutFile(folder, [&](const std::wstring& file) {
         FoundShortcut entry;
         FileSystemForms(file, entry.name, entry.key);
         entry.urlKnown =
@@ -280,10 +281,16 @@ void MirrorSiteFolder(const char* name, const std::vector<ItemShortcut>& items)
         writable.push_back(&item);
     }
 
+    // Every step is tried; the result tells whether all of them took.
+    bool complete = listed;
     const MirrorPlan plan = PlanMirror(found, wanted);
     for (size_t index : plan.deletes)
-        DeleteFileW((wideFolder + foundFiles[index]).c_str());
+        if (!DeleteFileW((wideFolder + foundFiles[index]).c_str()) &&
+            GetLastError() != ERROR_FILE_NOT_FOUND)
+            complete = false;
     for (const ShortcutWrite& write : plan.writes)
-        WriteInternetShortcut(writable[write.urlFrom]->link,
-                              folder + writable[write.nameFrom]->title + ".url");
+        if (!WriteInternetShortcut(writable[write.urlFrom]->link,
+                                   folder + writable[write.nameFrom]->title + ".url"))
+            complete = false;
+    return complete;
 }

@@ -186,10 +186,10 @@ size_t SkipDoctype(const std::string& s, size_t i)
     return std::string::npos;
 }
 
-// True if the text's root element is "feed": the first element behind any
-// white space, XML declaration, processing instructions, comments and
-// DOCTYPE.
-bool IsAtomFeed(const std::string& s)
+// True if the text's root element is "feed" or "P:feed" for a prefix P: the
+// first element behind any white space, XML declaration, processing
+// instructions, comments and DOCTYPE. `prefix` is set to "" or "P:".
+bool IsAtomFeed(const std::string& s, std::string& prefix)
 {
     size_t i = 0;
     while (i < s.size()) {
@@ -202,9 +202,16 @@ bool IsAtomFeed(const std::string& s)
         } else if (s.compare(i, 9, "<!DOCTYPE") == 0) {
             i = SkipDoctype(s, i + 9);
         } else {
-            if (s.compare(i, 5, "<feed") != 0 || i + 5 >= s.size()) return false;
-            const char next = s[i + 5];
-            return IsXmlSpace(next) || next == '>' || next == '/';
+            if (s[i] != '<') return false;
+            size_t nameEnd = i + 1;
+            while (nameEnd < s.size() && !IsXmlSpace(s[nameEnd]) && s[nameEnd] != '>' &&
+                   s[nameEnd] != '/')
+                ++nameEnd;
+            if (nameEnd >= s.size()) return false;
+            const std::string name = s.substr(i + 1, nameEnd - i - 1);
+            const size_t colon = name.find(':');
+            prefix = colon == std::string::npos ? std::string() : name.substr(0, colon + 1);
+            return colon != 0 && name.compare(prefix.size(), std::string::npos, "feed") == 0;
         }
         if (i == std::string::npos) return false;
     }
@@ -230,16 +237,60 @@ size_t FindTagEnd(const std::string& s, size_t i)
     return std::string::npos;
 }
 
-// Finds the next start tag `<name>` or `<name ...>` at or after `from`.
-// Sets `tagStart` to its '<' and `contentStart` behind its '>' (npos if the
-// tag is not closed) and `selfClosing` if it ends in "/>". Returns false if
-// there is no such tag.
-bool FindStartTag(const std::string& s, const char* name, size_t from, size_t& tagStart,
-                  size_t& contentStart, bool& selfClosing)
+// The elements of an entry that an entry's own title and link are never
+// taken from: the feed it was copied from, and its text.
+const char* const kAtomForeignElements[] = {"source", "content", "summary"};
+
+// Position behind the markup that begins at `at` when the search for an
+// Atom tag steps over it: a comment and, `inEntry`, a CDATA section or a
+// whole source, content or summary element (with the feed's prefix). `at`
+// when it is none of them; npos when it is never closed.
+size_t SkipForeign(const std::string& s, size_t at, const std::string& prefix, bool inEntry)
 {
-    const std::string open = std::string("<") + name;
+    if (s.compare(at, 4, "<!--") == 0) return SkipPast(s, at + 4, "-->");
+    if (!inEntry) return at;
+    if (s.compare(at, 9, "<![CDATA[") == 0) return SkipPast(s, at + 9, "]]>");
+    for (const char* name : kAtomForeignElements) {
+        const std::string open = "<" + prefix + name;
+        const size_t after = at + open.size();
+        if (s.compare(at, open.size(), open) != 0 || after >= s.size() ||
+            !(s[after] == '>' || s[after] == '/' || IsXmlSpace(s[after])))
+            continue;
+        const size_t close = FindTagEnd(s, after);
+        if (close == std::string::npos) return close;
+        if (s[close - 1] == '/') return close + 1;
+        return SkipPast(s, close + 1, ("</" + prefix + name + ">").c_str());
+    }
+    return at;
+}
+
+// Position of the next `pattern`, which begins with '<', at or after `from`
+// (searched by characters), outside what SkipForeign steps over; npos if
+// there is none.
+size_t FindMarkup(const std::string& s, const std::string& pattern, size_t from,
+                  const std::string& prefix, bool inEntry)
+{
     for (size_t at = from;;) {
-        at = sjis::Find(s.data(), s.size(), open.data(), open.size(), at);
+        at = sjis::Find(s.data(), s.size(), "<", 1, at);
+        if (at == std::string::npos) return at;
+        if (s.compare(at, pattern.size(), pattern) == 0) return at;
+        const size_t past = SkipForeign(s, at, prefix, inEntry);
+        if (past == std::string::npos) return past;
+        at = past == at ? at + 1 : past;
+    }
+}
+
+// Finds the next start tag `<name>` or `<name ...>` (name with the feed's
+// prefix) at or after `from`, outside what SkipForeign steps over. Sets
+// `tagStart` to its '<' and `contentStart` behind its '>' (npos if the tag
+// is not closed) and `selfClosing` if it ends in "/>". Returns false if
+// there is no such tag.
+bool FindStartTag(const std::string& s, const char* name, const std::string& prefix, bool inEntry,
+                  size_t from, size_t& tagStart, size_t& contentStart, bool& selfClosing)
+{
+    const std::string open = "<" + prefix + name;
+    for (size_t at = from;;) {
+        at = FindMarkup(s, open, at, prefix, inEntry);
         if (at == std::string::npos) return false;
         const size_t after = at + open.size();
         if (after < s.size() && (s[after] == '>' || IsXmlSpace(s[after]) || s[after] == '/')) {
@@ -287,16 +338,16 @@ void ForEachAttribute(const std::string& s, size_t i, size_t end, Visit attribut
 
 // The link of an Atom entry body: the href of the first <link ...> that has
 // one and whose rel is absent or "alternate".
-bool TakeAtomLink(const std::string& body, CString& link)
+bool TakeAtomLink(const std::string& body, const std::string& prefix, CString& link)
 {
     size_t tagStart, contentStart;
     bool selfClosing;
     size_t from = 0;
-    while (FindStartTag(body, "link", from, tagStart, contentStart, selfClosing)) {
+    while (FindStartTag(body, "link", prefix, true, from, tagStart, contentStart, selfClosing)) {
         if (contentStart == std::string::npos) return false;
         bool hasHref = false, alternate = true;
         std::string href;
-        ForEachAttribute(body, tagStart + 5, contentStart - 1,
+        ForEachAttribute(body, tagStart + 1 + prefix.size() + 4, contentStart - 1,
                          [&](const std::string& name, const std::string& value) {
                              if (name == "href" && !hasHref) {
                                  hasHref = true;
@@ -316,39 +367,43 @@ bool TakeAtomLink(const std::string& body, CString& link)
 
 // The title of an Atom entry body: the text between the first <title> or
 // <title ...> and the next </title>.
-bool TakeAtomTitle(const std::string& body, CString& title)
+bool TakeAtomTitle(const std::string& body, const std::string& prefix, CString& title)
 {
     size_t tagStart, contentStart;
     bool selfClosing;
-    if (!FindStartTag(body, "title", 0, tagStart, contentStart, selfClosing)) return false;
+    if (!FindStartTag(body, "title", prefix, true, 0, tagStart, contentStart, selfClosing))
+        return false;
     if (contentStart == std::string::npos || selfClosing) return false;
-    const size_t end = sjis::Find(body.data(), body.size(), "</title>", 8, contentStart);
+    const std::string close = "</" + prefix + "title>";
+    const size_t end =
+        sjis::Find(body.data(), body.size(), close.data(), close.size(), contentStart);
     if (end == std::string::npos) return false;
     title = CString(body.substr(contentStart, end - contentStart));
     return true;
 }
 
-// Each <entry> ... </entry> in order is an item; one without a usable title
-// or link is skipped and the scan goes on.
-void ScanAtomEntries(const std::string& text, const ItemSink& emit)
+// Each <entry> ... </entry> in order (outside comments) is an item; one
+// without a usable title or link is skipped and the scan goes on.
+void ScanAtomEntries(const std::string& text, const std::string& prefix, const ItemSink& emit)
 {
+    const std::string entryClose = "</" + prefix + "entry>";
     CString title;
     CString link;
     size_t position = 0;
     size_t tagStart, bodyStart;
     bool selfClosing;
-    while (FindStartTag(text, "entry", position, tagStart, bodyStart, selfClosing)) {
+    while (FindStartTag(text, "entry", prefix, false, position, tagStart, bodyStart, selfClosing)) {
         if (bodyStart == std::string::npos) return;
         if (selfClosing) {
             position = bodyStart;
             continue;
         }
-        const size_t close = sjis::Find(text.data(), text.size(), "</entry>", 8, bodyStart);
+        const size_t close = FindMarkup(text, entryClose, bodyStart, prefix, false);
         if (close == std::string::npos) return;
         const std::string body = text.substr(bodyStart, close - bodyStart);
-        position = close + 8;
+        position = close + entryClose.size();
 
-        if (!TakeAtomTitle(body, title) || !TakeAtomLink(body, link)) continue;
+        if (!TakeAtomTitle(body, prefix, title) || !TakeAtomLink(body, prefix, link)) continue;
         if (!MakeSafeLink(link)) continue;
         if (!MakeItemFileTitle(title)) continue;
         emit(title, link);
@@ -391,8 +446,9 @@ void ScanRssItems(const CString& text, const ItemSink& emit)
 
 void ScanFeedItems(const CString& text, const ItemSink& emit)
 {
-    if (IsAtomFeed(text.str()))
-        ScanAtomEntries(text.str(), emit);
+    std::string prefix;
+    if (IsAtomFeed(text.str(), prefix))
+        ScanAtomEntries(text.str(), prefix, emit);
     else
         ScanRssItems(text, emit);
 }

@@ -17,14 +17,17 @@ using ItemSink = std::function<void(const CString& fileTitle, const CString& lin
 // item that has a usable title and link, in feed order. Repeated titles are
 // all emitted.
 //
-// A text whose root element is "feed" (the first element behind white space,
-// the XML declaration, processing instructions, comments and a DOCTYPE) is
-// read as Atom (1.0 or 0.3): each <entry> or <entry ...> up to the next
-// </entry> is an item; its title is the text between the first <title> or
-// <title ...> and the next </title>, its link the href (in single or double
-// quotes) of the first <link ...> that has an href and whose rel is absent or
-// "alternate". An entry without a usable title or link is skipped; the scan
-// goes on.
+// A text whose root element is "feed" or "P:feed" for any prefix P (the
+// first element behind white space, the XML declaration, processing
+// instructions, comments and a DOCTYPE) is read as Atom (1.0 or 0.3), its
+// elements named with that same prefix: each <entry> or <entry ...> up to
+// the next </entry> is an item (neither tag counts inside a comment); its
+// title is the text between the first <title> or <title ...> and the next
+// </title>, its link the href (in single or double quotes) of the first
+// <link ...> that has an href and whose rel is absent or "alternate". Title
+// and link tags inside comments, CDATA sections and the entry's <source>,
+// <content> and <summary> elements do not count. An entry without a usable
+// title or link is skipped; the scan goes on.
 //
 // Any other text is read as RSS. The scan stops at the first empty item (or
 // a "</item>" standing before the next "<item>"), at the first empty title

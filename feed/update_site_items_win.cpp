@@ -6,6 +6,5 @@ bool WriteSiteItems(const char* siteName, const std::vector<ItemShortcut>& items
 {
     const CString name = siteName;
     if (!SiteFolderExists(name) && !CreateSiteFolder(name)) return false;
-    MirrorSiteFolder(name, items);
-    return true;
+    return MirrorSiteFolder(name, items);
 }

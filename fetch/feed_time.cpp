@@ -238,7 +238,10 @@ LastModifiedTime ReadLastModified(const char* header)
     CalendarFields fields;
     if (!ParseHttpDate(header, fields)) return result;
     const FeedTime time = MakeFeedTime(fields);
-    if (time.status != FeedTimeStatus::ok) return result;
+    // A year before 1900 gives the feed time 0, which is also what a slot
+    // holds after start-up and after an edit: as usable it would make the
+    // feed unchanged on every visit.
+    if (time.status != FeedTimeStatus::ok || fields.year < kFirstUsableYear) return result;
     result.usable = true;
     result.feedTime = time.feedTime;
     return result;

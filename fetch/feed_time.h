@@ -54,8 +54,7 @@ struct LastModifiedTime {
 };
 
 // `header` is the header's text, or null when the response has none. A
-// header that is not a date, or whose date has no feed time (1900 to
-// 1970-01-01 and from the year 3000 on), is not usable: the feed then counts
-// as changed, as it does without the header. A date before 1900 is usable,
-// with the feed time 0.
+// header that is not a date, or whose date has no feed time (before
+// 1970-01-02 and from the year 3000 on), is not usable: the feed then counts
+// as changed, as it does without the header.
 LastModifiedTime ReadLastModified(const char* header);

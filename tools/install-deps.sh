@@ -10,7 +10,7 @@ packages=(
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
     binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
     wine wine64 xvfb x11-utils xauth locales zip imagemagick python3-cryptography
-    fonts-ipafont-gothic fonts-wine xdotool
+    fonts-ipafont-gothic fonts-wine xdotool g++-multilib qemu-user
 )
 
 missing=()

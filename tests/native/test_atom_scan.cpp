@@ -67,6 +67,21 @@ TEST(ScanAtomEntries, ReadsTitleAndLinkOfEachEntry)
         {"Shift_JIS title with 0x5C trail byte",
          "<entry><title>\x83\x5C\x95\\</title><link href=\"http://a/1\"/></entry>",
          {{"\x83\x5C\x95\\", "http://a/1"}}},
+        {"the source feed's title and link before the entry's own",
+         "<entry><source><id>o</id><title>Origin blog</title>"
+         "<link rel=\"alternate\" href=\"http://origin/\"/></source>"
+         "<title>One</title><link href=\"http://a/1\"/></entry>",
+         {{"One", "http://a/1"}}},
+        {"tags in summary, content, comments and CDATA before the entry's own",
+         "<entry><summary type=\"html\"><![CDATA[<title>S</title>]]></summary>"
+         "<content type=\"xhtml\"><div><link href=\"http://c/\"/><title>C</title></div></content>"
+         "<!-- <title>Old</title><link href=\"http://old/\"/> -->"
+         "<![CDATA[<title>D</title>]]><content src=\"http://a/x.mp3\"/>"
+         "<title>One</title><link href=\"http://a/1\"/></entry>",
+         {{"One", "http://a/1"}}},
+        {"an end tag inside a comment",
+         "<entry><!-- </entry> --><title>One</title><link href=\"http://a/1\"/></entry>",
+         {{"One", "http://a/1"}}},
     };
     for (const Case& c : cases)
         EXPECT_EQ(Scan(Atom(c.entry)), c.expected) << c.what;
@@ -86,6 +101,11 @@ TEST(ScanAtomEntries, SkipsEntriesWithoutUsableTitleOrLinkAndGoesOn)
         "<entry><link href=\"http://a/1\"/></entry>",
         "<entry><title>Empty href</title><link href=\"\"/></entry>",
         "<entry/>",
+        "<entry><title>Only the source's link</title>"
+        "<source><link rel=\"alternate\" href=\"http://origin/\"/></source></entry>",
+        "<entry><source><title>Only the source's title</title></source>"
+        "<link href=\"http://a/1\"/></entry>",
+        "<!-- <entry><title>Commented out</title><link href=\"http://a/1\"/></entry> -->",
     };
     for (const char* entry : broken)
         EXPECT_EQ(Scan(Atom(std::string(entry) + "\n" + last)), (Items{{"Last", "http://a/9"}}))
@@ -109,6 +129,22 @@ TEST(ScanAtomEntries, OnlyARootFeedElementMakesAtom)
     EXPECT_EQ(Scan("<feeds>" + entry + item + "</feeds>"), (Items{{"Two", "http://a/2"}}));
     EXPECT_EQ(Scan("<!-- <feed> -->" + entry + item), (Items{{"Two", "http://a/2"}}));
     EXPECT_EQ(Scan("text <feed>" + entry + item + "</feed>"), (Items{{"Two", "http://a/2"}}));
+
+    // A prefixed root: its entries, titles and links are those of the same
+    // prefix, read by the same rules.
+    const std::string prefixed =
+        "<atom:entry><atom:source><atom:title>Origin</atom:title>"
+        "<atom:link href=\"http://origin/\"/></atom:source>"
+        "<atom:title type=\"text\">P</atom:title><atom:link rel=\"self\" href=\"http://a/s\"/>"
+        "<atom:link href=\"http://a/p\"/></atom:entry>";
+    EXPECT_EQ(
+        Scan("<?xml version=\"1.0\"?>\n<atom:feed xmlns:atom=\"http://www.w3.org/2005/Atom\">" +
+             entry + prefixed + item + "</atom:feed>"),
+        (Items{{"P", "http://a/p"}}));
+    EXPECT_EQ(Scan("<a:b:feed>" + prefixed + item + "</a:b:feed>"), (Items{{"Two", "http://a/2"}}));
+    EXPECT_EQ(Scan("<:feed>" + prefixed + item + "</:feed>"), (Items{{"Two", "http://a/2"}}));
+    EXPECT_EQ(Scan("<atom:feeds>" + prefixed + item + "</atom:feeds>"),
+              (Items{{"Two", "http://a/2"}}));
 }
 
 TEST(ScanAtomEntries, EndsAtAnUnclosedEntry)

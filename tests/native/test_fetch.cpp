@@ -179,9 +179,11 @@ TEST_F(FeedTimeTest, OnlyDatesWithAFeedTimeAreUsable)
         {"Wed, 21 Oct 2015 07:28:00 +0000", true, 1445412480},
         {"Fri, 02 Jan 1970 00:00:00 GMT", true, 86400},
         {"Tue, 31 Dec 2999 23:59:59 GMT", true, 32503679999},
-        // before 1900: usable, and no time at all
-        {"Sun, 31 Dec 1899 23:59:59 GMT", true, 0},
-        {"Mon, 01 Jan 1855 00:00:00 GMT", true, 0},
+        // before 1900, the "no date" of some web frameworks among them: no
+        // time at all, which would match the 0 stored after start-up
+        {"Sun, 31 Dec 1899 23:59:59 GMT", false, 0},
+        {"Mon, 01 Jan 1855 00:00:00 GMT", false, 0},
+        {"Mon, 01 Jan 0001 00:00:00 GMT", false, 0},
         // the placeholder of 1970 and its neighbours, and dates the time
         // conversion cannot represent
         {"Thu, 01 Jan 1970 00:00:00 GMT", false, 0},

@@ -61,7 +61,7 @@ class RecordingHost : public PollHost
         Record("store " + std::to_string(slot));
     }
     bool unreadable = false; // dl.dat cannot be read
-    bool noFolder = false;   // the site folder cannot be created
+    bool noFolder = false;   // the site folder cannot be made, or a shortcut not saved
     std::vector<ItemShortcut> download = {{"a", "http://example.jp/a"}}; // what dl.dat holds
     bool ReadDownloadItems(std::vector<ItemShortcut>& items) override
     {
@@ -91,10 +91,10 @@ class RecordingHost : public PollHost
         log.push_back(text.str());
         Record("log");
     }
-    // The site dialog: true when the slot is to be fetched. It may drive the
-    // cycle meanwhile, as the tray menu stays usable while it is open.
-    std::function<bool(int)> onEdit = [](int) { return false; };
-    bool EditSite(int slot) override
+    // The site dialog: what OK did to the slot. It may drive the cycle
+    // meanwhile, as the tray menu stays usable while it is open.
+    std::function<SiteEdit(int)> onEdit = [](int) { return SiteEdit::unchanged; };
+    SiteEdit EditSite(int slot) override
     {
         Record("edit " + std::to_string(slot));
         return onEdit(slot);
@@ -350,7 +350,7 @@ TEST(PollCycle, WhatIsRememberedOfADatelessFeed)
          "NOMODIFY"},
         {"nothing after an edit of the slot",
          [](RecordingHost& host, PollCycle& cycle) {
-             host.onEdit = [](int) { return true; };
+             host.onEdit = [](int) { return SiteEdit::changed; };
              cycle.OnSiteCommand(0);
              host.inFlight = false; // that fetch failed
              cycle.OnFetchDone(Outcome(0, "error"));
@@ -371,7 +371,7 @@ TEST(PollCycle, WhatIsRememberedOfADatelessFeed)
              EXPECT_EQ(host.log.back(), "0 ERROR http://feeds.test/0");
          },
          "UPDATE"},
-        {"nothing of a list that found no folder to go to",
+        {"nothing of a list that did not reach the folder whole",
          [](RecordingHost& host, PollCycle& cycle) {
              host.download = {{"new", "http://example.jp/new"}};
              host.noFolder = true;
@@ -607,31 +607,51 @@ TEST(ChangeTooltip, NameTimeAndShortening)
 // The Site command around its dialog, from an idle cycle in steady polling.
 TEST(PollCycleSiteCommand, WhatTheCommandDoesAroundTheDialog)
 {
+    enum Meanwhile {
+        nothing,
+        fetchStarted, // Refresh and a tick start a fetch while the dialog is open
+        fetchEnded,   // ... and that fetch ends before it closes
+    };
     struct Case {
         const char* name;
-        bool fetchRunning;     // a fetch runs when the command comes
-        bool slotChanged;      // the dialog's answer: fetch the slot
-        bool refreshMeanwhile; // Refresh and a tick start a fetch while it is open
+        bool fetchRunning; // a fetch runs when the command comes
+        SiteEdit edit;     // the dialog's answer
+        Meanwhile meanwhile;
         std::vector<std::string> actions;
     };
     const Case cases[] = {
-        {"a running fetch is only cancelled", true, false, false, {"cancel"}},
-        {"unchanged slot resumes the cycle", false, false, false, {"kill", "edit 3", "arm 300000"}},
+        {"a running fetch is only cancelled", true, SiteEdit::unchanged, nothing, {"cancel"}},
+        {"unchanged slot resumes the cycle",
+         false,
+         SiteEdit::unchanged,
+         nothing,
+         {"kill", "edit 3", "arm 300000"}},
+        {"switched-off slot resumes the cycle",
+         false,
+         SiteEdit::switchedOff,
+         nothing,
+         {"kill", "edit 3", "arm 300000"}},
         {"changed slot forgets its time and is fetched at once",
          false,
-         true,
-         false,
-         {"kill", "edit 3", "store 3", "fetch 3"}},
+         SiteEdit::changed,
+         nothing,
+         {"kill", "edit 3", "store 3", "kill", "fetch 3"}},
         {"unchanged slot leaves the timer to a fetch started meanwhile",
          false,
-         false,
-         true,
+         SiteEdit::unchanged,
+         fetchStarted,
          {"kill", "edit 3", "kill", "arm 250", "kill", "fetch 0"}},
         {"changed slot waits for a fetch started meanwhile",
          false,
-         true,
-         true,
+         SiteEdit::changed,
+         fetchStarted,
          {"kill", "edit 3", "kill", "arm 250", "kill", "fetch 0", "store 3"}},
+        {"changed slot is fetched with the timer armed meanwhile stopped",
+         false,
+         SiteEdit::changed,
+         fetchEnded,
+         {"kill", "edit 3", "kill", "arm 250", "kill", "fetch 0", "log", "arm 250", "release",
+          "store 3", "kill", "fetch 3"}},
     };
     for (const Case& c : cases) {
         RecordingHost host;
@@ -639,16 +659,21 @@ TEST(PollCycleSiteCommand, WhatTheCommandDoesAroundTheDialog)
         RunFirstPass(host, cycle, "unchanged");
         if (c.fetchRunning) host.RunToTick(cycle);
         host.onEdit = [&](int) {
-            if (c.refreshMeanwhile) {
+            if (c.meanwhile != nothing) {
                 cycle.OnRefresh();
                 host.RunToTick(cycle);
             }
-            return c.slotChanged;
+            if (c.meanwhile == fetchEnded) cycle.OnFetchDone(Outcome(0, "unchanged"));
+            return c.edit;
         };
         host.actions.clear();
         cycle.OnSiteCommand(3);
         EXPECT_EQ(host.actions, c.actions) << c.name;
-        EXPECT_EQ(cycle.pendingSite(), c.slotChanged && c.refreshMeanwhile ? 3 : -1) << c.name;
+        EXPECT_EQ(cycle.pendingSite(),
+                  c.edit == SiteEdit::changed && c.meanwhile == fetchStarted ? 3 : -1)
+            << c.name;
+        // Timer 1 is stopped exactly while a fetch runs.
+        EXPECT_EQ(host.timerDue == -1, host.inFlight) << c.name;
     }
 }
 
@@ -662,7 +687,7 @@ TEST(PollCycleSiteCommand, SecondSiteCommandWhileTheDialogIsOpenDoesNothing)
         const size_t before = host.actions.size();
         cycle.OnSiteCommand(5);
         inner.assign(host.actions.begin() + static_cast<long>(before), host.actions.end());
-        return false;
+        return SiteEdit::unchanged;
     };
     cycle.OnSiteCommand(3);
     EXPECT_TRUE(inner.empty());
@@ -677,7 +702,7 @@ TEST(PollCycleSiteCommand, EditedSlotIsFetchedRightAfterTheRunningFetch)
         host.onEdit = [&](int) {
             cycle.OnRefresh();
             host.RunToTick(cycle); // slot 0 of the new first pass
-            return true;
+            return SiteEdit::changed;
         };
         cycle.OnSiteCommand(3);
         host.actions.clear();
@@ -693,22 +718,38 @@ TEST(PollCycleSiteCommand, EditedSlotIsFetchedRightAfterTheRunningFetch)
 
 TEST(PollCycleSiteCommand, EditWinsOverARunningFetchOfTheSameSlot)
 {
-    // Refresh fetches slot 0 with its old URL while its dialog is open; the
-    // edit is confirmed before that fetch ends.
-    RecordingHost host;
-    PollCycle cycle(host);
-    RunFirstPass(host, cycle, "unchanged");
-    host.onEdit = [&](int) {
-        cycle.OnRefresh();
-        host.RunToTick(cycle);
-        return true;
-    };
-    cycle.OnSiteCommand(0);
-    host.actions.clear();
-    cycle.OnFetchDone(Outcome(0, "changed"));
-    EXPECT_EQ(host.actions,
-              (std::vector<std::string>{"delete", "log", "arm 250", "release", "kill", "fetch 0"}));
-    EXPECT_EQ(host.stored[0], 0);
+    // Refresh fetches slot 0 with its old settings while its dialog is open;
+    // the edit is confirmed before that fetch ends. Whatever the fetch
+    // brings is dropped and logged as cancelled (clearing the slot's error
+    // mark), and the pass goes on: with the edited slot first where it is
+    // to be fetched.
+    const std::vector<std::string> dropped = {"delete", "log", "arm 250", "release"};
+    for (SiteEdit edit : {SiteEdit::changed, SiteEdit::switchedOff}) {
+        for (const char* kind : {"changed", "dateless", "unchanged", "error"}) {
+            const std::string what =
+                std::string(edit == SiteEdit::changed ? "changed, " : "switched off, ") + kind;
+            RecordingHost host;
+            PollCycle cycle(host);
+            RunFirstPass(host, cycle, "error");
+            host.onEdit = [&](int) {
+                cycle.OnRefresh();
+                host.RunToTick(cycle);
+                return edit;
+            };
+            cycle.OnSiteCommand(0);
+            host.actions.clear();
+            cycle.OnFetchDone(Outcome(0, kind));
+            std::vector<std::string> expected = dropped;
+            if (edit == SiteEdit::changed) expected.insert(expected.end(), {"kill", "fetch 0"});
+            EXPECT_EQ(host.actions, expected) << what;
+            EXPECT_EQ(host.log.back(), "0 CANCEL http://feeds.test/0") << what;
+            EXPECT_FALSE(cycle.LastFetchFailed(0)) << what;
+            if (edit == SiteEdit::changed) cycle.OnFetchDone(Outcome(0, "unchanged"));
+            host.RunToTick(cycle);
+            EXPECT_EQ(host.fetches.back().second, 1) << what;
+            EXPECT_EQ(cycle.phase(), PollPhase::firstPass) << what;
+        }
+    }
 }
 
 TEST(PollCycleSiteCommand, ExitDropsTheQueuedSlot)
@@ -719,7 +760,7 @@ TEST(PollCycleSiteCommand, ExitDropsTheQueuedSlot)
     host.onEdit = [&](int) {
         cycle.OnRefresh();
         host.RunToTick(cycle);
-        return true;
+        return SiteEdit::changed;
     };
     cycle.OnSiteCommand(3);
     EXPECT_FALSE(cycle.MayExit()); // the first Exit cancels the running fetch
@@ -834,7 +875,7 @@ TEST(PollCycleServerMemory, VisitsOfAGoneOrWaitingSlotSendNoRequest)
         if (host.inFlight) cycle.OnFetchDone(Outcome(2, "unchanged"));
 
         // An edit of the slot forgets what its server said.
-        host.onEdit = [](int) { return true; };
+        host.onEdit = [](int) { return SiteEdit::changed; };
         host.actions.clear();
         cycle.OnSiteCommand(2);
         EXPECT_EQ(host.actions.back(), "fetch 2") << name;
@@ -844,17 +885,18 @@ TEST(PollCycleServerMemory, VisitsOfAGoneOrWaitingSlotSendNoRequest)
 
 TEST(PollCycleServerMemory, AnAnswerForTheOldUrlOfAnEditedSlotIsNotKept)
 {
-    RecordingHost host;
-    PollCycle cycle(host);
-    RunFirstPass(host, cycle, "unchanged");
-    host.onEdit = [&](int) {
-        cycle.OnRefresh();
-        host.RunToTick(cycle); // slot 0 with its old URL
-        return true;
-    };
-    cycle.OnSiteCommand(0);
-    cycle.OnFetchDone(Answer(0, 410));
-    EXPECT_EQ(host.fetches.back().second, 0);
-    EXPECT_TRUE(host.inFlight);
-    EXPECT_FALSE(cycle.ServerMemory(0).gone());
+    for (SiteEdit edit : {SiteEdit::changed, SiteEdit::switchedOff}) {
+        RecordingHost host;
+        PollCycle cycle(host);
+        RunFirstPass(host, cycle, "unchanged");
+        host.onEdit = [&](int) {
+            cycle.OnRefresh();
+            host.RunToTick(cycle); // slot 0 with its old settings
+            return edit;
+        };
+        cycle.OnSiteCommand(0);
+        cycle.OnFetchDone(Answer(0, 410));
+        EXPECT_EQ(host.log.back(), "0 CANCEL http://feeds.test/0");
+        EXPECT_FALSE(cycle.ServerMemory(0).gone());
+    }
 }

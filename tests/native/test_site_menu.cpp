@@ -79,7 +79,7 @@ class QuietHost : public PollHost
     void NotifyChange(int) override {}
     void BlinkIcon() override {}
     void WriteLog(const CString&) override {}
-    bool EditSite(int) override { return false; }
+    SiteEdit EditSite(int) override { return SiteEdit::unchanged; }
     CString SiteUrl(int) const override { return CString(); }
     int64_t CurrentTime() const override { return 0; }
 };

@@ -302,3 +302,32 @@ def test_browsing_the_chooser_elsewhere_keeps_the_download_in_the_program_folder
     assert sorted(p.name for p in sounds.iterdir()) == ["chime.wav"]
     assert not (tansy.folder / "dl.dat").exists()
     assert sorted(p.name for p in (favorites / "Site news").iterdir()) == ["a 0.url", "a 1.url"]
+
+
+@pytest.mark.parametrize("edited", [{"url": ""}, {"name": ""}, {"name": "Renamed news"}],
+                         ids=["url-cleared", "name-cleared", "renamed"])
+def test_edit_during_its_slots_fetch_drops_that_result(start_tansy, server, favorites, edited):
+    # Refresh fetches slot 0's old address while its dialog is open, and the
+    # answer comes after OK: the old feed must not refill the slot. It is
+    # logged as cancelled, and the pass goes on (with the edited slot first
+    # where it has an address and a name).
+    server.set_route("/slow.xml", numbered_feed("old"), last_modified=LM, stall_before_headers=4)
+    url = server.url("/slow.xml")
+    (favorites / "Site news").mkdir()
+    (favorites / "Site news" / "old 0.url").write_bytes(b"[InternetShortcut]\r\nURL=http://x/\r\n")
+    tansy = start_tansy(status=status_file([(url, "Site news", "")]))
+    title = open_dialog(tansy, 0)
+    tansy.command(IDM_REFRESH)
+    wait_until(lambda: server.requests, "Refresh fetched nothing", 10, 0.05)
+    edit(tansy, title, **edited)
+    press(tansy, title, IDC_OK)
+    refetched = [f"0 UPDATE {url}"] if "Renamed news" in edited.values() else []
+    count = 10 + len(refetched)
+    messages = tansy.wait_for_messages(count, timeout=60)
+    assert messages[1:] == [f"0 CANCEL {url}"] + refetched + [f"{i} ERROR " for i in range(1, 9)]
+    assert not (favorites / "Site news").exists()
+    assert (favorites / "Renamed news").exists() == bool(refetched)
+    if refetched:
+        assert sorted(p.name for p in (favorites / "Renamed news").iterdir()) == [
+            "old 0.url", "old 1.url"]
+    assert not (tansy.folder / "dl.dat").exists()
