@@ -76,10 +76,11 @@ test-native: native
 test-native32: native32
 	cd $(BUILD)/native32 && ctest --output-on-failure -j$(JOBS)
 
+# Every test that starts a program runs on both builds, win32 and win64.
 test-wine:
-	TANSY_WIN_BUILD=$(abspath $(BUILD)/win64) TANSY_FEEDS=$(FEEDS_DIR) \
+	TANSY_BUILD=$(abspath $(BUILD)) TANSY_WIN_BUILD= TANSY_FEEDS=$(FEEDS_DIR) \
 		TANSY_FEEDS_REQUIRED=$(FEEDS_REQUIRED) \
-		$(PYTEST) -q -rs -p no:cacheprovider -n $(WINE_WORKERS) tests/wine
+		$(PYTEST) -q -rs -p no:cacheprovider --durations=12 -n $(WINE_WORKERS) tests/wine
 
 run: deps win64
 	@tools/run-demo.sh $(abspath $(BUILD)/win64)

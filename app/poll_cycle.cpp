@@ -99,6 +99,7 @@ void PollCycle::HandleFetchResult(const FetchResult& result)
         WriteResultLog(result);
         return;
     }
+    RememberFeedUrl(result);
     FetchResult outcome = result;
     if (slot == m_overtakenSite) {
         // The slot was edited while this fetch of its old settings ran: the
@@ -118,42 +119,77 @@ void PollCycle::HandleFetchResult(const FetchResult& result)
     m_host.ReleaseTask();
 }
 
-// A downloaded feed. Without a usable date (feed time 0) it is compared by
-// content: when it calls for exactly the shortcuts last written for the
-// slot, the folder, the feed time and the user are left alone, and false
-// says the feed counts as unchanged. Otherwise the shortcuts are written and,
-// in steady polling, the change is announced.
+CString PollCycle::FeedUrl(int siteIndex, const CString& pageUrl) const
+{
+    if (siteIndex < 0 || siteIndex >= kSiteCount || m_feedPages[siteIndex] != pageUrl)
+        return CString();
+    return m_feedUrls[siteIndex];
+}
+
+// Keeps the feed address a fetch of the slot found in its page, or went to,
+// for the next visit. When a fetch fails it is forgotten, with the feed
+// time, so that the next visit reads the page again, whatever the page's
+// date.
+void PollCycle::RememberFeedUrl(const FetchResult& result)
+{
+    const int slot = result.siteIndex;
+    if (slot < 0 || slot >= kSiteCount || slot == m_overtakenSite) return;
+    if (!result.error) {
+        m_feedUrls[slot] = result.feedUrl;
+        m_feedPages[slot] = result.url;
+    } else if (!m_feedUrls[slot].IsEmpty()) {
+        m_feedUrls[slot].Empty();
+        m_host.StoreFeedTime(slot, 0);
+    }
+}
+
+// A downloaded feed, dated or not, is compared by what it leaves in the
+// folder: when that is what the list last written for the slot left, the
+// folder and the user are left alone, the response's feed time is kept (so
+// that the next visit with that date stops at the headers), and false says
+// the feed counts as unchanged. Otherwise the shortcuts are written and, in
+// steady polling, the change is announced when it brings a shortcut the
+// folder did not hold: a feed that only lost items changes silently.
 bool PollCycle::HandleDownload(const FetchResult& result)
 {
     const int slot = result.siteIndex;
     std::vector<ItemShortcut> items;
+    bool announce = true;
     if (!m_host.ReadDownloadItems(items)) {
         // A feed that could not be read (another program held or took
         // dl.dat): its folder's shortcuts go, and its time and shortcuts are
         // forgotten, so that the next visit downloads and writes it again.
+        // An emptied folder gains nothing to announce.
         m_host.StoreFeedTime(slot, 0);
+        announce = !m_writtenItems[slot];
         m_writtenItems[slot].reset();
         m_serverMemory[slot].ForgetValidators();
         m_host.WriteSiteItems(slot, {});
     } else {
-        const uint64_t digest = DigestItems(items);
-        if (result.lastModified == 0 && m_writtenItems[slot] == digest) {
+        FolderState state = m_host.SiteFolderState(slot, items);
+        std::optional<FolderState>& written = m_writtenItems[slot];
+        m_host.StoreFeedTime(slot, result.lastModified);
+        if (written && *written == state) {
             m_serverMemory[slot].RememberValidators(result.received);
             m_host.DeleteDownload();
             return false;
         }
-        m_host.StoreFeedTime(slot, result.lastModified);
+        announce = !written || GainsShortcut(*written, state);
         // Only a list that reached the folder is remembered; while it is
-        // being written the folder matches no list.
-        m_writtenItems[slot].reset();
+        // being written the folder matches no list. A list that did not
+        // reach it whole leaves no time either, so that the next visit
+        // downloads and writes it again whatever its date.
+        written.reset();
         m_serverMemory[slot].ForgetValidators();
         if (m_host.WriteSiteItems(slot, items)) {
-            m_writtenItems[slot] = digest;
+            written = std::move(state);
             m_serverMemory[slot].RememberValidators(result.received);
+        } else {
+            m_host.StoreFeedTime(slot, 0);
         }
     }
     m_host.DeleteDownload();
-    if (m_phase == PollPhase::steady) m_host.NotifyChange(slot);
+    if (m_phase == PollPhase::steady && announce) m_host.NotifyChange(slot);
     return true;
 }
 
@@ -223,6 +259,7 @@ void PollCycle::OnSiteCommand(int siteIndex)
     if (fetchSlot) {
         m_host.StoreFeedTime(siteIndex, 0);
         m_writtenItems[siteIndex].reset();
+        m_feedUrls[siteIndex].Empty();
         if (m_host.FetchInProgress()) {
             // Refresh re-armed the timer while the dialog was open and a
             // fetch is running: the edited slot is fetched as soon as that

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "config/site_table.h"
+#include "feed/favorites_mirror.h"
 #include "feed/feed_items.h"
 #include "fetch/fetch_memory.h"
 #include "framework/cstring.h"
@@ -37,6 +38,10 @@ struct FetchResult {
     // The response's feed time when modified; 0 when it carried no usable
     // Last-Modified (none, one that is no date, or a year before 1900).
     int64_t lastModified = 0;
+    // The feed address the answer came from when the slot's URL is a web
+    // page naming its feed (found in the page now, or the one remembered
+    // for the slot); empty when the slot's URL gave the answer itself.
+    CString feedUrl;
     int status = 0;           // the last response's HTTP status; 0 when none was read
     FetchValidators received; // the response's ETag and Last-Modified texts
     CString retryAfter;       // the response's Retry-After text
@@ -67,6 +72,10 @@ class PollHost
     // false when the folder neither existed nor could be created, or a
     // shortcut could not be deleted or saved.
     virtual bool WriteSiteItems(int siteIndex, const std::vector<ItemShortcut>& items) = 0;
+    // What the site's folder holds once WriteSiteItems has written these
+    // shortcuts: its files' names and URLs, as the file system compares
+    // names.
+    virtual FolderState SiteFolderState(int siteIndex, const std::vector<ItemShortcut>& items) = 0;
     virtual void DeleteDownload() = 0;            // delete dl.dat
     virtual void NotifyChange(int siteIndex) = 0; // sound, tooltip, blink
     virtual void BlinkIcon() = 0;
@@ -109,6 +118,10 @@ class PollCycle
     {
         return siteIndex >= 0 && siteIndex < kSiteCount && m_lastFetchFailed[siteIndex];
     }
+    // The feed address found in this run in the web page `pageUrl`, the
+    // slot's URL, which the next fetch asks for instead of the page; empty
+    // when there is none.
+    CString FeedUrl(int siteIndex, const CString& pageUrl) const;
     // What the slot's server told the program: the validators its next
     // fetch sends, and whether a visit may send a request at all.
     const FetchMemory& ServerMemory(int siteIndex) const { return m_serverMemory[siteIndex]; }
@@ -120,6 +133,7 @@ class PollCycle
     void WriteResultLog(const FetchResult& result);
     void ArmAfterResult();
     void StartPendingSiteFetch();
+    void RememberFeedUrl(const FetchResult& result);
     void VisitWithoutRequest(int siteIndex);
     void RememberAnswer(const FetchResult& result);
 
@@ -131,10 +145,13 @@ class PollCycle
     int m_overtakenSite = -1;    // slot edited while a fetch ran: its result is dropped
     bool m_resultLogged = false; // the result being handled has its log line
     bool m_lastFetchFailed[kSiteCount] = {};
-    // Per slot, the digest of the shortcuts last written in this run; none
-    // before the first write, after an edit, an unreadable feed or a failure
-    // while writing.
-    std::optional<uint64_t> m_writtenItems[kSiteCount];
+    // Per slot, what the folder holds since the last list written to it in
+    // this run; none before the first write, after an edit, an unreadable
+    // feed or a failure while writing.
+    std::optional<FolderState> m_writtenItems[kSiteCount];
+    // Per slot, the feed address found in the page and that page's URL.
+    CString m_feedUrls[kSiteCount];
+    CString m_feedPages[kSiteCount];
     // Per slot, what its server told the program in this run.
     FetchMemory m_serverMemory[kSiteCount];
 };

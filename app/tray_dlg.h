@@ -58,6 +58,7 @@ class CTrayDlg : public CDialog, private PollHost
     void StoreFeedTime(int siteIndex, int64_t feedTime) override;
     bool ReadDownloadItems(std::vector<ItemShortcut>& items) override;
     bool WriteSiteItems(int siteIndex, const std::vector<ItemShortcut>& items) override;
+    FolderState SiteFolderState(int siteIndex, const std::vector<ItemShortcut>& items) override;
     void DeleteDownload() override;
     void NotifyChange(int siteIndex) override;
     void BlinkIcon() override { Blink(); }

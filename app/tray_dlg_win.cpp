@@ -248,6 +248,7 @@ LRESULT CTrayDlg::OnFetchDone()
     result.error = m_finished->error;
     result.modified = m_finished->modified;
     result.lastModified = m_finished->lastModified;
+    result.feedUrl = m_finished->feedUrl;
     result.status = m_finished->status;
     result.received = m_finished->received;
     result.retryAfter = m_finished->retryAfter;
@@ -278,6 +279,7 @@ void CTrayDlg::StartFetch(int siteIndex)
     request.owner = this;
     request.siteIndex = siteIndex;
     request.url = g_sites.slots[siteIndex].url;
+    request.feedUrl = m_poll.FeedUrl(siteIndex, request.url);
     request.storedFeedTime = g_sites.lastModified[siteIndex];
     request.downloadPath = DownloadPath();
     request.validators = m_poll.ServerMemory(siteIndex).validators();
@@ -328,6 +330,11 @@ bool CTrayDlg::ReadDownloadItems(std::vector<ItemShortcut>& items)
 bool CTrayDlg::WriteSiteItems(int siteIndex, const std::vector<ItemShortcut>& items)
 {
     return ::WriteSiteItems(g_sites.slots[siteIndex].name, items);
+}
+
+FolderState CTrayDlg::SiteFolderState(int siteIndex, const std::vector<ItemShortcut>& items)
+{
+    return ::SiteFolderState(g_sites.slots[siteIndex].name, items);
 }
 
 void CTrayDlg::DeleteDownload()

@@ -5,11 +5,16 @@
 
 #include <vector>
 
+#include "feed/favorites_mirror.h"
 #include "feed/feed_items.h"
 #include "framework/cstring.h"
 
 // Longest site folder path, and longest shortcut path, in bytes.
 constexpr int kMaxSitePathBytes = 255;
+
+// The state MirrorSiteFolder leaves the site folder in for these items: what
+// the folder holds afterwards, whatever it held before.
+FolderState SiteFolderState(const char* name, const std::vector<ItemShortcut>& items);
 
 bool SiteFolderExists(const char* name);
 bool CreateSiteFolder(const char* name);

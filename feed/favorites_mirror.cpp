@@ -1,5 +1,6 @@
 #include "feed/favorites_mirror.h"
 
+#include <algorithm>
 #include <cstring>
 #include <unordered_map>
 #include <unordered_set>
@@ -68,6 +69,26 @@ MirrorPlan PlanMirror(const std::vector<FoundShortcut>& found,
             plan.writes.push_back({file.nameFrom, file.urlFrom});
         }
     return plan;
+}
+
+FolderState MirroredState(const std::vector<WantedShortcut>& wanted)
+{
+    std::unordered_map<std::string, WantedFile> files;
+    for (size_t i = 0; i < wanted.size(); ++i) {
+        const auto added = files.emplace(wanted[i].key, WantedFile{i, i});
+        if (!added.second) added.first->second.urlFrom = i;
+    }
+    FolderState state;
+    state.reserve(files.size());
+    for (const auto& file : files)
+        state.emplace_back(wanted[file.second.nameFrom].name, wanted[file.second.urlFrom].url);
+    std::sort(state.begin(), state.end());
+    return state;
+}
+
+bool GainsShortcut(const FolderState& before, const FolderState& after)
+{
+    return !std::includes(before.begin(), before.end(), after.begin(), after.end());
 }
 
 bool UrlStoredVerbatim(const std::string& url)

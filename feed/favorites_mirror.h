@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 // A shortcut file found in the site folder.
@@ -51,6 +52,20 @@ struct MirrorPlan {
 // first item.
 MirrorPlan PlanMirror(const std::vector<FoundShortcut>& found,
                       const std::vector<WantedShortcut>& wanted);
+
+// What a site folder's shortcuts are once mirrored to a list: one (file
+// name, URL) pair per file, in the forms of WantedShortcut, sorted. Two lists
+// with the same state leave the folder the same.
+using FolderState = std::vector<std::pair<std::string, std::string>>;
+
+// The state a folder is left in when mirrored to `wanted` (as PlanMirror
+// does, whatever it held before): per file name as the file system compares
+// names, the name of its first item and the URL of its last.
+FolderState MirroredState(const std::vector<WantedShortcut>& wanted);
+
+// True when `after` holds a pair (a file, or a file's URL) that `before`
+// lacks: something new, not only something gone.
+bool GainsShortcut(const FolderState& before, const FolderState& after);
 
 // True when the shell's shortcut object is known to store this URL byte for
 // byte: printable ASCII without blanks. Other URLs (non-ASCII bytes, which

@@ -179,6 +179,25 @@ bool ReadShortcutFile(const std::wstring& path, std::string& content)
     return true;
 }
 
+// What the feed calls for in the folder (a path that ends in a backslash):
+// every item CreateItemShortcut would write. `writable` gets those items.
+std::vector<WantedShortcut> WantedShortcuts(const CString& folder,
+                                            const std::vector<ItemShortcut>& items,
+                                            std::vector<const ItemShortcut*>* writable)
+{
+    std::vector<WantedShortcut> wanted;
+    for (const ItemShortcut& item : items) {
+        const CString file = item.title + ".url";
+        if ((folder + file).GetLength() > kMaxSitePathBytes) continue;
+        WantedShortcut entry;
+        FileSystemForms(Widen(file), entry.name, entry.key);
+        entry.url = item.link.str();
+        wanted.push_back(entry);
+        if (writable) writable->push_back(&item);
+    }
+    return wanted;
+}
+
 } // namespace
 
 bool SiteFolderExists(const char* name)
@@ -270,16 +289,7 @@ bool MirrorSiteFolder(const char* name, const std::vector<ItemShortcut>& items)
 
     // What the feed calls for: every item CreateItemShortcut would write.
     std::vector<const ItemShortcut*> writable;
-    std::vector<WantedShortcut> wanted;
-    for (const ItemShortcut& item : items) {
-        const CString file = item.title + ".url";
-        if ((folder + file).GetLength() > kMaxSitePathBytes) continue;
-        WantedShortcut entry;
-        FileSystemForms(Widen(file), entry.name, entry.key);
-        entry.url = item.link.str();
-        wanted.push_back(entry);
-        writable.push_back(&item);
-    }
+    const std::vector<WantedShortcut> wanted = WantedShortcuts(folder, items, &writable);
 
     // Every step is tried; the result tells whether all of them took.
     bool complete = listed;
@@ -293,4 +303,10 @@ bool MirrorSiteFolder(const char* name, const std::vector<ItemShortcut>& items)
                                    folder + writable[write.nameFrom]->title + ".url"))
             complete = false;
     return complete;
+}
+
+FolderState SiteFolderState(const char* name, const std::vector<ItemShortcut>& items)
+{
+    const CString path = SiteFolderPath(name);
+    return MirroredState(WantedShortcuts(path.IsEmpty() ? path : path + "\\", items, nullptr));
 }

@@ -28,6 +28,7 @@ struct FetchRequest {
     CWnd* owner = nullptr;      // receives the worker's messages
     int siteIndex = 0;          // slot the fetch is for
     CString url;                // the slot's URL
+    CString feedUrl;            // the feed address found in that page before; "" = none
     int64_t storedFeedTime = 0; // feed time last seen for the slot; 0 = none
     CString downloadPath;       // where the body is written
     FetchTimeouts timeouts;
@@ -42,6 +43,10 @@ struct FetchTask {
     int32_t siteIndex;
     CWnd* owner = nullptr;  // receives the worker's messages
     CString url;            // copy of the slot's URL
+    // On entry the feed address found in that page before, asked for instead
+    // of the page; at the end the address the answer came from when it is
+    // not the slot's URL.
+    CString feedUrl;
     CString fileName;       // the download file
     uint32_t errorCode = 0; // platform error of a network failure
     bool error = false;     // the fetch failed

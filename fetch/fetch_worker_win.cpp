@@ -1,7 +1,9 @@
-// The download worker: one HTTP GET per fetch on a thread of its own.
+// The download worker: one HTTP GET per fetch on a thread of its own, and a
+// second one when the first answer is a web page that names its feed.
 //
 // The worker reports to the owner window with synchronous messages only:
-// WM_FETCH_BEGIN once when the feed changed, WM_FETCH_PROGRESS per block
+// WM_FETCH_BEGIN when a body is downloaded (the page's, then the feed's
+// when a page leads to its feed), WM_FETCH_PROGRESS per block
 // written to dl.dat, and exactly one WM_FETCH_DONE at the end of every
 // outcome. The receiver of WM_FETCH_DONE frees the task, so nothing here
 // touches it after that send.
@@ -9,6 +11,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "fetch/feed_discovery.h"
 #include "fetch/feed_time.h"
 #include "fetch/fetch_memory.h"
 #include "fetch/fetch_messages.h"
@@ -86,6 +89,7 @@ bool IsRedirect(DWORD status)
 struct Response {
     std::unique_ptr<CHttpConnection> connection;
     std::unique_ptr<CHttpFile> body;
+    CString url; // the URL asked for
 };
 
 // One GET for `url`, returned once the response headers have arrived. It
@@ -97,6 +101,7 @@ Response Get(CInternetSession& session, const char* url, const FetchTimeouts& ti
     if (!IsHttpUrl(url)) throw CInternetException(ERROR_INTERNET_UNRECOGNIZED_SCHEME);
     const CHttpUrl parts = CrackHttpUrl(url);
     Response response;
+    response.url = url;
     response.connection =
         session.GetHttpConnection(parts.server, parts.port, parts.user, parts.password);
     ApplyTimeouts(*response.connection, timeouts);
@@ -183,37 +188,43 @@ bool DownloadBody(FetchTask& task, CHttpFile& body, CFile& file)
 // The response headers the poll cycle remembers for the slot.
 void ReadAnswerHeaders(const CHttpFile& response, FetchTask& task)
 {
+    task.received = FetchValidators();
+    task.retryAfter.Empty();
     response.QueryInfo(HTTP_QUERY_ETAG, task.received.etag);
     response.QueryInfo(HTTP_QUERY_LAST_MODIFIED, task.received.lastModified);
     response.QueryInfo(HTTP_QUERY_RETRY_AFTER, task.retryAfter);
 }
 
-// One fetch up to, not including, WM_FETCH_DONE. The outcome is left in the
-// task; failures are thrown, and the request and the file close on the way
-// out either way.
-void Fetch(FetchTask& task, CInternetSession& session)
+// The answer for `url` as the slot's answer. The outcome is left in the
+// task, the body in dl.dat when the answer changed (`storedFeedTime` is the
+// feed time last seen); failures are thrown, and the request and the file
+// close on the way out either way. Returns the URL that answered, after
+// redirects. The request carries `validators`; a 304 to them leaves the
+// answer unchanged.
+CString Answer(FetchTask& task, CInternetSession& session, const CString& url,
+               int64_t storedFeedTime, const FetchValidators& validators)
 {
     DWORD status = 0;
-    Response opened = OpenFeed(session, task.url, task.timeouts, task.sent, status);
+    Response opened = OpenFeed(session, url, task.timeouts, validators, status);
     CHttpFile* const response = opened.body.get();
     task.status = static_cast<int>(status);
     ReadAnswerHeaders(*response, task);
-    if (status == kHttpNotModified && IsConditional(task.sent)) {
+    if (status == kHttpNotModified && IsConditional(validators)) {
         task.modified = false; // the server says the feed is as last time
-        return;
+        return opened.url;
     }
     if (status != HTTP_STATUS_OK) {
         task.modified = false;
         task.error = true;
-        return;
+        return opened.url;
     }
 
     // Without a usable date the feed counts as changed, and its feed time
     // becomes 0.
     const LastModifiedTime date = LastModifiedOf(*response);
-    if (date.usable && date.feedTime == task.lastModified) {
+    if (date.usable && date.feedTime == storedFeedTime) {
         task.modified = false; // unchanged: the body is never read
-        return;
+        return opened.url;
     }
 
     task.lastModified = date.feedTime;
@@ -226,6 +237,40 @@ void Fetch(FetchTask& task, CInternetSession& session)
     // A body past the limit (a small compressed one may expand that far)
     // leaves nothing behind.
     if (!whole) DeleteFileNamed(task.fileName);
+    return opened.url;
+}
+
+// One fetch up to, not including, WM_FETCH_DONE. A slot's URL may name a web
+// page instead of a feed: the page's feed link is followed within the same
+// fetch, once, and the feed's answer is the slot's. A page naming no feed,
+// or a found address that gives a page again, fails the fetch. The slot's
+// validators go with the first request only: a found address is new.
+void Fetch(FetchTask& task, CInternetSession& session)
+{
+    const int64_t storedFeedTime = task.lastModified;
+    const bool foundBefore = !task.feedUrl.IsEmpty();
+    const CString answered =
+        Answer(task, session, foundBefore ? task.feedUrl : task.url, storedFeedTime, task.sent);
+    if (!task.modified || task.error || task.cancel) return;
+    CString href;
+    const DownloadKind kind = ExamineDownload(task.fileName, href);
+    if (kind == DownloadKind::feed) return;
+
+    DeleteFileNamed(task.fileName); // a page, never to be read as a feed
+    task.error = true;
+    if (foundBefore || kind != DownloadKind::pageWithFeedLink) return;
+    const CString feedUrl = CombineUrl(answered, href);
+    if (!IsHttpUrl(feedUrl) || task.cancel) return;
+    task.error = false;
+    task.modified = false;
+    task.lastModified = storedFeedTime;
+    task.feedUrl = feedUrl;
+    Answer(task, session, feedUrl, storedFeedTime, FetchValidators());
+    if (!task.modified || task.error || task.cancel) return;
+    if (ExamineDownload(task.fileName, href) != DownloadKind::feed) {
+        DeleteFileNamed(task.fileName);
+        task.error = true;
+    }
 }
 
 // The worker thread's procedure; `param` is the FetchTask. Returns 1.
@@ -258,6 +303,7 @@ void RunningFetch::Start(const FetchRequest& request)
     m_task = task;
     task->owner = request.owner;
     task->url = request.url;
+    task->feedUrl = request.feedUrl;
     task->fileName = request.downloadPath;
     task->error = false;
     task->modified = false;

@@ -10,7 +10,7 @@ In-process (tests):
         srv.requests[0].headers["user-agent"]
 
 A route can misbehave on purpose: a status other than 200, no or a broken
-Last-Modified, a chunked body, a body sent in small steps (trickle), a
+Last-Modified (or one made anew for every answer, by a function), a chunked body, a body sent in small steps (trickle), a
 connection dropped after some body bytes (drop_after), a pause before the
 headers (stall_before_headers) or in the middle of the body (stall_after).
 Every request is recorded with what the server managed to send and whether
@@ -67,13 +67,14 @@ _HANDSHAKE_TIMEOUT_S = 10.0   # a TLS client that stops in its handshake is drop
 class Route:
     body: bytes = b""
     status: int = 200
-    last_modified: object = DEFAULT_LAST_MODIFIED  # text sent as is, or None for no header
+    last_modified: object = DEFAULT_LAST_MODIFIED  # text sent as is, None for no header,
+                                                   # or a function giving the text of each answer
     chunked: bool = False
     trickle: object = None             # (bytes per step, delay in seconds)
     drop_after: object = None          # close the connection after this many body bytes
     stall_before_headers: float = 0.0  # seconds of silence before the response
     stall_after: object = None         # (body bytes, seconds): pause once mid-body
-    headers: dict = field(default_factory=dict)
+    headers: dict = field(default_factory=dict)        # a Content-Type here replaces the feed's
     etag: object = None                # ETag header text, or None for none
     conditional: bool = False          # answer 304 to matching validators
     compress: object = None            # "gzip" or "deflate" when the client accepts it
@@ -294,19 +295,19 @@ class FeedServer:
             raise _Stopped()
 
     @staticmethod
-    def _not_modified(route, headers):
-        """True when the request's validators match the route (RFC 9110:
+    def _not_modified(etag, last_modified, headers):
+        """True when the request's validators match the answer's (RFC 9110:
         If-None-Match, when sent, decides alone)."""
         if "if-none-match" in headers:
             tags = [t.strip() for t in headers["if-none-match"].split(",")]
-            return route.etag is not None and ("*" in tags or route.etag in tags)
+            return etag is not None and ("*" in tags or etag in tags)
         since = headers.get("if-modified-since")
-        if since is None or route.last_modified is None:
+        if since is None or last_modified is None:
             return False
-        if since == route.last_modified:
+        if since == last_modified:
             return True
         try:
-            return (email.utils.parsedate_to_datetime(route.last_modified) <=
+            return (email.utils.parsedate_to_datetime(last_modified) <=
                     email.utils.parsedate_to_datetime(since))
         except (TypeError, ValueError):
             return False
@@ -323,9 +324,13 @@ class FeedServer:
         route = self._route_for(request.path)
         if route.stall_before_headers:
             self._wait(route.stall_before_headers)
+        last_modified = route.last_modified
+        if callable(last_modified):
+            last_modified = last_modified()
         status = route.status
         body = route.body
-        if status == 200 and route.conditional and self._not_modified(route, request.headers):
+        if (status == 200 and route.conditional and
+                self._not_modified(route.etag, last_modified, request.headers)):
             status, body = 304, b""
         elif status == 200 and route.compress and self._accepts(request.headers, route.compress):
             body = gzip.compress(body) if route.compress == "gzip" else zlib.compress(body)
@@ -335,10 +340,11 @@ class FeedServer:
         except ValueError:
             reason = "Unknown"
         head = [f"HTTP/1.1 {status} {reason}",
-                f"Date: {email.utils.formatdate(usegmt=True)}",
-                "Content-Type: application/rss+xml"]
-        if route.last_modified is not None:
-            head.append(f"Last-Modified: {route.last_modified}")
+                f"Date: {email.utils.formatdate(usegmt=True)}"]
+        if not any(name.lower() == "content-type" for name in route.headers):
+            head.append("Content-Type: application/rss+xml")
+        if last_modified is not None:
+            head.append(f"Last-Modified: {last_modified}")
         if route.etag is not None:
             head.append(f"ETag: {route.etag}")
         if request.content_encoding:

@@ -197,6 +197,8 @@ TEST_P(MirrorPlanTest, TouchesOnlyWhatDiffersAndEndsAsAFullRewrite)
         folder[same != folder.end() ? same->first : named.name] = wanted[write.urlFrom].url;
     }
     EXPECT_EQ(folder, FullRewrite(wanted));
+    // The state the poll cycle compares is what the folder now holds.
+    EXPECT_EQ(MirroredState(wanted), FolderState(folder.begin(), folder.end()));
 }
 
 INSTANTIATE_TEST_SUITE_P(FolderStates, MirrorPlanTest, testing::ValuesIn(kMirrorCases),

@@ -1,4 +1,4 @@
-// The shortcut list of a downloaded feed file, and its digest.
+// The shortcut list of a downloaded feed file.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -50,33 +50,4 @@ TEST(ReadFeedItems, MissingFileThrows)
 {
     TempDir dir;
     EXPECT_THROW(ReadFeedItems(dir.file("dl.dat").c_str()), CFileException);
-}
-
-TEST(DigestItems, DiffersWhereverTheListsDiffer)
-{
-    const Items two = {{"a", "http://x/1"}, {"b", "http://x/2"}};
-    struct Case {
-        const char* what;
-        Items left, right;
-    };
-    const Case cases[] = {
-        {"bytes moved from title to link", {{"News", "http://x/1"}}, {{"Newsh", "ttp://x/1"}}},
-        {"bytes moved into the next item", two, {{"a", "http://x/1b"}, {"http://x/2", ""}}},
-        {"title and link swapped", {{"a", "http://x/1"}}, {{"http://x/1", "a"}}},
-        {"order", two, {two[1], two[0]}},
-        {"one item more", two, {two[0], two[1], two[1]}},
-        {"the empty list and one empty item", {}, {{"", ""}}},
-        {"one byte of a link", two, {two[0], {"b", "http://x/3"}}},
-    };
-    for (const Case& c : cases)
-        EXPECT_NE(DigestItems(c.left), DigestItems(c.right)) << c.what;
-}
-
-TEST(DigestItems, EqualListsGiveEqualDigests)
-{
-    const Items a = {{"a", "http://x/1"}, {"b", "http://x/2"}};
-    Items b;
-    for (const ItemShortcut& item : a)
-        b.push_back({item.title.str().c_str(), item.link.str().c_str()});
-    EXPECT_EQ(DigestItems(a), DigestItems(b));
 }

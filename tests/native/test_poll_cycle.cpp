@@ -2,6 +2,7 @@
 // that records what it is asked to do.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <functional>
 #include <new>
 #include <string>
@@ -74,6 +75,18 @@ class RecordingHost : public PollHost
     {
         Record("write " + std::to_string(slot) + ":" + std::to_string(items.size()));
         return !noFolder;
+    }
+    // File names compare as upper-case ASCII here.
+    FolderState SiteFolderState(int, const std::vector<ItemShortcut>& items) override
+    {
+        std::vector<WantedShortcut> wanted;
+        for (const ItemShortcut& item : items) {
+            std::string key = item.title.str();
+            for (char& c : key)
+                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            wanted.push_back({item.title.str(), key, item.link.str()});
+        }
+        return MirroredState(wanted);
     }
     void DeleteDownload() override { Record("delete"); }
     void NotifyChange(int slot) override
@@ -178,8 +191,8 @@ void VisitSlot(RecordingHost& host, PollCycle& cycle, const FetchResult& result)
     cycle.OnFetchDone(result);
 }
 
-const std::vector<std::string> kUnchangedActions = {"read", "delete", "log", "arm 300000",
-                                                    "release"};
+const std::vector<std::string> kUnchangedActions = {"read", "store 0",    "delete",
+                                                    "log",  "arm 300000", "release"};
 
 // Runs a whole first pass from start-up where every slot ends with `kind`.
 void RunFirstPass(RecordingHost& host, PollCycle& cycle, const char* kind)
@@ -283,32 +296,35 @@ TEST(PollCycle, UnreadableDownloadForgetsTheFeedTime)
     EXPECT_EQ(host.stored[0], 0);
 }
 
-TEST(PollCycle, DatelessFeedIsComparedByTheShortcutsItWouldWrite)
+TEST(PollCycle, EveryDownloadIsComparedByWhatItLeavesInTheFolder)
 {
     using Items = std::vector<ItemShortcut>;
-    const Items a = {{"one", "http://example.jp/1"}, {"two", "http://example.jp/2"}};
-    const Items linkChanged = {{"one", "http://example.jp/1"}, {"two", "http://example.jp/2b"}};
-    const Items reordered = {{"two", "http://example.jp/2b"}, {"one", "http://example.jp/1"}};
-    const Items titleChanged = {{"two", "http://example.jp/2b"}, {"one!", "http://example.jp/1"}};
+    const Items a = {{"one", "http://x/1"}, {"two", "http://x/2"}};
+    const Items linkChanged = {{"one", "http://x/1"}, {"two", "http://x/2b"}};
+    const Items reordered = {{"two", "http://x/2b"}, {"one", "http://x/1"}};
+    const Items added = {{"two", "http://x/2b"}, {"one", "http://x/1"}, {"three", "http://x/3"}};
+    const Items duplicate = {{"two", "http://x/2b"}, {"Two", "http://x/2c"}};
+    const Items winnerChanged = {{"Two", "http://x/2c"}, {"two", "http://x/2b"}};
+    enum Expect { unchanged, announced, silent }; // NOMODIFY, UPDATE + notify, UPDATE alone
     struct Visit {
         const char* what;
-        const char* kind;
+        int64_t date; // the response's feed time; 0 = none
         Items download;
-        bool written; // UPDATE, shortcuts written and announced; else NOMODIFY
+        Expect outcome;
     };
     const Visit visits[] = {
-        {"nothing remembered yet", "dateless", a, true},
-        {"the same list again", "dateless", a, false},
-        {"a link changed", "dateless", linkChanged, true},
-        {"the same items in another order", "dateless", reordered, true},
-        {"a title changed", "dateless", titleChanged, true},
-        {"unchanged once more", "dateless", titleChanged, false},
-        {"a dated response is written even when the list is the same", "changed", titleChanged,
-         true},
-        {"a dateless response compares with what a dated one wrote", "dateless", titleChanged,
-         false},
-        {"a feed without items", "dateless", {}, true},
-        {"still without items", "dateless", {}, false},
+        {"nothing remembered yet", 0, a, announced},
+        {"the same list again", 0, a, unchanged},
+        {"the same items under a new date", 5000, a, unchanged},
+        {"a link changed", 0, linkChanged, announced},
+        {"the same items in another order", 6000, reordered, unchanged},
+        {"an item added", 7000, added, announced},
+        {"items only removed", 8000, {added[2]}, silent},
+        {"a title differing only in case", 0, duplicate, announced},
+        {"a duplicate name whose winner changes", 0, winnerChanged, announced},
+        {"its loser changes", 0, {{"Two", "http://x/9"}, winnerChanged[1]}, unchanged},
+        {"a feed without items", 9000, {}, silent},
+        {"still without items", 0, {}, unchanged},
     };
     RecordingHost host;
     PollCycle cycle(host);
@@ -316,20 +332,25 @@ TEST(PollCycle, DatelessFeedIsComparedByTheShortcutsItWouldWrite)
     for (const Visit& visit : visits) {
         SCOPED_TRACE(visit.what);
         host.download = visit.download;
-        VisitSlot(host, cycle, Outcome(0, visit.kind));
+        FetchResult result = Outcome(0, "dateless");
+        result.lastModified = visit.date;
+        VisitSlot(host, cycle, result);
+        // The response's time is kept either way, so that the next visit with
+        // that date stops at the headers.
+        EXPECT_EQ(host.stored[0], visit.date);
         const std::string url = " http://feeds.test/0";
-        if (visit.written) {
-            EXPECT_EQ(host.log.back(), "0 UPDATE" + url);
-            const std::vector<std::string> actions = {
-                "read",       "store 0",  "write 0:" + std::to_string(visit.download.size()),
-                "delete",     "notify 0", "log",
-                "arm 300000", "release"};
-            EXPECT_EQ(host.actions, actions);
-        } else {
-            // The folder, the feed time and the user are left alone.
+        if (visit.outcome == unchanged) {
+            // The folder and the user are left alone.
             EXPECT_EQ(host.log.back(), "0 NOMODIFY" + url);
             EXPECT_EQ(host.actions, kUnchangedActions);
+            continue;
         }
+        EXPECT_EQ(host.log.back(), "0 UPDATE" + url);
+        std::vector<std::string> actions = {
+            "read", "store 0", "write 0:" + std::to_string(visit.download.size()), "delete"};
+        if (visit.outcome == announced) actions.push_back("notify 0");
+        actions.insert(actions.end(), {"log", "arm 300000", "release"});
+        EXPECT_EQ(host.actions, actions);
     }
 }
 
@@ -375,7 +396,10 @@ TEST(PollCycle, WhatIsRememberedOfADatelessFeed)
          [](RecordingHost& host, PollCycle& cycle) {
              host.download = {{"new", "http://example.jp/new"}};
              host.noFolder = true;
-             VisitSlot(host, cycle, Outcome(0, "dateless"));
+             FetchResult dated = Outcome(0, "dateless");
+             dated.lastModified = 1234;
+             VisitSlot(host, cycle, dated);
+             EXPECT_EQ(host.stored[0], 0); // nor its date, which would stop the next visit
              host.noFolder = false;
          },
          "UPDATE"},
@@ -393,6 +417,34 @@ TEST(PollCycle, WhatIsRememberedOfADatelessFeed)
     }
 }
 
+TEST(PollCycle, FeedAddressFoundInAPageServesUntilAFetchFails)
+{
+    const CString page = "http://feeds.test/0";
+    // The next outcome of slot 0, the address it reports, and what the next
+    // fetch of the page asks for.
+    const char* const cases[][3] = {{"unchanged", "http://f/rss", "http://f/rss"},
+                                    {"cancel", "", "http://f/rss"},
+                                    {"error", "http://f/rss", ""},
+                                    {"changed", "", ""}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c[0]);
+        RecordingHost host;
+        PollCycle cycle(host);
+        RunFirstPass(host, cycle, "unchanged");
+        FetchResult next = Outcome(0, "changed");
+        next.feedUrl = "http://f/rss";
+        VisitSlot(host, cycle, next);
+        ASSERT_EQ(cycle.FeedUrl(0, page), "http://f/rss");
+        EXPECT_EQ(cycle.FeedUrl(0, "http://feeds.test/edited"), ""); // for that page only
+        next = Outcome(0, c[0]);
+        next.feedUrl = c[1];
+        VisitSlot(host, cycle, next);
+        EXPECT_EQ(cycle.FeedUrl(0, page).str(), c[2]);
+        // A failure forgets the feed time too, which the page's date must not meet.
+        EXPECT_EQ(host.stored[0] == 0, std::string(c[0]) == "error");
+    }
+}
+
 TEST(PollCycle, FirstPassComparesDatelessFeedsToo)
 {
     RecordingHost host;
@@ -407,7 +459,7 @@ TEST(PollCycle, FirstPassComparesDatelessFeedsToo)
         cycle.OnFetchDone(Outcome(slot, "dateless"));
         const std::string n = std::to_string(slot);
         EXPECT_EQ(host.log.back(), n + " NOMODIFY http://feeds.test/" + n);
-        EXPECT_EQ(host.actions[1], "delete") << n;
+        EXPECT_EQ(host.actions[2], "delete") << n;
     }
 }
 
@@ -793,7 +845,7 @@ TEST(PollCycleServerMemory, WhatAnOutcomeDoesToTheValidatorsAndRequests)
          false, 0},
         {"unreadable download", withEtag(Outcome(2, "changed")), "unreadable", "", false, 0},
         {"folder not writable", withEtag(Outcome(2, "changed")), "noFolder", "", false, 0},
-        {"failure while writing", withEtag(Outcome(2, "changed")), "write 2:1", "", false, 0},
+        {"failure while writing", withEtag(Outcome(2, "changed")), "write 2:2", "", false, 0},
         {"cancel", Outcome(2, "cancel"), "", "", false, 0},
         {"404", Answer(2, 404), "", "", false, 0},
         {"410 gone", Answer(2, 410), "", "", true, 0},
@@ -810,6 +862,9 @@ TEST(PollCycleServerMemory, WhatAnOutcomeDoesToTheValidatorsAndRequests)
         host.unreadable = fault == "unreadable";
         host.noFolder = fault == "noFolder";
         if (fault.find(' ') != std::string::npos) host.throwAt = fault;
+        // A list other than the one written, so that the folder is written.
+        if (fault == "noFolder" || !host.throwAt.empty())
+            host.download.push_back({"b", "http://example.jp/b"});
         ASSERT_TRUE(RunToVisit(host, cycle, 2)) << c.name;
         cycle.OnFetchDone(c.result);
 

@@ -75,6 +75,7 @@ class QuietHost : public PollHost
     void StoreFeedTime(int, int64_t) override {}
     bool ReadDownloadItems(std::vector<ItemShortcut>&) override { return true; }
     bool WriteSiteItems(int, const std::vector<ItemShortcut>&) override { return true; }
+    FolderState SiteFolderState(int, const std::vector<ItemShortcut>&) override { return {}; }
     void DeleteDownload() override {}
     void NotifyChange(int) override {}
     void BlinkIcon() override {}

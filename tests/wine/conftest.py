@@ -3,11 +3,22 @@
 One Wine prefix and one Xvfb display serve the whole test session: the first
 start of a prefix takes several seconds, and a persistent wineserver keeps
 later starts quick and safe when several Wine processes run at once.
+
+Both programs are tested: every test that asks for `wine` (and so every test
+that starts Tansy or a probe) runs once on the i686 build (`[win32]` in its
+id) and once on the x86_64 build (`[win64]`), in the same 64-bit prefix, which
+runs 32-bit programs too once 32-bit Wine is installed. TANSY_WIN_BUILD=dir
+tests the one build in dir instead. A test marked `one_width` runs on
+ONE_WIDTH only. On a machine whose kernel runs no 32-bit x86 code at all,
+the 32-bit runs are skipped with that reason.
 """
+import errno
+import itertools
 import os
 import shutil
 import signal
 import socket
+import struct
 import subprocess
 import sys
 import tempfile
@@ -19,7 +30,65 @@ import pytest
 ROOT = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(ROOT / "tools"))
 from feed_server import FeedServer  # noqa: E402
-BUILD = Path(os.environ.get("TANSY_WIN_BUILD", ROOT / "build" / "win64"))
+WIDTHS = ("win32", "win64")
+
+
+def _runs_32bit_code():
+    """Whether this machine runs 32-bit x86 programs, which 32-bit Wine is.
+    Tried with the smallest such program (exit(0) through int 0x80): a
+    kernel built or booted without 32-bit emulation refuses to start it."""
+    base = 0x08048000
+    code = bytes.fromhex("b801000000" "31db" "cd80")  # mov eax,1; xor ebx,ebx; int 0x80
+    header = (b"\x7fELF\x01\x01\x01" + bytes(9) +
+              struct.pack("<HHIIIIIHHHHHH", 2, 3, 1, base + 84, 52, 0, 0, 52, 32, 1, 0, 0, 0))
+    program = struct.pack("<IIIIIIII", 1, 0, base, base, 84 + len(code), 84 + len(code), 5,
+                          0x1000)
+    with tempfile.TemporaryDirectory() as folder:
+        exe = Path(folder) / "probe32"
+        exe.write_bytes(header + program + code)
+        exe.chmod(0o755)
+        try:
+            return subprocess.run([str(exe)], timeout=10).returncode == 0
+        except OSError as error:
+            # Another failure (a folder mounted noexec, say) tells nothing:
+            # then the 32-bit runs go ahead and show what happens.
+            return error.errno != errno.ENOEXEC
+
+
+RUNS_32BIT = _runs_32bit_code()
+NO_32BIT = ("this machine's kernel runs no 32-bit x86 code (its 32-bit emulation is off), "
+            "so 32-bit Wine cannot start the 32-bit program here")
+# Where a test that needs only one run (see the one_width marker) runs.
+ONE_WIDTH = "win32" if RUNS_32BIT else "win64"
+MINGW = {"win32": "i686-w64-mingw32", "win64": "x86_64-w64-mingw32"}
+PE_MACHINE = {0x014C: "win32", 0x8664: "win64"}
+
+
+def width_of(build):
+    """win32 or win64: the width of the programs in a build folder."""
+    if build.name in WIDTHS:
+        return build.name
+    try:
+        data = (build / "Tansy.exe").read_bytes()[:4096]
+        pe = int.from_bytes(data[0x3C:0x40], "little")
+        return PE_MACHINE[int.from_bytes(data[pe + 4:pe + 6], "little")]
+    except (OSError, KeyError, IndexError):
+        return "win64"
+
+
+def _builds():
+    one = os.environ.get("TANSY_WIN_BUILD")
+    if one:
+        return {width_of(Path(one)): Path(one)}
+    root = Path(os.environ.get("TANSY_BUILD", ROOT / "build"))
+    return {width: root / width for width in WIDTHS}
+
+
+# {width: build folder} of the programs under test: build/win32 and
+# build/win64 (or TANSY_BUILD/...), or the one folder TANSY_WIN_BUILD names.
+BUILDS = _builds()
+# The 64-bit build, or the only one.
+BUILD = BUILDS.get("win64", next(iter(BUILDS.values())))
 # Parallel test workers each get a prefix (and so a Favorites folder) of
 # their own.
 PREFIX = Path(str(Path(os.environ.get("TANSY_WINEPREFIX", ROOT / "build" / "wineprefix")))
@@ -64,15 +133,45 @@ def _free_display():
     raise RuntimeError("no free X display number")
 
 
-class Wine:
-    """Runs Windows programs in the test session's prefix."""
+def pytest_configure(config):
+    config.addinivalue_line(
+        "markers", "one_width: run on one program only (the 32-bit one where it can run): "
+        "long tests whose second run would add time and no check")
 
-    def __init__(self, env, prefix, logdir):
+
+def pytest_generate_tests(metafunc):
+    if "width" in metafunc.fixturenames:
+        widths = list(BUILDS)
+        if metafunc.definition.get_closest_marker("one_width") and ONE_WIDTH in widths:
+            widths = [ONE_WIDTH]
+        metafunc.parametrize("width", widths, indirect=True, scope="session")
+
+
+@pytest.fixture(scope="session")
+def width(request):
+    """win32 or win64: the build a test runs on (one run per build)."""
+    return request.param
+
+
+_spawned = itertools.count(1)
+
+
+class Wine:
+    """Runs Windows programs in the test session's prefix; build_dir holds
+    the programs of one width."""
+
+    def __init__(self, env, prefix, logdir, width=None):
         self.env = env
         self.prefix = prefix
-        self.build_dir = BUILD
+        self.width = width or width_of(BUILD)
+        self.build_dir = BUILDS.get(self.width, BUILD)
         self.logdir = logdir
-        self._count = 0
+
+    @property
+    def tansyctl(self):
+        """tansyctl.exe, which drives Tansy from outside through window
+        messages: the 64-bit one serves both builds."""
+        return BUILD / "tansyctl.exe"
 
     def run(self, args, cwd=None, timeout=120, check=False):
         """Runs `wine args...` to its end and returns the CompletedProcess."""
@@ -93,9 +192,9 @@ class Wine:
 
     def spawn(self, args, cwd=None, name="proc"):
         """Starts `wine args...` in the background, output into files of its own."""
-        self._count += 1
-        out = open(self.logdir / f"{name}-{self._count}.out", "wb")
-        err = open(self.logdir / f"{name}-{self._count}.err", "wb")
+        count = next(_spawned)
+        out = open(self.logdir / f"{name}-{count}.out", "wb")
+        err = open(self.logdir / f"{name}-{count}.err", "wb")
         proc = subprocess.Popen(["wine", *map(str, args)], cwd=cwd, env=self.env,
                                 stdin=subprocess.DEVNULL, stdout=out, stderr=err,
                                 start_new_session=True)
@@ -129,7 +228,9 @@ def stop_process(proc, timeout=10):
 
 
 @pytest.fixture(scope="session")
-def wine(tmp_path_factory):
+def wine_prefix(tmp_path_factory):
+    """The session's prefix, display and persistent wineserver, shared by
+    both builds: a Wine whose build_dir is the 64-bit build."""
     if not shutil.which("wine"):
         pytest.fail("wine is not installed (run `make deps`)")
     logdir = tmp_path_factory.mktemp("wine-logs")
@@ -173,6 +274,12 @@ def wine(tmp_path_factory):
     time.sleep(0.5)
     if server.poll() is not None:
         pytest.fail(f"the persistent wineserver did not start (exit {server.returncode})")
+    # A prefix made before 32-bit Wine was installed lacks the 32-bit system
+    # files; updating it adds them.
+    wow64 = PREFIX / "drive_c" / "windows" / "syswow64" / "kernel32.dll"
+    if "win32" in BUILDS and RUNS_32BIT and not wow64.exists():
+        subprocess.run(["wineboot", "-u"], env=env, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
     try:
         yield Wine(env, PREFIX, logdir)
     finally:
@@ -185,6 +292,27 @@ def wine(tmp_path_factory):
                     proc.wait(timeout=10)
                 except subprocess.TimeoutExpired:
                     proc.kill()
+
+
+@pytest.fixture(scope="session")
+def wines(wine_prefix):
+    """{width: Wine} for every build under test, all in the one prefix."""
+    p = wine_prefix
+    return {width: Wine(p.env, p.prefix, p.logdir, width) for width in BUILDS}
+
+
+@pytest.fixture(scope="session")
+def wine(wines, width):
+    """The session's Wine, its build_dir the build of the test's width."""
+    build = wines[width].build_dir
+    if width == "win32" and not RUNS_32BIT:
+        pytest.skip(NO_32BIT)
+    if not (build / "Tansy.exe").exists():
+        pytest.fail(f"{build / 'Tansy.exe'} is missing: run `make {width}`")
+    if width == "win32" and not (PREFIX / "drive_c" / "windows" / "syswow64" /
+                                 "kernel32.dll").exists():
+        pytest.fail("the prefix cannot run 32-bit programs: install 32-bit Wine (make deps)")
+    return wines[width]
 
 
 WM_COMMAND = 0x0111
@@ -203,7 +331,7 @@ class Tansy:
 
     def ctl(self, *args, timeout=60):
         """Runs tansyctl with the arguments; returns (exit code, stdout)."""
-        result = self.wine.run([self.wine.build_dir / "tansyctl.exe", *args], timeout=timeout)
+        result = self.wine.run([self.wine.tansyctl, *args], timeout=timeout)
         return result.returncode, result.stdout
 
     def command(self, command_id):
@@ -245,16 +373,15 @@ class Tansy:
         self.proc.wait(timeout=timeout)
 
 
-@pytest.fixture
-def start_tansy(wine, tmp_path):
-    """Starts Tansy from a fresh run folder, from another working directory.
+class _Starter:
+    """Starts Tansy from fresh run folders and ends them all at teardown."""
 
-    start_tansy(status=bytes|None, log=True) -> Tansy
-    """
-    started = []
+    def __init__(self, tmp_path):
+        self.tmp_path = tmp_path
+        self.started = []
 
-    def start(status=None, log=True, folder=None, cwd=None):
-        folder = folder or (tmp_path / f"run{len(started)}")
+    def start(self, wine, status=None, log=True, folder=None, cwd=None):
+        folder = folder or (self.tmp_path / f"run{len(self.started)}")
         folder.mkdir(exist_ok=True)
         for name in ("Tansy.exe", "jis1997.dll"):
             shutil.copy2(wine.build_dir / name, folder / name)
@@ -262,26 +389,52 @@ def start_tansy(wine, tmp_path):
             (folder / "status.dat").write_bytes(status)
         if log:
             (folder / "log.txt").write_bytes(b"")
-        cwd = cwd or (tmp_path / "elsewhere")
+        cwd = cwd or (self.tmp_path / "elsewhere")
         cwd.mkdir(exist_ok=True)
-        proc = wine.spawn([folder / "Tansy.exe"], cwd=cwd, name="tansy")
+        proc = wine.spawn([folder / "Tansy.exe"], cwd=cwd, name=f"tansy-{wine.width}")
         tansy = Tansy(wine, folder, proc)
-        started.append(tansy)
+        self.started.append(tansy)
         code, out = tansy.ctl("wait", "Tansy", 30000)
         assert code == 0, f"Tansy's window never appeared: {out}"
         return tansy
 
-    yield start
-    for tansy in started:
-        if tansy.running():
-            # Close any popup menu or dialog left open, then Exit; kill last.
-            tansy.ctl("menukey", 0x1B)
-            tansy.command(IDM_EXIT)
-            try:
-                tansy.proc.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                pass
-        stop_process(tansy.proc)
+    def stop_all(self):
+        for tansy in self.started:
+            if tansy.running():
+                # Close any popup menu or dialog left open, then Exit; kill last.
+                tansy.ctl("menukey", 0x1B)
+                tansy.command(IDM_EXIT)
+                try:
+                    tansy.proc.wait(timeout=10)
+                except subprocess.TimeoutExpired:
+                    pass
+            stop_process(tansy.proc)
+
+
+@pytest.fixture
+def start_tansy(wine, tmp_path):
+    """Starts Tansy (of the test's width) from a fresh run folder, from
+    another working directory.
+
+    start_tansy(status=bytes|None, log=True) -> Tansy
+    """
+    starter = _Starter(tmp_path)
+    yield lambda **kwargs: starter.start(wine, **kwargs)
+    starter.stop_all()
+
+
+@pytest.fixture
+def start_tansy_of(wines, tmp_path):
+    """Like start_tansy, for tests that run both builds side by side:
+    start_tansy_of(width, status=..., ...) -> Tansy."""
+    starter = _Starter(tmp_path)
+    for width in WIDTHS:
+        if width not in wines:
+            pytest.skip(f"no {width} build under test")
+    if not RUNS_32BIT:
+        pytest.skip(NO_32BIT)
+    yield lambda width, **kwargs: starter.start(wines[width], **kwargs)
+    starter.stop_all()
 
 
 @pytest.fixture

@@ -11,22 +11,21 @@ import zipfile
 
 import pytest
 
-from conftest import BUILD, IDM_EXIT, ROOT, stop_process
+from conftest import BUILDS, IDM_EXIT, MINGW, ROOT, stop_process
 
 sys.path.insert(0, str(ROOT / "tools"))
 import make_dist  # noqa: E402
 
 JIS_ORDINALS = {5, 31, 43, 51, 63, 66}
-OBJDUMP = {"win32": "i686-w64-mingw32-objdump", "win64": "x86_64-w64-mingw32-objdump"}
-BUILDS = {"win64": BUILD, "win32": BUILD.parent / "win32"}
 
 
-@pytest.fixture(scope="module", params=["win64", "win32"])
-def archive(request, tmp_path_factory):
-    """(arch, path of the zip, folder it was unpacked into)."""
-    arch = request.param
+@pytest.fixture(scope="session")
+def archive(width, tmp_path_factory):
+    """(arch, path of the zip, folder it was unpacked into), for the build
+    of the test's width."""
+    arch = width
     if not (BUILDS[arch] / "Tansy.exe").exists():
-        pytest.skip(f"no {arch} build in {BUILDS[arch]}")
+        pytest.fail(f"no {arch} build in {BUILDS[arch]}: run `make {arch}`")
     out = tmp_path_factory.mktemp(f"dist-{arch}")
     path = make_dist.make_archive(BUILDS[arch], arch, out)
     unpacked = out / "unpacked"
@@ -62,8 +61,8 @@ def test_files_are_built_for_the_archive_architecture(archive):
 # --- the binding to jis1997.dll ---------------------------------------------
 
 def objdump(arch, path):
-    tool = shutil.which(OBJDUMP[arch])
-    assert tool, f"{OBJDUMP[arch]} is not installed (make deps)"
+    tool = shutil.which(f"{MINGW[arch]}-objdump")
+    assert tool, f"{MINGW[arch]}-objdump is not installed (make deps)"
     return subprocess.run([tool, "-p", str(path)], capture_output=True, text=True,
                           check=True).stdout
 
@@ -212,15 +211,13 @@ def test_version_information_is_the_programs(archive):
 # --- the program from the archive runs ----------------------------------------
 
 def test_program_from_archive_starts_and_exits(archive, wine, tmp_path):
-    arch, _, unpacked = archive
-    if arch != "win64":
-        pytest.skip("this Wine runs 64-bit programs only")
+    _, _, unpacked = archive
     folder = tmp_path / "unzipped"
     shutil.copytree(unpacked, folder)
     (folder / "log.txt").write_bytes(b"")
     proc = wine.spawn([folder / "Tansy.exe"], cwd=folder, name="dist-tansy")
     try:
-        ctl = [wine.build_dir / "tansyctl.exe"]
+        ctl = [wine.tansyctl]
         assert wine.run([*ctl, "wait", "Tansy", 30000]).returncode == 0
         assert wine.run([*ctl, "command", "Tansy", IDM_EXIT]).returncode == 0
         proc.wait(timeout=30)

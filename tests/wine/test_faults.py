@@ -65,7 +65,7 @@ def assert_log_whole(tansy):
 
 def hold(tansy, path, seconds):
     """Another program holds path open without sharing; returns its process."""
-    proc = tansy.wine.spawn([tansy.wine.build_dir / "tansyctl.exe", "hold",
+    proc = tansy.wine.spawn([tansy.wine.tansyctl, "hold",
                              unix_to_windows(path), seconds], name="hold")
     out = proc.log_files[0].name
 
@@ -332,6 +332,8 @@ def test_files_held_locked_read_only_or_in_the_way(start_tansy, server, favorite
     assert_log_whole(tansy)
 
 
+# Long and timed (stalls, a cancel inside a pause): run on one program only.
+@pytest.mark.one_width
 def test_stalling_server_keeps_the_program_responsive_and_cancellable(start_tansy, server,
                                                                       favorites):
     stall_s = 6

@@ -1,6 +1,8 @@
 """The whole program under Wine against the real feed server: a pass over
 nine slots mixing changed, unchanged, failing and empty sites, cancelled
 downloads, and the notification of a change in steady polling."""
+import email.utils
+import itertools
 import re
 import time
 from pathlib import Path
@@ -183,8 +185,17 @@ def test_change_in_steady_polling_is_notified(start_tansy, server, favorites, tm
     assert re.fullmatch(r"\d\d:\d\d", tip[len(UTF8_NAME) + 2:]), tip
 
 
-def test_feed_without_date_is_compared_by_its_shortcuts(start_tansy, server, favorites):
-    server.set_route("/nolm.xml", utf8_feed(2), last_modified=None)
+def date_of_every_answer():
+    """A Last-Modified a day later on every answer, as a feed stamped with the
+    time it is served."""
+    days = itertools.count()
+    return lambda: email.utils.formatdate(1445412480 + 86400 * next(days), usegmt=True)
+
+
+@pytest.mark.parametrize("dated", [False, True], ids=["no date", "new date every answer"])
+def test_feed_is_compared_by_its_shortcuts(start_tansy, server, favorites, dated):
+    last_modified = date_of_every_answer() if dated else None
+    server.set_route("/nolm.xml", utf8_feed(2), last_modified=last_modified)
     url = server.url("/nolm.xml")
     tansy = start_tansy(status=status_file([(url, UTF8_NAME, "Z:\\no\\such.wav")]))
     tansy.command(IDM_REFRESH)
@@ -222,10 +233,17 @@ def test_feed_without_date_is_compared_by_its_shortcuts(start_tansy, server, fav
     assert not (tansy.folder / "dl.dat").exists()
     assert [r.path for r in server.requests].count("/nolm.xml") == 2
 
-    # One item changes: written and announced as any change.
-    server.set_route("/nolm.xml", utf8_feed(2).replace(b"/a/1<", b"/a/1b<"), last_modified=None)
+    # One item more: written and announced.
+    server.set_route("/nolm.xml", utf8_feed(3), last_modified=last_modified)
     took = visit_slot_0(20)
     assert tansy.messages()[19] == f"0 UPDATE {url}"
     assert took >= 4.5, f"{took:.1f} s: no blink"
-    assert b"URL=http://example.jp/a/1b" in (folder / "記事1：その1.url").read_bytes()
+    assert shortcuts(folder) == [f"記事{i}：その{i}.url" for i in range(3)]
     assert tray_tooltip(tansy).startswith(UTF8_NAME + "\r\n")
+
+    # Items only removed: the folder follows, and nothing is announced.
+    server.set_route("/nolm.xml", utf8_feed(1), last_modified=last_modified)
+    took = visit_slot_0(29)
+    assert tansy.messages()[28] == f"0 UPDATE {url}"
+    assert took < 4.5, f"{took:.1f} s: the removal was announced"
+    assert shortcuts(folder) == ["記事0：その0.url"]

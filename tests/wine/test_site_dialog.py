@@ -331,3 +331,37 @@ def test_edit_during_its_slots_fetch_drops_that_result(start_tansy, server, favo
         assert sorted(p.name for p in (favorites / "Renamed news").iterdir()) == [
             "old 0.url", "old 1.url"]
     assert not (tansy.folder / "dl.dat").exists()
+
+
+# status.dat saved through the dialog by one build, then read by the other:
+# the bytes, the dialog's fields and a first pass over the sites. The names
+# hold Shift_JIS characters whose trail byte is 0x5C.
+@pytest.mark.parametrize("writer,reader", [("win32", "win64"), ("win64", "win32")])
+def test_status_dat_of_one_build_is_read_by_the_other(start_tansy_of, wines, server, writer,
+                                                      reader):
+    server.set_route("/a.xml", numbered_feed("a"), last_modified=LM)
+    server.set_route("/b.xml", numbered_feed("b"), last_modified=LM)
+    first = (server.url("/a.xml"), "ソフト表示", "C:\\音\\ding.wav")
+    last = (server.url("/b.xml"), "予定 ニュース", "")
+    favorites = clean_favorites(wines[reader], (first[1], last[1]))
+    tansy = start_tansy_of(writer, status=status_file([first]))
+    title = open_dialog(tansy, 8)
+    edit(tansy, title, url=last[0], name=last[1], sound=last[2])
+    press(tansy, title, IDC_OK)
+    tansy.wait_for_log(lambda m: f"8 UPDATE {last[0]}" in m)
+    tansy.exit()
+    written = (tansy.folder / "status.dat").read_bytes()
+    assert written == status_file([first] + [("", "", "")] * 7 + [last])
+    clean_favorites(wines[reader], (first[1], last[1]))
+
+    tansy = start_tansy_of(reader, status=written)
+    title = open_dialog(tansy, 0)
+    values = fields(tansy.ctl("show", title)[1])
+    assert (values[IDC_URL], values[IDC_NAME], values[IDC_SOUND]) == first
+    press(tansy, title, IDC_CANCEL)
+    tansy.command(IDM_REFRESH)
+    messages = tansy.wait_for_messages(10, timeout=90)
+    assert messages[1] == f"0 UPDATE {first[0]}" and messages[9] == f"8 UPDATE {last[0]}"
+    assert sorted(p.name for p in (favorites / first[1]).iterdir()) == ["a 0.url", "a 1.url"]
+    assert sorted(p.name for p in (favorites / last[1]).iterdir()) == ["b 0.url", "b 1.url"]
+    assert (tansy.folder / "status.dat").read_bytes() == written

@@ -2,6 +2,8 @@
 messages: start-up, the tray menu, the About box and Exit."""
 import time
 
+import pytest
+
 from conftest import IDM_ABOUT, WM_TRAYNOTIFY, wait_until
 
 WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP = 0x200, 0x201, 0x202
@@ -97,6 +99,8 @@ def seconds_of(line):
     return h * 3600 + m * 60 + s
 
 
+# Half a minute of waiting on a timer: run on one program only.
+@pytest.mark.one_width
 def test_first_pass_starts_thirty_seconds_after_start_up(start_tansy):
     tansy = start_tansy()
     tansy.wait_for_messages(10, timeout=60)

@@ -6,6 +6,8 @@ very instant the other copy writes is lost; that is allowed)."""
 import re
 import time
 
+import pytest
+
 from conftest import (IDM_EXIT, IDM_REFRESH, SITE_COMMANDS, Tansy, clean_favorites, numbered_feed,
                       status_file, stop_process, wait_until)
 
@@ -15,6 +17,8 @@ LOG_LINE = re.compile(r"\d\d:\d\d:\d\d (START|[0-8] (UPDATE|NOMODIFY|ERROR|CANCE
 ROUNDS = 3
 
 
+# Long rounds of timed passes: run on one program only.
+@pytest.mark.one_width
 def test_two_copies_in_one_folder(start_tansy, wine, server):
     names = ["Twin A", "Twin B", "Twin C", "Twin edited"]
     fav = clean_favorites(wine, names)
