@@ -14,11 +14,28 @@ void PollCycle::OnTick()
     // worker still reports on; the running fetch arms the next tick itself.
     if (m_host.FetchInProgress()) return;
     m_host.KillPollTimer();
-    m_host.StartFetch(m_nextSite);
+    const int slot = m_nextSite;
+    const bool request = m_serverMemory[slot].MayRequest(m_host.CurrentTime());
+    if (request) m_host.StartFetch(slot);
     if (++m_nextSite == kSiteCount) {
         m_nextSite = 0;
         if (m_phase == PollPhase::firstPass) m_phase = PollPhase::lastSlotOfFirstPass;
     }
+    if (!request) VisitWithoutRequest(slot);
+}
+
+// A visit to a slot whose server said it is gone or asked to wait: no
+// request, but the visit counts as a failed fetch, so the log and the Site
+// menu show it, and the cycle goes on as after any handled fetch.
+void PollCycle::VisitWithoutRequest(int siteIndex)
+{
+    FetchResult result;
+    result.siteIndex = siteIndex;
+    result.url = m_host.SiteUrl(siteIndex);
+    result.error = true;
+    m_serverMemory[siteIndex].ForgetValidators();
+    WriteResultLog(result);
+    ArmAfterResult();
 }
 
 void PollCycle::OnRefresh()
@@ -78,6 +95,7 @@ void PollCycle::HandleFetchResult(const FetchResult& result)
         // the user chooses Refresh, a Site item or Exit.
         m_host.ReleaseTask();
         m_host.DeleteDownload();
+        m_serverMemory[slot].ForgetValidators();
         WriteResultLog(result);
         return;
     }
@@ -93,6 +111,8 @@ void PollCycle::HandleFetchResult(const FetchResult& result)
         outcome.cancel = true;
     } else if (!result.error && result.modified) {
         outcome.modified = HandleDownload(result);
+    } else if (result.error) {
+        RememberAnswer(result);
     }
     WriteResultLog(outcome);
     ArmAfterResult();
@@ -143,12 +163,14 @@ bool PollCycle::HandleDownload(const FetchResult& result)
         m_host.StoreFeedTime(slot, 0);
         announce = !m_writtenItems[slot];
         m_writtenItems[slot].reset();
+        m_serverMemory[slot].ForgetValidators();
         m_host.WriteSiteItems(slot, {});
     } else {
         FolderState state = m_host.SiteFolderState(slot, items);
         std::optional<FolderState>& written = m_writtenItems[slot];
         m_host.StoreFeedTime(slot, result.lastModified);
         if (written && *written == state) {
+            m_serverMemory[slot].RememberValidators(result.received);
             m_host.DeleteDownload();
             return false;
         }
@@ -158,10 +180,13 @@ bool PollCycle::HandleDownload(const FetchResult& result)
         // reach it whole leaves no time either, so that the next visit
         // downloads and writes it again whatever its date.
         written.reset();
-        if (m_host.WriteSiteItems(slot, items))
+        m_serverMemory[slot].ForgetValidators();
+        if (m_host.WriteSiteItems(slot, items)) {
             written = std::move(state);
-        else
+            m_serverMemory[slot].RememberValidators(result.received);
+        } else {
             m_host.StoreFeedTime(slot, 0);
+        }
     }
     m_host.DeleteDownload();
     if (m_phase == PollPhase::steady && announce) m_host.NotifyChange(slot);
@@ -175,6 +200,8 @@ void PollCycle::FailFetchResult(const FetchResult& result)
         m_host.StoreFeedTime(result.siteIndex, 0);
         m_writtenItems[result.siteIndex].reset();
     }
+    if (result.siteIndex >= 0 && result.siteIndex < kSiteCount)
+        m_serverMemory[result.siteIndex].ForgetValidators();
     if (!m_resultLogged) {
         FetchResult failed = result;
         failed.cancel = false;
@@ -190,6 +217,15 @@ void PollCycle::WriteResultLog(const FetchResult& result)
     if (result.siteIndex >= 0 && result.siteIndex < kSiteCount)
         m_lastFetchFailed[result.siteIndex] = !result.cancel && result.error;
     m_host.WriteLog(FetchLogText(result));
+}
+
+// A failed fetch: the next request is unconditional, and the server's
+// "gone" or "wait" is kept.
+void PollCycle::RememberAnswer(const FetchResult& result)
+{
+    const int slot = result.siteIndex;
+    m_serverMemory[slot].ForgetValidators();
+    m_serverMemory[slot].OnFailedAnswer(result.status, result.retryAfter, m_host.CurrentTime());
 }
 
 // Ends the first pass when its last slot is done, and arms the next tick.
@@ -217,6 +253,8 @@ void PollCycle::OnSiteCommand(int siteIndex)
     // Refresh may have started a fetch of the slot's old settings while the
     // dialog was open; whatever the edit left, that result is not used.
     if (edit != SiteEdit::unchanged && m_host.FetchInProgress()) m_overtakenSite = siteIndex;
+    // What the server of the old settings said no longer counts.
+    if (edit != SiteEdit::unchanged) m_serverMemory[siteIndex].Forget();
     const bool fetchSlot = edit == SiteEdit::changed;
     if (fetchSlot) {
         m_host.StoreFeedTime(siteIndex, 0);

@@ -14,6 +14,7 @@
 #include "config/site_table.h"
 #include "feed/favorites_mirror.h"
 #include "feed/feed_items.h"
+#include "fetch/fetch_memory.h"
 #include "framework/cstring.h"
 
 constexpr int kPollTimerId = 1;
@@ -41,6 +42,9 @@ struct FetchResult {
     // page naming its feed (found in the page now, or the one remembered
     // for the slot); empty when the slot's URL gave the answer itself.
     CString feedUrl;
+    int status = 0;           // the last response's HTTP status; 0 when none was read
+    FetchValidators received; // the response's ETag and Last-Modified texts
+    CString retryAfter;       // the response's Retry-After text
 };
 
 // What OK in the site dialog did to a slot.
@@ -79,6 +83,10 @@ class PollHost
     // Runs the site dialog for the slot and, when OK changed it, saves the
     // slots and takes away the folder of the old name.
     virtual SiteEdit EditSite(int siteIndex) = 0;
+    // The slot's URL, for the log line of a visit that sends no request.
+    virtual CString SiteUrl(int siteIndex) const = 0;
+    // The clock, in seconds since 1970-01-01 UTC.
+    virtual int64_t CurrentTime() const = 0;
 };
 
 class PollCycle
@@ -114,6 +122,9 @@ class PollCycle
     // slot's URL, which the next fetch asks for instead of the page; empty
     // when there is none.
     CString FeedUrl(int siteIndex, const CString& pageUrl) const;
+    // What the slot's server told the program: the validators its next
+    // fetch sends, and whether a visit may send a request at all.
+    const FetchMemory& ServerMemory(int siteIndex) const { return m_serverMemory[siteIndex]; }
 
   private:
     void HandleFetchResult(const FetchResult& result);
@@ -123,6 +134,8 @@ class PollCycle
     void ArmAfterResult();
     void StartPendingSiteFetch();
     void RememberFeedUrl(const FetchResult& result);
+    void VisitWithoutRequest(int siteIndex);
+    void RememberAnswer(const FetchResult& result);
 
     PollHost& m_host;
     int m_nextSite = 0;
@@ -139,6 +152,8 @@ class PollCycle
     // Per slot, the feed address found in the page and that page's URL.
     CString m_feedUrls[kSiteCount];
     CString m_feedPages[kSiteCount];
+    // Per slot, what its server told the program in this run.
+    FetchMemory m_serverMemory[kSiteCount];
 };
 
 // The log text of one fetch outcome: slot index, blank, keyword, URL.

@@ -64,6 +64,8 @@ class CTrayDlg : public CDialog, private PollHost
     void BlinkIcon() override { Blink(); }
     void WriteLog(const CString& text) override;
     SiteEdit EditSite(int siteIndex) override;
+    CString SiteUrl(int siteIndex) const override;
+    int64_t CurrentTime() const override;
 
     HICON m_hIcon;
     TrayIconRecord m_nid{};

@@ -249,6 +249,9 @@ LRESULT CTrayDlg::OnFetchDone()
     result.modified = m_finished->modified;
     result.lastModified = m_finished->lastModified;
     result.feedUrl = m_finished->feedUrl;
+    result.status = m_finished->status;
+    result.received = m_finished->received;
+    result.retryAfter = m_finished->retryAfter;
     m_poll.OnFetchDone(result);
     return 0;
 }
@@ -279,6 +282,7 @@ void CTrayDlg::StartFetch(int siteIndex)
     request.feedUrl = m_poll.FeedUrl(siteIndex, request.url);
     request.storedFeedTime = g_sites.lastModified[siteIndex];
     request.downloadPath = DownloadPath();
+    request.validators = m_poll.ServerMemory(siteIndex).validators();
     m_fetch.Start(request);
 }
 
@@ -295,6 +299,16 @@ void CTrayDlg::CancelFetch()
 void CTrayDlg::ReleaseTask()
 {
     m_finished.reset();
+}
+
+CString CTrayDlg::SiteUrl(int siteIndex) const
+{
+    return g_sites.slots[siteIndex].url;
+}
+
+int64_t CTrayDlg::CurrentTime() const
+{
+    return static_cast<int64_t>(std::time(nullptr));
 }
 
 void CTrayDlg::StoreFeedTime(int siteIndex, int64_t feedTime)

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "fetch/fetch_memory.h"
 #include "framework/cstring.h"
 
 class CWnd;
@@ -31,6 +32,7 @@ struct FetchRequest {
     int64_t storedFeedTime = 0; // feed time last seen for the slot; 0 = none
     CString downloadPath;       // where the body is written
     FetchTimeouts timeouts;
+    FetchValidators validators; // sent back as conditional headers; empty for none
 };
 
 struct FetchTask {
@@ -54,6 +56,10 @@ struct FetchTask {
     int64_t lastModified = 0; // on entry the stored feed time; the response's when changed
     bool modified = false;    // the body is being, or was, written to dl.dat
     FetchTimeouts timeouts;
+    FetchValidators sent;     // the validators the request carried
+    int status = 0;           // the last response's HTTP status; 0 when none was read
+    FetchValidators received; // the response's ETag and Last-Modified texts
+    CString retryAfter;       // the response's Retry-After text; empty when none
 };
 
 // The one fetch in progress, owned by the window that started it. Used on

@@ -13,6 +13,7 @@
 
 #include "fetch/feed_discovery.h"
 #include "fetch/feed_time.h"
+#include "fetch/fetch_memory.h"
 #include "fetch/fetch_messages.h"
 #include "fetch/fetch_task.h"
 #include "fetch/http_url.h"
@@ -91,8 +92,11 @@ struct Response {
     CString url; // the URL asked for
 };
 
-// One GET for `url`, returned once the response headers have arrived.
-Response Get(CInternetSession& session, const char* url, const FetchTimeouts& timeouts)
+// One GET for `url`, returned once the response headers have arrived. It
+// carries the slot's validators, and asks for a compressed body when the
+// platform agrees to decode one, so that dl.dat holds the feed as sent.
+Response Get(CInternetSession& session, const char* url, const FetchTimeouts& timeouts,
+             const FetchValidators& validators)
 {
     if (!IsHttpUrl(url)) throw CInternetException(ERROR_INTERNET_UNRECOGNIZED_SCHEME);
     const CHttpUrl parts = CrackHttpUrl(url);
@@ -105,6 +109,10 @@ Response Get(CInternetSession& session, const char* url, const FetchTimeouts& ti
         "GET", parts.object, kRequestFlags | (parts.secure ? INTERNET_FLAG_SECURE : 0),
         kAcceptTypes);
     ApplyTimeouts(*response.body, timeouts);
+    CString headers = ConditionalHeaders(validators);
+    if (response.body->SetOption(INTERNET_OPTION_HTTP_DECODING, TRUE))
+        headers += kAcceptEncodingHeader;
+    response.body->AddRequestHeaders(headers);
     response.body->SendRequest();
     return response;
 }
@@ -114,11 +122,11 @@ Response Get(CInternetSession& session, const char* url, const FetchTimeouts& ti
 // read); a redirect beyond the limit or without a Location comes back as
 // it is.
 Response OpenFeed(CInternetSession& session, const CString& url, const FetchTimeouts& timeouts,
-                  DWORD& status)
+                  const FetchValidators& validators, DWORD& status)
 {
     CString target = url;
     for (int hop = 0;; ++hop) {
-        Response response = Get(session, target, timeouts);
+        Response response = Get(session, target, timeouts, validators);
         status = 0;
         response.body->QueryInfoStatusCode(status);
         CString location;
@@ -142,14 +150,23 @@ uint64_t AnnouncedLength(const CHttpFile& response)
     return end && *end == '\0' ? length : kUnknownLength;
 }
 
+// True when the platform decodes the body (gzip, deflate): its announced
+// length is then that of the compressed bytes.
+bool IsEncoded(const CHttpFile& response)
+{
+    CString coding;
+    return response.QueryInfo(HTTP_QUERY_CONTENT_ENCODING, coding) && !coding.IsEmpty() &&
+           !ascii::StartsWithNoCase(coding, coding.str().size(), "identity");
+}
+
 // Copies the body into the file block by block until its end, a cancel or
-// the size limit.
-void DownloadBody(FetchTask& task, CHttpFile& body, CFile& file)
+// the size limit; false when it stopped at the limit.
+bool DownloadBody(FetchTask& task, CHttpFile& body, CFile& file)
 {
     // WinINet under Wine ends the body quietly when the server drops the
     // connection early, so a short body is judged against its announced
-    // length.
-    const uint64_t announced = AnnouncedLength(body);
+    // length, unless that is the length of a compressed body.
+    const uint64_t announced = IsEncoded(body) ? kUnknownLength : AnnouncedLength(body);
     char block[kBlockBytes];
     uint64_t written = 0;
     while (!task.cancel) {
@@ -157,7 +174,7 @@ void DownloadBody(FetchTask& task, CHttpFile& body, CFile& file)
         if (got == 0) break;
         if (written + got > kMaxBodyBytes) {
             task.error = true;
-            break;
+            return false;
         }
         file.Write(block, got);
         written += got;
@@ -165,19 +182,37 @@ void DownloadBody(FetchTask& task, CHttpFile& body, CFile& file)
     }
     if (!task.cancel && !task.error && announced != kUnknownLength && written < announced)
         throw CInternetException(ERROR_INTERNET_CONNECTION_RESET);
+    return true;
+}
+
+// The response headers the poll cycle remembers for the slot.
+void ReadAnswerHeaders(const CHttpFile& response, FetchTask& task)
+{
+    task.received = FetchValidators();
+    task.retryAfter.Empty();
+    response.QueryInfo(HTTP_QUERY_ETAG, task.received.etag);
+    response.QueryInfo(HTTP_QUERY_LAST_MODIFIED, task.received.lastModified);
+    response.QueryInfo(HTTP_QUERY_RETRY_AFTER, task.retryAfter);
 }
 
 // The answer for `url` as the slot's answer. The outcome is left in the
 // task, the body in dl.dat when the answer changed (`storedFeedTime` is the
 // feed time last seen); failures are thrown, and the request and the file
 // close on the way out either way. Returns the URL that answered, after
-// redirects.
+// redirects. The request carries `validators`; a 304 to them leaves the
+// answer unchanged.
 CString Answer(FetchTask& task, CInternetSession& session, const CString& url,
-               int64_t storedFeedTime)
+               int64_t storedFeedTime, const FetchValidators& validators)
 {
     DWORD status = 0;
-    Response opened = OpenFeed(session, url, task.timeouts, status);
+    Response opened = OpenFeed(session, url, task.timeouts, validators, status);
     CHttpFile* const response = opened.body.get();
+    task.status = static_cast<int>(status);
+    ReadAnswerHeaders(*response, task);
+    if (status == kHttpNotModified && IsConditional(validators)) {
+        task.modified = false; // the server says the feed is as last time
+        return opened.url;
+    }
     if (status != HTTP_STATUS_OK) {
         task.modified = false;
         task.error = true;
@@ -196,22 +231,26 @@ CString Answer(FetchTask& task, CInternetSession& session, const CString& url,
     task.modified = true;
     Notify(task, WM_FETCH_BEGIN);
     CFile file(task.fileName, kDownloadFileFlags);
-    DownloadBody(task, *response, file);
+    const bool whole = DownloadBody(task, *response, file);
     response->Close();
     file.Close();
+    // A body past the limit (a small compressed one may expand that far)
+    // leaves nothing behind.
+    if (!whole) DeleteFileNamed(task.fileName);
     return opened.url;
 }
 
 // One fetch up to, not including, WM_FETCH_DONE. A slot's URL may name a web
 // page instead of a feed: the page's feed link is followed within the same
 // fetch, once, and the feed's answer is the slot's. A page naming no feed,
-// or a found address that gives a page again, fails the fetch.
+// or a found address that gives a page again, fails the fetch. The slot's
+// validators go with the first request only: a found address is new.
 void Fetch(FetchTask& task, CInternetSession& session)
 {
     const int64_t storedFeedTime = task.lastModified;
     const bool foundBefore = !task.feedUrl.IsEmpty();
     const CString answered =
-        Answer(task, session, foundBefore ? task.feedUrl : task.url, storedFeedTime);
+        Answer(task, session, foundBefore ? task.feedUrl : task.url, storedFeedTime, task.sent);
     if (!task.modified || task.error || task.cancel) return;
     CString href;
     const DownloadKind kind = ExamineDownload(task.fileName, href);
@@ -226,7 +265,7 @@ void Fetch(FetchTask& task, CInternetSession& session)
     task.modified = false;
     task.lastModified = storedFeedTime;
     task.feedUrl = feedUrl;
-    Answer(task, session, feedUrl, storedFeedTime);
+    Answer(task, session, feedUrl, storedFeedTime, FetchValidators());
     if (!task.modified || task.error || task.cancel) return;
     if (ExamineDownload(task.fileName, href) != DownloadKind::feed) {
         DeleteFileNamed(task.fileName);
@@ -270,6 +309,7 @@ void RunningFetch::Start(const FetchRequest& request)
     task->modified = false;
     task->lastModified = request.storedFeedTime;
     task->timeouts = request.timeouts;
+    task->sent = request.validators;
     if (AfxBeginThread(FetchThreadProc, task)) return;
 
     // No worker: the task still has to end with WM_FETCH_DONE, or the poll

@@ -71,8 +71,11 @@ class CHttpFile : public CInternetFile
     // A header as text; false when it is missing.
     bool QueryInfo(DWORD infoLevel, CString& text) const;
 
-    // Sends the request without extra headers or body and returns once the
-    // response headers have arrived. Throws CInternetException.
+    // Adds request header lines (each ending in CR LF), replacing headers of
+    // the same name; false when WinINet refuses them.
+    bool AddRequestHeaders(const char* headers);
+    // Sends the request without a body and returns once the response headers
+    // have arrived. Throws CInternetException.
     void SendRequest();
 };
 

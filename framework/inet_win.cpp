@@ -47,6 +47,13 @@ bool CHttpFile::QueryInfo(DWORD infoLevel, CString& text) const
     return true;
 }
 
+bool CHttpFile::AddRequestHeaders(const char* headers)
+{
+    if (!headers || !*headers) return true;
+    return HttpAddRequestHeadersA(m_request.Get(), headers, static_cast<DWORD>(-1),
+                                  HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE) != FALSE;
+}
+
 void CHttpFile::SendRequest()
 {
     if (!HttpSendRequestA(m_request.Get(), nullptr, 0, nullptr, 0))

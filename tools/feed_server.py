@@ -16,6 +16,11 @@ headers (stall_before_headers) or in the middle of the body (stall_after).
 Every request is recorded with what the server managed to send and whether
 the client went away before the body was out.
 
+A route can also be polite the way real servers are: send an ETag, answer
+304 Not Modified to a request whose If-None-Match or If-Modified-Since
+matches (conditional=True), and send the body gzip- or deflate-compressed
+when the request's Accept-Encoding allows it (compress="gzip").
+
 Over TLS (tls = (certificate chain file, key file)) the URLs name the server
 by a host name, since clients check the certificate against it. Every
 handshake is recorded in tls_handshakes: "ok", or why it failed.
@@ -39,6 +44,7 @@ returns within about a second even while clients stall.
 """
 import argparse
 import email.utils
+import gzip
 import http
 import json
 import socket
@@ -46,6 +52,7 @@ import ssl
 import sys
 import threading
 import time
+import zlib
 from dataclasses import dataclass, field
 from pathlib import Path
 
@@ -68,6 +75,9 @@ class Route:
     stall_before_headers: float = 0.0  # seconds of silence before the response
     stall_after: object = None         # (body bytes, seconds): pause once mid-body
     headers: dict = field(default_factory=dict)        # a Content-Type here replaces the feed's
+    etag: object = None                # ETag header text, or None for none
+    conditional: bool = False          # answer 304 to matching validators
+    compress: object = None            # "gzip" or "deflate" when the client accepts it
 
 
 @dataclass
@@ -78,6 +88,9 @@ class Request:
     raw_head: bytes
     body_bytes_sent: int = 0
     body_length: int = 0          # the length the response announced
+    status: int = 0               # the status answered
+    head_bytes: int = 0           # bytes of the response's status line and headers
+    content_encoding: object = None  # the coding the body was sent in, or None
     closed_early: bool = False    # the client went away before the body was out
     finished: bool = False        # the server is done with this request
 
@@ -113,13 +126,13 @@ class FeedServer:
 
     def set_route(self, path, body=b"", status=200, last_modified=DEFAULT_LAST_MODIFIED,
                   chunked=False, trickle=None, drop_after=None, stall_before_headers=0.0,
-                  stall_after=None, headers=None):
+                  stall_after=None, headers=None, etag=None, conditional=False, compress=None):
         if isinstance(body, str):
             body = body.encode("utf-8")
         with self._lock:
             self._routes[path] = Route(body, status, last_modified, chunked, trickle,
                                        drop_after, stall_before_headers, stall_after,
-                                       dict(headers or {}))
+                                       dict(headers or {}), etag, conditional, compress)
 
     def set_resolver(self, resolver):
         """resolver(path) -> Route or None, asked when no route matches."""
@@ -281,32 +294,76 @@ class FeedServer:
         if self._stop.wait(seconds):
             raise _Stopped()
 
+    @staticmethod
+    def _not_modified(etag, last_modified, headers):
+        """True when the request's validators match the answer's (RFC 9110:
+        If-None-Match, when sent, decides alone)."""
+        if "if-none-match" in headers:
+            tags = [t.strip() for t in headers["if-none-match"].split(",")]
+            return etag is not None and ("*" in tags or etag in tags)
+        since = headers.get("if-modified-since")
+        if since is None or last_modified is None:
+            return False
+        if since == last_modified:
+            return True
+        try:
+            return (email.utils.parsedate_to_datetime(last_modified) <=
+                    email.utils.parsedate_to_datetime(since))
+        except (TypeError, ValueError):
+            return False
+
+    @staticmethod
+    def _accepts(headers, coding):
+        for item in headers.get("accept-encoding", "").split(","):
+            name, _, params = item.strip().partition(";")
+            if name.strip().lower() == coding:
+                return params.replace(" ", "").lower() not in ("q=0", "q=0.0", "q=0.00")
+        return False
+
     def _respond(self, conn, request):
         route = self._route_for(request.path)
         if route.stall_before_headers:
             self._wait(route.stall_before_headers)
-        try:
-            reason = http.HTTPStatus(route.status).phrase
-        except ValueError:
-            reason = "Unknown"
-        head = [f"HTTP/1.1 {route.status} {reason}",
-                f"Date: {email.utils.formatdate(usegmt=True)}"]
-        if not any(name.lower() == "content-type" for name in route.headers):
-            head.append("Content-Type: application/rss+xml")
         last_modified = route.last_modified
         if callable(last_modified):
             last_modified = last_modified()
+        status = route.status
+        body = route.body
+        if (status == 200 and route.conditional and
+                self._not_modified(route.etag, last_modified, request.headers)):
+            status, body = 304, b""
+        elif status == 200 and route.compress and self._accepts(request.headers, route.compress):
+            body = gzip.compress(body) if route.compress == "gzip" else zlib.compress(body)
+            request.content_encoding = route.compress
+        try:
+            reason = http.HTTPStatus(status).phrase
+        except ValueError:
+            reason = "Unknown"
+        head = [f"HTTP/1.1 {status} {reason}",
+                f"Date: {email.utils.formatdate(usegmt=True)}"]
+        if not any(name.lower() == "content-type" for name in route.headers):
+            head.append("Content-Type: application/rss+xml")
         if last_modified is not None:
             head.append(f"Last-Modified: {last_modified}")
-        body = b"" if request.method == "HEAD" else route.body
-        request.body_length = len(route.body)
-        if route.chunked:
+        if route.etag is not None:
+            head.append(f"ETag: {route.etag}")
+        if request.content_encoding:
+            head.append(f"Content-Encoding: {request.content_encoding}")
+        request.status = status
+        request.body_length = len(body)
+        if status == 304:
+            pass  # no body, and no length of one
+        elif route.chunked:
             head.append("Transfer-Encoding: chunked")
         else:
-            head.append(f"Content-Length: {len(route.body)}")
-        head += [f"{k}: {v}" for k, v in route.headers.items()]
-        conn.sendall(("\r\n".join(head) + "\r\n\r\n").encode("latin-1"))
+            head.append(f"Content-Length: {len(body)}")
         if request.method == "HEAD":
+            body = b""
+        head += [f"{k}: {v}" for k, v in route.headers.items()]
+        raw_head = ("\r\n".join(head) + "\r\n\r\n").encode("latin-1")
+        request.head_bytes = len(raw_head)
+        conn.sendall(raw_head)
+        if request.method == "HEAD" or status == 304:
             return True
         try:
             complete = self._send_body(conn, request, route, body)
@@ -430,7 +487,8 @@ def main(argv=None):
         except KeyboardInterrupt:
             pass
         for r in server.requests:
-            print(f"{r.method} {r.path} sent={r.body_bytes_sent} "
+            print(f"{r.method} {r.path} status={r.status} head={r.head_bytes} "
+                  f"sent={r.body_bytes_sent} coding={r.content_encoding} "
                   f"closed_early={r.closed_early}", file=sys.stderr)
     return 0
 

@@ -112,6 +112,9 @@ class RecordingHost : public PollHost
         Record("edit " + std::to_string(slot));
         return onEdit(slot);
     }
+    CString SiteUrl(int slot) const override { return "http://feeds.test/" + std::to_string(slot); }
+    static constexpr int64_t kClockBase = 1445412480; // seconds since 1970 at now == 0
+    int64_t CurrentTime() const override { return kClockBase + now / 1000; }
 
     void Record(const std::string& action)
     {
@@ -142,7 +145,35 @@ FetchResult Outcome(int slot, const char* kind)
     // "dateless": downloaded, the response carried no usable Last-Modified.
     r.modified = k == "changed" || k == "dateless";
     r.lastModified = k == "changed" ? 1000 + slot : 0;
+    r.status = k == "error" ? 404 : 200;
+    r.received.etag = "\"" + k + "\"";
     return r;
+}
+
+// A failed fetch whose server answered `status`.
+FetchResult Answer(int slot, int status, const char* retryAfter = nullptr)
+{
+    FetchResult r = Outcome(slot, "error");
+    r.status = status;
+    r.retryAfter = retryAfter;
+    return r;
+}
+
+// Runs the cycle on (every other slot unchanged) until it visits `slot`;
+// true when that visit started a fetch, false when it sent no request.
+bool RunToVisit(RecordingHost& host, PollCycle& cycle, int slot)
+{
+    for (;;) {
+        const size_t fetches = host.fetches.size();
+        host.RunToTick(cycle);
+        if (host.fetches.size() > fetches) {
+            const int fetched = host.fetches.back().second;
+            if (fetched == slot) return true;
+            cycle.OnFetchDone(Outcome(fetched, "unchanged"));
+        } else if ((cycle.nextSite() + 8) % 9 == slot) {
+            return false;
+        }
+    }
 }
 
 // Runs the cycle on until it fetches `result`'s slot (every other slot
@@ -788,4 +819,139 @@ TEST(PollCycleSiteCommand, ExitDropsTheQueuedSlot)
     cycle.OnFetchDone(Outcome(0, "cancel"));
     EXPECT_FALSE(host.inFlight);
     EXPECT_TRUE(cycle.MayExit()); // so the second one ends the program
+}
+
+TEST(PollCycleServerMemory, WhatAnOutcomeDoesToTheValidatorsAndRequests)
+{
+    // Every slot was written once with the validators of a response tagged
+    // "changed"; then slot 2 is visited again and ends as follows.
+    struct Case {
+        const char* name;
+        FetchResult result;
+        const char* hostFault; // "", "unreadable", "noFolder" or an action to throw at
+        const char* etagAfter; // the ETag the next fetch sends back; "" for none
+        bool gone;
+        int64_t waitSeconds; // no request before this many seconds from now
+    };
+    auto withEtag = [](FetchResult r) {
+        r.received.etag = "\"new\"";
+        r.received.lastModified = "Thu, 22 Oct 2015 08:00:00 GMT";
+        return r;
+    };
+    const Case cases[] = {
+        {"written update", withEtag(Outcome(2, "changed")), "", "\"new\"", false, 0},
+        {"dateless, same items", withEtag(Outcome(2, "dateless")), "", "\"new\"", false, 0},
+        {"unchanged (equal date or 304)", withEtag(Outcome(2, "unchanged")), "", "\"changed\"",
+         false, 0},
+        {"unreadable download", withEtag(Outcome(2, "changed")), "unreadable", "", false, 0},
+        {"folder not writable", withEtag(Outcome(2, "changed")), "noFolder", "", false, 0},
+        {"failure while writing", withEtag(Outcome(2, "changed")), "write 2:2", "", false, 0},
+        {"cancel", Outcome(2, "cancel"), "", "", false, 0},
+        {"404", Answer(2, 404), "", "", false, 0},
+        {"410 gone", Answer(2, 410), "", "", true, 0},
+        {"429 Retry-After 3600", Answer(2, 429, "3600"), "", "", false, 3600},
+        {"503 Retry-After 1", Answer(2, 503, "1"), "", "", false, 1},
+        {"429 without Retry-After", Answer(2, 429), "", "", false, 0},
+    };
+    for (const Case& c : cases) {
+        RecordingHost host;
+        PollCycle cycle(host);
+        RunFirstPass(host, cycle, "changed");
+        ASSERT_EQ(cycle.ServerMemory(2).validators().etag.str(), "\"changed\"");
+        const std::string fault = c.hostFault;
+        host.unreadable = fault == "unreadable";
+        host.noFolder = fault == "noFolder";
+        if (fault.find(' ') != std::string::npos) host.throwAt = fault;
+        // A list other than the one written, so that the folder is written.
+        if (fault == "noFolder" || !host.throwAt.empty())
+            host.download.push_back({"b", "http://example.jp/b"});
+        ASSERT_TRUE(RunToVisit(host, cycle, 2)) << c.name;
+        cycle.OnFetchDone(c.result);
+
+        const FetchMemory& memory = cycle.ServerMemory(2);
+        const int64_t now = host.CurrentTime();
+        EXPECT_EQ(memory.validators().etag.str(), c.etagAfter) << c.name;
+        EXPECT_EQ(memory.validators().IsEmpty(), !*c.etagAfter) << c.name;
+        EXPECT_EQ(memory.gone(), c.gone) << c.name;
+        EXPECT_EQ(memory.MayRequest(now), !c.gone && c.waitSeconds == 0) << c.name;
+        EXPECT_EQ(memory.MayRequest(now + c.waitSeconds), !c.gone) << c.name;
+        if (c.waitSeconds) {
+            EXPECT_FALSE(memory.MayRequest(now + c.waitSeconds - 1)) << c.name;
+        }
+        EXPECT_TRUE(cycle.ServerMemory(3).validators().etag.str() == "\"changed\"") << c.name;
+    }
+}
+
+TEST(PollCycleServerMemory, VisitsOfAGoneOrWaitingSlotSendNoRequest)
+{
+    struct Case {
+        FetchResult answer;
+        bool askedAgainInSteadyPolling; // at its steady visit about 15 minutes later
+        bool askedAgainAfterTwoRounds;  // one round (45 minutes) after that
+    };
+    const Case cases[] = {
+        {Answer(2, 410), false, false},
+        {Answer(2, 429, "3600"), false, true},
+        {Answer(2, 503, "1"), true, true},
+        {Answer(2, 429), true, true},
+    };
+    for (const Case& c : cases) {
+        const std::string name = std::to_string(c.answer.status) + " " + c.answer.retryAfter.str();
+        RecordingHost host;
+        PollCycle cycle(host);
+        RunFirstPass(host, cycle, "unchanged");
+        ASSERT_TRUE(RunToVisit(host, cycle, 2));
+        cycle.OnFetchDone(c.answer);
+
+        // Refresh does not override the server's answer (a quick pass is
+        // over within seconds).
+        cycle.OnRefresh();
+        host.actions.clear();
+        const bool retried = c.answer.retryAfter.IsEmpty() && c.answer.status != 410;
+        EXPECT_EQ(RunToVisit(host, cycle, 2), retried) << name;
+        if (!retried) {
+            // A visit without a request: an ERROR line, and the pass goes on
+            // as after any handled fetch.
+            EXPECT_EQ(std::vector<std::string>(host.actions.end() - 3, host.actions.end()),
+                      (std::vector<std::string>{"kill", "log", "arm 250"}))
+                << name;
+            EXPECT_EQ(host.log.back(), "2 ERROR http://feeds.test/2") << name;
+            EXPECT_TRUE(cycle.LastFetchFailed(2)) << name;
+            EXPECT_FALSE(host.inFlight) << name;
+        } else {
+            cycle.OnFetchDone(c.answer);
+        }
+        // The rest of the pass, then steady polling.
+        EXPECT_EQ(RunToVisit(host, cycle, 1), true);
+        cycle.OnFetchDone(Outcome(1, "unchanged"));
+        EXPECT_EQ(RunToVisit(host, cycle, 2), c.askedAgainInSteadyPolling) << name;
+        if (host.inFlight) cycle.OnFetchDone(c.answer);
+        EXPECT_EQ(RunToVisit(host, cycle, 2), c.askedAgainAfterTwoRounds) << name;
+        if (host.inFlight) cycle.OnFetchDone(Outcome(2, "unchanged"));
+
+        // An edit of the slot forgets what its server said.
+        host.onEdit = [](int) { return SiteEdit::changed; };
+        host.actions.clear();
+        cycle.OnSiteCommand(2);
+        EXPECT_EQ(host.actions.back(), "fetch 2") << name;
+        EXPECT_TRUE(cycle.ServerMemory(2).MayRequest(host.CurrentTime())) << name;
+    }
+}
+
+TEST(PollCycleServerMemory, AnAnswerForTheOldUrlOfAnEditedSlotIsNotKept)
+{
+    for (SiteEdit edit : {SiteEdit::changed, SiteEdit::switchedOff}) {
+        RecordingHost host;
+        PollCycle cycle(host);
+        RunFirstPass(host, cycle, "unchanged");
+        host.onEdit = [&](int) {
+            cycle.OnRefresh();
+            host.RunToTick(cycle); // slot 0 with its old settings
+            return edit;
+        };
+        cycle.OnSiteCommand(0);
+        cycle.OnFetchDone(Answer(0, 410));
+        EXPECT_EQ(host.log.back(), "0 CANCEL http://feeds.test/0");
+        EXPECT_FALSE(cycle.ServerMemory(0).gone());
+    }
 }

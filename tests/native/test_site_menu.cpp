@@ -81,6 +81,8 @@ class QuietHost : public PollHost
     void BlinkIcon() override {}
     void WriteLog(const CString&) override {}
     SiteEdit EditSite(int) override { return SiteEdit::unchanged; }
+    CString SiteUrl(int) const override { return CString(); }
+    int64_t CurrentTime() const override { return 0; }
 };
 
 FetchResult Ended(int slot, bool error, bool cancel = false)

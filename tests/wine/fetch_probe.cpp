@@ -14,7 +14,8 @@
 //   Tansy.exe --url URL --show-date  the Last-Modified fields WinINet reports
 //
 // The cancel options act on the last fetch only, so that earlier fetches can
-// store a feed time first.
+// store a feed time first. A changed feed's validators are sent back by the
+// next fetch, as the program does.
 #include <windows.h>
 
 #include <cstdio>
@@ -51,6 +52,7 @@ FetchTimeouts g_timeouts;
 CWnd g_owner;
 RunningFetch g_fetch;
 long long g_storedFeedTime = 0;                       // what the result handler stored for the slot
+FetchValidators g_validators;                         // what the next fetch sends back
 std::vector<std::pair<std::string, long>> g_sequence; // message, repeat count
 long g_progress = 0;
 int g_fetchesDone = 0;
@@ -140,6 +142,7 @@ void BeginFetch()
     request.storedFeedTime = g_storedFeedTime;
     request.downloadPath = kDownloadFileName;
     request.timeouts = g_timeouts;
+    request.validators = g_validators;
     g_fetch.Start(request);
     if (g_options.cancelAtStart && IsLastFetch()) g_fetch.Cancel();
 }
@@ -151,8 +154,10 @@ void OnFetchDone()
     Record("DONE");
     const std::unique_ptr<FetchTask> task = g_fetch.TakeResult();
     Report(task.get(), "done");
-    if (task && !task->cancel && !task->error && task->modified)
+    if (task && !task->cancel && !task->error && task->modified) {
         g_storedFeedTime = task->lastModified;
+        g_validators = task->received;
+    }
     if (++g_fetchesDone < g_options.fetches)
         BeginFetch();
     else
