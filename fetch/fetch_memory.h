@@ -10,7 +10,6 @@
 #include "framework/cstring.h"
 
 // HTTP statuses the memory and the worker act on.
-constexpr int kHttpOk = 200;
 constexpr int kHttpNotModified = 304;
 constexpr int kHttpGone = 410;
 constexpr int kHttpTooManyRequests = 429;
@@ -31,10 +30,6 @@ struct FetchValidators {
     CString lastModified;
 
     bool IsEmpty() const { return etag.IsEmpty() && lastModified.IsEmpty(); }
-    bool operator==(const FetchValidators& other) const
-    {
-        return etag.str() == other.etag.str() && lastModified.str() == other.lastModified.str();
-    }
 };
 
 // The conditional request headers for these validators, each line ending in
