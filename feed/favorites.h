@@ -3,6 +3,7 @@
 // failure only through its result.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "feed/favorites_mirror.h"
@@ -17,6 +18,12 @@ constexpr int kMaxSitePathBytes = 255;
 FolderState SiteFolderState(const char* name, const std::vector<ItemShortcut>& items);
 
 bool SiteFolderExists(const char* name);
+// Favorites path, backslash, site name; empty when there is no Favorites
+// folder or the name names no site folder.
+CString SiteFolderPath(const char* name);
+// The shortcut files (".url" in any case) of the site folder, as wide
+// names in the order the folder lists them; false when it cannot be listed.
+bool ListSiteShortcuts(const char* name, std::vector<std::wstring>& files);
 bool CreateSiteFolder(const char* name);
 // Deletes the shortcut files (".url" in any case) of the site folder; every
 // other file, subfolders and names beginning with a dot stay.

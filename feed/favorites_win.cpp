@@ -25,16 +25,6 @@ CString FavoritesFolder()
     return CString(path);
 }
 
-// Favorites path, backslash, site name; empty when there is no Favorites
-// folder or the name names no site folder.
-CString SiteFolderPath(const char* name)
-{
-    if (!NamesSiteFolder(name)) return CString();
-    const CString favorites = FavoritesFolder();
-    if (favorites.IsEmpty()) return CString();
-    return favorites + "\\" + name;
-}
-
 class FindHandle
 {
   public:
@@ -199,6 +189,24 @@ std::vector<WantedShortcut> WantedShortcuts(const CString& folder,
 }
 
 } // namespace
+
+CString SiteFolderPath(const char* name)
+{
+    if (!NamesSiteFolder(name)) return CString();
+    const CString favorites = FavoritesFolder();
+    if (favorites.IsEmpty()) return CString();
+    return favorites + "\\" + name;
+}
+
+bool ListSiteShortcuts(const char* name, std::vector<std::wstring>& files)
+{
+    files.clear();
+    const CString path = SiteFolderPath(name);
+    if (path.IsEmpty()) return false;
+    return ForEachShortcutFile(path + "\\", [&files](const std::wstring& file) {
+        files.push_back(file);
+    });
+}
 
 bool SiteFolderExists(const char* name)
 {
