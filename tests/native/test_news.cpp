@@ -1,6 +1,7 @@
 // A site's submenu rows, the marks of new items, and the notice's texts.
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -11,29 +12,38 @@
 namespace
 {
 
-std::string Wide(int characters) // "あ" (82 A0) repeated
+const std::string kDots = "\x81\x63"; // "…"
+const std::string kWide = "\x82\xA0"; // "あ"
+
+std::string Repeat(const std::string& s, int n)
 {
     std::string text;
-    for (int i = 0; i < characters; ++i)
-        text += "\x82\xA0";
+    for (int i = 0; i < n; ++i)
+        text += s;
     return text;
 }
 
-const std::string kDots = "\x81\x63"; // "…"
-
-std::vector<CString> Names(const std::vector<std::string>& names)
+// Blank-separated words as CStrings.
+std::vector<CString> Words(const std::string& text)
 {
-    return std::vector<CString>(names.begin(), names.end());
+    std::istringstream in(text);
+    std::vector<CString> words;
+    for (std::string word; in >> word;)
+        words.emplace_back(word);
+    return words;
 }
 
-// A row as "~" (grey) "*" (checked) caption ">" file index or ">folder".
-std::string Show(const ItemMenuRow& row)
+// Rows as one text: per row "~" (grey) "*" (checked) the caption ("-" for a
+// separator) and ">" the file index or "F" (the folder).
+std::string Show(const std::vector<ItemMenuRow>& rows)
 {
-    if (row.caption.IsEmpty()) return "-";
-    std::string text =
-        std::string(row.grayed ? "~" : "") + (row.checked ? "*" : "") + row.caption.str();
-    if (row.action == ItemAction::openItem) text += ">" + std::to_string(row.file);
-    if (row.action == ItemAction::openFolder) text += ">folder";
+    std::string text;
+    for (const ItemMenuRow& row : rows)
+        text += std::string(text.empty() ? "" : " ") + (row.grayed ? "~" : "") +
+                (row.checked ? "*" : "") + (row.caption.IsEmpty() ? "-" : row.caption.str()) +
+                (row.action == ItemAction::openItem     ? ">" + std::to_string(row.file)
+                 : row.action == ItemAction::openFolder ? ">F"
+                                                        : "");
     return text;
 }
 
@@ -41,56 +51,37 @@ std::string Show(const ItemMenuRow& row)
 
 TEST(SiteItemRows, NewestFirstCappedCaptionedAndMarked)
 {
-    std::vector<std::string> many, manyRows;
-    for (int i = 0; i < 26; ++i)
-        many.push_back("n" + std::string(1, static_cast<char>('a' + i)) + ".url");
-    for (int i = 0; i < 25; ++i)
-        manyRows.push_back(many[i].substr(0, 2) + ">" + std::to_string(i));
-    manyRows.insert(manyRows.end(),
-                    {"-", "Open folder>folder", "More in the folder" + kDots + ">folder"});
+    std::string many, manyRows;
+    for (int i = 0; i < 26; ++i) {
+        many += std::string(1, static_cast<char>('a' + i)) + ".url ";
+        manyRows += i < 25 ? many.substr(many.size() - 6, 1) + ">" + std::to_string(i) + " " : "";
+    }
     struct Case {
         const char* what;
-        std::vector<std::string> files;
-        bool written;
-        std::vector<std::string> writtenFiles, marked;
+        std::string files, written, marked; // written "?": no list written whole
         bool folder;
-        std::vector<std::string> rows;
+        std::string rows;
     } cases[] = {
         {"the list's order, deleted ones gone, the others after it by name",
-         {"b.url", "A.URL", "c.url", "x.url"},
-         true,
-         {"c.url", "gone.url", "a.url"},
-         {"a.url"},
-         true,
-         {"c>2", "*A>1", "b>0", "x>3", "-", "Open folder>folder"}},
-        {"no list written whole: by name, case aside",
-         {"b.url", "A.url", "a2.url"},
-         false,
-         {},
-         {},
-         true,
-         {"A>1", "a2>2", "b>0", "-", "Open folder>folder"}},
+         "b.url A.URL c.url x.url", "c.url gone.url a.url", "a.url", true,
+         "c>2 *A>1 b>0 x>3 - Open folder>F"},
+        {"no list written whole: by name, case aside", "b.url A.url a2.url", "?", "", true,
+         "A>1 a2>2 b>0 - Open folder>F"},
         {"ampersands doubled, long names cut with an ellipsis on a character",
-         {"Q&A.url", "n" + Wide(40) + ".url", std::string(64, 'm') + ".url"},
-         false,
-         {},
-         {},
-         true,
-         {std::string(64, 'm') + ">2", "n" + Wide(30) + kDots + ">1", "Q&&A>0", "-",
-          "Open folder>folder"}},
-        {"empty folder", {}, true, {"a.url"}, {}, true, {"~(no items)", "-", "Open folder>folder"}},
-        {"no folder", {}, false, {}, {}, false, {"~(no items)", "-", "~Open folder"}},
-        {"25 listed of 26", many, false, {}, {}, true, manyRows},
+         "Q&A.url n" + Repeat(kWide, 40) + ".url " + Repeat("m", 64) + ".url", "?", "", true,
+         Repeat("m", 64) + ">2 n" + Repeat(kWide, 30) + kDots + ">1 Q&&A>0 - Open folder>F"},
+        {"empty folder", "", "a.url", "", true, "~(no items) - Open folder>F"},
+        {"no folder", "", "?", "", false, "~(no items) - ~Open folder"},
+        {"25 listed of 26", many, "?", "", true,
+         manyRows + "- Open folder>F More in the folder" + kDots + ">F"},
     };
     for (const Case& c : cases) {
-        const std::vector<CString> written = Names(c.writtenFiles);
-        const std::vector<ItemMenuRow> rows =
-            SiteItemRows(Names(c.files), c.folder, c.written ? &written : nullptr,
-                         std::set<std::string>(c.marked.begin(), c.marked.end()));
-        std::vector<std::string> shown;
-        for (const ItemMenuRow& row : rows)
-            shown.push_back(Show(row));
-        EXPECT_EQ(shown, c.rows) << c.what;
+        const std::vector<CString> written = Words(c.written), keys = Words(c.marked);
+        const std::set<std::string> marked(keys.begin(), keys.end());
+        EXPECT_EQ(Show(SiteItemRows(Words(c.files), c.folder, c.written == "?" ? nullptr : &written,
+                                    marked)),
+                  c.rows)
+            << c.what;
     }
 }
 
@@ -100,64 +91,53 @@ TEST(SiteNews, MarksTheItemsOfAnnouncedChangesUntilTheSubmenuOpens)
     struct Case {
         const char* what;
         Step step;
-        std::vector<std::pair<std::string, std::string>> items; // title, link
-        std::vector<std::string> announced, marked;
+        std::string items; // title=link ...
+        std::string announced, marked;
     } steps[] = {
-        {"a first list adds all", write, {{"a", "1"}, {"b", "1"}, {"b", "1"}}, {}, {}},
-        {"announced: marked", announce, {}, {"a", "b"}, {"a.url", "b.url"}},
-        {"a new file or link adds to the marks",
-         write,
-         {{"A", "1"}, {"b", "2"}, {"c", "3"}},
-         {},
-         {"a.url", "b.url"}},
-        {"announced again", announce, {}, {"b", "c"}, {"a.url", "b.url", "c.url"}},
-        {"the submenu opened", open, {}, {}, {}},
-        {"a write that did not reach the folder whole",
-         writePart,
-         {{"c", "3"}, {"d", "4"}},
-         {},
-         {}},
-        {"after it, every item is new", write, {{"c", "3"}}, {}, {}},
-        {"announced", announce, {}, {"c"}, {"c.url"}},
-        {"an edit forgets the marks", forget, {}, {}, {}},
+        {"a first list adds all", write, "a=1 b=1 b=1", "", ""},
+        {"announced: marked", announce, "", "a b", "a.url b.url"},
+        {"a new file or link adds to the marks", write, "A=1 b=2 c=3", "", "a.url b.url"},
+        {"announced again", announce, "", "b c", "a.url b.url c.url"},
+        {"the submenu opened", open, "", "", ""},
+        {"a write that did not reach the folder whole", writePart, "c=3 d=4", "", ""},
+        {"after it, every item is new", write, "c=3", "", ""},
+        {"announced", announce, "", "c", "c.url"},
+        {"an edit forgets the marks", forget, "", "", ""},
     };
     SiteNews news;
     for (const Case& c : steps) {
         std::vector<ItemShortcut> items;
-        for (const auto& item : c.items)
-            items.push_back({CString(item.first), CString(item.second)});
+        for (const CString& item : Words(c.items))
+            items.push_back({item.Left(item.Find('=')), item.Mid(item.Find('=') + 1)});
         std::vector<CString> announced;
         if (c.step == write || c.step == writePart) news.OnWritten(4, items, c.step == write);
         if (c.step == announce) announced = news.OnAnnounced(4);
         if (c.step == open) news.OnSubmenuOpened(4);
         if (c.step == forget) news.Forget(4);
-        EXPECT_EQ(announced, Names(c.announced)) << c.what;
+        EXPECT_EQ(announced, Words(c.announced)) << c.what;
         const std::set<std::string>& marked = news.MarkedKeys(4);
-        EXPECT_EQ(std::vector<std::string>(marked.begin(), marked.end()), c.marked) << c.what;
+        EXPECT_EQ(std::vector<CString>(marked.begin(), marked.end()), Words(c.marked)) << c.what;
         EXPECT_EQ(news.WrittenFiles(4) != nullptr, c.step != writePart && c.step != forget)
             << c.what;
-        EXPECT_TRUE(news.MarkedKeys(3).empty()) << c.what;
     }
 }
 
 TEST(NewsNotice, NamesUpToThreeItemsWithinTheRecordsLimits)
 {
-    const std::string line = Wide(37) + kDots; // 76 bytes
+    const std::string line = Repeat(kWide, 37) + kDots; // 76 bytes
     struct Case {
         const char* what;
-        std::string site;
-        std::vector<std::string> names;
-        std::string title, text;
+        std::string site, names, title, text;
     } cases[] = {
-        {"one item", "News", {"a"}, "News", "a"},
-        {"three", "News", {"a", "b", "c"}, "News", "a\nb\nc"},
-        {"four", "News", {"a", "b", "c", "d"}, "News", "a\nb\nc\n" + kDots + " and 1 more"},
-        {"long names cut on characters, the count kept", "n" + Wide(40),
-         std::vector<std::string>(13, Wide(50)), "n" + Wide(31),
+        {"one item", "News", "a", "News", "a"},
+        {"three", "News", "a b c", "News", "a\nb\nc"},
+        {"four", "News", "a b c d", "News", "a\nb\nc\n" + kDots + " and 1 more"},
+        {"long names cut on characters, the count kept", "n" + Repeat(kWide, 40),
+         Repeat(Repeat(kWide, 50) + " ", 13), "n" + Repeat(kWide, 31),
          line + "\n" + line + "\n" + line + "\n" + kDots + " and 10 more"},
     };
     for (const Case& c : cases) {
-        const TrayNotice notice = NewsNotice(CString(c.site), Names(c.names));
+        const TrayNotice notice = NewsNotice(CString(c.site), Words(c.names));
         EXPECT_EQ(notice.title.str(), c.title) << c.what;
         EXPECT_EQ(notice.text.str(), c.text) << c.what;
     }

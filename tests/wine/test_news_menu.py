@@ -1,21 +1,19 @@
-"""The sites' submenus of the tray menu, driven as a user would with the
-keyboard: an item opens in the browser, a long folder lists 25 and opens."""
+"""The sites' submenus of the tray menu, chosen from with the keyboard as a
+user would: an item opens in the browser, a long folder lists 25."""
 import os
 from pathlib import Path
 
 import pytest
 
-from conftest import IDM_REFRESH, WM_TRAYNOTIFY, clean_favorites, numbered_feed, status_file, \
-    wait_until
+from conftest import IDM_REFRESH, WM_TRAYNOTIFY, clean_favorites, status_file, wait_until
 
-WM_RBUTTONUP = 0x205
-VK_RETURN, VK_RIGHT, VK_DOWN = 0x0D, 0x27, 0x28
+WM_RBUTTONUP, VK_RETURN, VK_RIGHT, VK_DOWN = 0x205, 0x0D, 0x27, 0x28
 
 
 @pytest.fixture
 def browser(wine, tmp_path):
-    """The browser Wine starts for a web address: a script that records its
-    arguments, one run a line."""
+    """The browser Wine starts for a web address: a script recording its
+    arguments."""
     script, record = tmp_path / "browser.sh", tmp_path / "browser.txt"
     script.write_text(f'#!/bin/sh\necho "$@" >>"{record}"\n')
     script.chmod(0o755)
@@ -24,18 +22,9 @@ def browser(wine, tmp_path):
     return record
 
 
-def choose_in_first_site(tansy, downs):
-    """Opens the menu, the first site's submenu, goes down `downs` rows and
-    chooses that row."""
-    tansy.ctl("post", "Tansy", WM_TRAYNOTIFY, 0, WM_RBUTTONUP)
-    wait_until(lambda: tansy.ctl("menu")[0] == 0, "the tray menu did not open")
-    for key in [VK_DOWN, VK_RIGHT] + [VK_DOWN] * downs + [VK_RETURN]:
-        tansy.ctl("menukey", key)
-
-
-def start_with_site(start_tansy, server, wine, count):
-    """Tansy with one site "News" whose feed lists items `count - 1` down to
-    0, so that the feed's order is not the names' order."""
+def choose_in_site(start_tansy, server, wine, count, downs):
+    """Tansy with one site whose feed lists items count-1 down to 0 (not
+    the names' order); its submenu chosen from, `downs` rows below the first."""
     clean_favorites(wine, ["News"])
     items = "".join(f"<item><title>item {i}</title><link>http://example.jp/item/{i}</link></item>"
                     for i in reversed(range(count)))
@@ -43,19 +32,20 @@ def start_with_site(start_tansy, server, wine, count):
     tansy = start_tansy(status=status_file([(server.url("/feed.xml"), "News", "")]))
     tansy.command(IDM_REFRESH)
     tansy.wait_for_log(lambda m: "0 UPDATE " + server.url("/feed.xml") in m)
-    return tansy
+    tansy.ctl("post", "Tansy", WM_TRAYNOTIFY, 0, WM_RBUTTONUP)
+    wait_until(lambda: tansy.ctl("menu")[0] == 0, "the tray menu did not open")
+    for key in [VK_DOWN, VK_RIGHT] + [VK_DOWN] * downs + [VK_RETURN]:
+        tansy.ctl("menukey", key)
 
 
 def test_first_item_opens_its_link_in_the_browser(start_tansy, server, wine, browser):
-    tansy = start_with_site(start_tansy, server, wine, 3)
-    choose_in_first_site(tansy, 0)
+    choose_in_site(start_tansy, server, wine, 3, 0)
     wait_until(lambda: browser.exists() and browser.read_text(), "no browser was started", 20)
     assert browser.read_text().split() == ["http://example.jp/item/2"]
 
 
 def explorers(wine):
-    """{pid: command line} of the Explorer processes of the test's prefix
-    that show a folder, not the desktop."""
+    """{pid: command line} of the prefix's Explorers that show a folder."""
     found = {}
     for proc in Path("/proc").iterdir():
         try:
@@ -63,21 +53,19 @@ def explorers(wine):
             env = (proc / "environ").read_bytes().split(b"\0")
         except OSError:
             continue
-        if (b"WINEPREFIX=" + str(wine.prefix).encode() in env and args[0].lower().endswith(
-                b"explorer.exe") and b"/desktop" not in args):
-            found[int(proc.name)] = b" ".join(args).decode("utf-8", "replace")
+        if (b"WINEPREFIX=" + str(wine.prefix).encode() in env and
+                args[0].lower().endswith(b"explorer.exe") and b"/desktop" not in args):
+            found[int(proc.name)] = b" ".join(args).decode("utf-8", "replace").strip()
     return found
 
 
 def test_a_long_folder_lists_25_and_then_opens_the_folder(start_tansy, server, wine, browser):
-    tansy = start_with_site(start_tansy, server, wine, 30)
     before = explorers(wine)
-    # Down 25 rows from the first: past the 25 items and the separator.
-    choose_in_first_site(tansy, 25)
+    # 25 rows down from the first: past the 25 items and the separator.
+    choose_in_site(start_tansy, server, wine, 30, 25)
     opened = wait_until(lambda: set(explorers(wine)) - set(before), "no Explorer was started", 20)
     lines = [explorers(wine).get(pid, "") for pid in opened]
     for pid in opened:
         os.kill(pid, 15)
-    assert any(line.strip().endswith("\\Favorites\\News") for line in lines), lines
+    assert any(line.endswith("\\Favorites\\News") for line in lines), lines
     assert not browser.exists()
-
