@@ -9,18 +9,6 @@
 namespace
 {
 
-std::wstring Widen(const CString& text)
-{
-    std::wstring wide;
-    const int units = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (units > 1) {
-        wide.resize(units);
-        MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], units);
-        wide.resize(units - 1);
-    }
-    return wide;
-}
-
 CString Narrow(const std::wstring& text)
 {
     const int bytes =
@@ -44,9 +32,9 @@ void CNewsMenu::Insert(HMENU popup, const SiteTable& sites, const PollCycle& pol
         const SiteEntry& site = sites.slots[slot];
         if (site.url.IsEmpty() || site.name.IsEmpty()) continue;
 
-        const CString folder = SiteFolderPath(site.name);
+        std::wstring folder;
         std::vector<std::wstring> wideFiles;
-        const bool folderExists = ListSiteShortcuts(site.name, wideFiles);
+        const bool folderExists = ListSiteShortcuts(site.name, folder, wideFiles);
         std::vector<CString> files;
         for (const std::wstring& file : wideFiles)
             files.push_back(Narrow(file));
@@ -66,8 +54,8 @@ void CNewsMenu::Insert(HMENU popup, const SiteTable& sites, const PollCycle& pol
                 kNewsCommandFirst + m_targets.size() <= kNewsCommandLast) {
                 id = kNewsCommandFirst + static_cast<UINT>(m_targets.size());
                 const std::wstring path = row.action == ItemAction::openItem
-                                              ? Widen(folder) + L"\\" + wideFiles[row.file]
-                                              : Widen(folder);
+                                              ? folder + wideFiles[row.file]
+                                              : folder.substr(0, folder.size() - 1);
                 m_targets.push_back({row.action == ItemAction::openFolder, path});
             } else {
                 flags |= MF_GRAYED;

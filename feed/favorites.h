@@ -21,9 +21,10 @@ bool SiteFolderExists(const char* name);
 // Favorites path, backslash, site name; empty when there is no Favorites
 // folder or the name names no site folder.
 CString SiteFolderPath(const char* name);
-// The shortcut files (".url" in any case) of the site folder, as wide
-// names in the order the folder lists them; false when it cannot be listed.
-bool ListSiteShortcuts(const char* name, std::vector<std::wstring>& files);
+// The site folder's path with a final backslash, in UTF-16, and its
+// shortcut files (".url" in any case) as wide names in the order the folder
+// lists them; false when the folder cannot be listed.
+bool ListSiteShortcuts(const char* name, std::wstring& folder, std::vector<std::wstring>& files);
 bool CreateSiteFolder(const char* name);
 // Deletes the shortcut files (".url" in any case) of the site folder; every
 // other file, subfolders and names beginning with a dot stay.

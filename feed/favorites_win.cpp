@@ -198,14 +198,14 @@ CString SiteFolderPath(const char* name)
     return favorites + "\\" + name;
 }
 
-bool ListSiteShortcuts(const char* name, std::vector<std::wstring>& files)
+bool ListSiteShortcuts(const char* name, std::wstring& folder, std::vector<std::wstring>& files)
 {
     files.clear();
     const CString path = SiteFolderPath(name);
+    folder = Widen(path + "\\");
     if (path.IsEmpty()) return false;
-    return ForEachShortcutFile(path + "\\", [&files](const std::wstring& file) {
-        files.push_back(file);
-    });
+    return ForEachShortcutFile(path + "\\",
+                               [&files](const std::wstring& file) { files.push_back(file); });
 }
 
 bool SiteFolderExists(const char* name)
