@@ -2,8 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "app/item_menu.h"
 #include "app/notice_text.h"
@@ -12,18 +10,13 @@
 namespace
 {
 
-const std::string kDots = "\x81\x63"; // "…"
-const std::string kWide = "\x82\xA0"; // "あ"
+const std::string kDots = "\x81\x63", kWide = "\x82\xA0"; // "…", "あ"
 
-std::string Repeat(const std::string& s, int n)
+std::string Repeat(std::string s, int n)
 {
-    std::string text;
-    for (int i = 0; i < n; ++i)
-        text += s;
-    return text;
+    return n > 0 ? s + Repeat(s, n - 1) : "";
 }
 
-// Blank-separated words as CStrings.
 std::vector<CString> Words(const std::string& text)
 {
     std::istringstream in(text);
@@ -33,8 +26,7 @@ std::vector<CString> Words(const std::string& text)
     return words;
 }
 
-// Rows as one text: per row "~" (grey) "*" (checked) the caption ("-" for a
-// separator) and ">" the file index or "F" (the folder).
+// Per row: "~" grey, "*" checked, caption or "-", ">" file index or "F" folder.
 std::string Show(const std::vector<ItemMenuRow>& rows)
 {
     std::string text;
@@ -77,11 +69,10 @@ TEST(SiteItemRows, NewestFirstCappedCaptionedAndMarked)
     };
     for (const Case& c : cases) {
         const std::vector<CString> written = Words(c.written), keys = Words(c.marked);
-        const std::set<std::string> marked(keys.begin(), keys.end());
-        EXPECT_EQ(Show(SiteItemRows(Words(c.files), c.folder, c.written == "?" ? nullptr : &written,
-                                    marked)),
-                  c.rows)
-            << c.what;
+        const auto rows =
+            SiteItemRows(Words(c.files), c.folder, c.written == "?" ? nullptr : &written,
+                         std::set<std::string>(keys.begin(), keys.end()));
+        EXPECT_EQ(Show(rows), c.rows) << c.what;
     }
 }
 
@@ -91,8 +82,7 @@ TEST(SiteNews, MarksTheItemsOfAnnouncedChangesUntilTheSubmenuOpens)
     struct Case {
         const char* what;
         Step step;
-        std::string items; // title=link ...
-        std::string announced, marked;
+        std::string items, announced, marked; // items: title=link ...
     } steps[] = {
         {"a first list adds all", write, "a=1 b=1 b=1", "", ""},
         {"announced: marked", announce, "", "a b", "a.url b.url"},
@@ -129,7 +119,6 @@ TEST(NewsNotice, NamesUpToThreeItemsWithinTheRecordsLimits)
         const char* what;
         std::string site, names, title, text;
     } cases[] = {
-        {"one item", "News", "a", "News", "a"},
         {"three", "News", "a b c", "News", "a\nb\nc"},
         {"four", "News", "a b c d", "News", "a\nb\nc\n" + kDots + " and 1 more"},
         {"long names cut on characters, the count kept", "n" + Repeat(kWide, 40),
