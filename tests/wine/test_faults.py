@@ -286,9 +286,9 @@ def test_files_held_locked_read_only_or_in_the_way(start_tansy, server, favorite
     holder.wait(timeout=30)
 
     # Free again: both download; the plain file stands in the folder's way
-    # and is left as it was.
+    # and is left as it was, which fails the first site.
     messages = run_pass(tansy, 19)
-    assert messages[10:] == [f"0 UPDATE {urls[0]}", f"1 UPDATE {urls[1]}"] + empty
+    assert messages[10:] == [f"0 ERROR {urls[0]}", f"1 UPDATE {urls[1]}"] + empty
     assert (favorites / "Fault blocked").read_bytes() == b"not a folder"
     assert shortcuts(favorites / "Fault normal") == ["normal 0.url", "normal 1.url"]
     assert not (tansy.folder / "dl.dat").exists()
