@@ -94,8 +94,9 @@ struct Response {
 };
 
 // One GET for `url`, returned once the response headers have arrived. It
-// carries the slot's validators when they came from `url`, and asks for a compressed body when the
-// platform agrees to decode one, so that dl.dat holds the feed as sent.
+// carries the slot's validators when they came from `url`, and asks for a
+// compressed body when the platform agrees to decode one, so that dl.dat
+// holds the feed as sent.
 Response Get(CInternetSession& session, const char* url, const FetchTimeouts& timeouts,
              const FetchValidators& validators)
 {
