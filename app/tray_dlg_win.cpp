@@ -293,6 +293,7 @@ void CTrayDlg::StartFetch(int siteIndex)
     request.siteIndex = siteIndex;
     request.url = g_sites.slots[siteIndex].url;
     request.feedUrl = m_poll.FeedUrl(siteIndex, request.url);
+    request.goneFeedUrls = m_poll.GoneFeedUrls(siteIndex);
     request.storedFeedTime = g_sites.lastModified[siteIndex];
     request.downloadPath = DownloadPath();
     request.validators = m_poll.ServerMemory(siteIndex).validators();
@@ -321,7 +322,7 @@ CString CTrayDlg::SiteUrl(int siteIndex) const
 
 int64_t CTrayDlg::CurrentTime() const
 {
-    return static_cast<int64_t>(std::time(nullptr));
+    return ClockSeconds();
 }
 
 void CTrayDlg::StoreFeedTime(int siteIndex, int64_t feedTime)
@@ -367,7 +368,7 @@ void CTrayDlg::NotifyChange(int siteIndex)
 
     std::tm local;
     char hourMinute[16] = "";
-    if (!LocalTime(std::time(nullptr), local) ||
+    if (!LocalTime(ClockSeconds(), local) ||
         std::strftime(hourMinute, sizeof hourMinute, "%H:%M", &local) == 0)
         hourMinute[0] = '\0';
     const CString tip = ChangeTooltip(site.name, hourMinute, sizeof m_nid.szTip - 1);

@@ -39,6 +39,7 @@ bool WriteInternetShortcut(const char* url, const char* path);
 // for every item in order would, but touches only what differs: a shortcut
 // file already holding the URL its item calls for stays as it is, and only
 // the others are deleted or written. False when the folder could not be
-// listed or a shortcut could not be deleted or saved (items whose path is too
-// long are left out by design and are no failure).
+// listed, a shortcut could not be deleted or saved, or the folder's own path
+// leaves no room for any item (an item whose title makes its path too long is
+// left out by design and is no failure).
 bool MirrorSiteFolder(const char* name, const std::vector<ItemShortcut>& items);

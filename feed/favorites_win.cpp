@@ -15,6 +15,9 @@
 namespace
 {
 
+// The bytes of a shortcut's file name with a one-byte title ("x.url").
+constexpr int kShortestShortcutBytes = 5;
+
 // The current user's Favorites folder, looked up every time; empty when the
 // shell cannot give it.
 CString FavoritesFolder()
@@ -299,8 +302,11 @@ bool MirrorSiteFolder(const char* name, const std::vector<ItemShortcut>& items)
     std::vector<const ItemShortcut*> writable;
     const std::vector<WantedShortcut> wanted = WantedShortcuts(folder, items, &writable);
 
-    // Every step is tried; the result tells whether all of them took.
-    bool complete = listed;
+    // Every step is tried; the result tells whether all of them took. A
+    // folder whose own path leaves no room for even a one-byte title cannot
+    // take any item: unlike one item whose title is too long, that fails.
+    bool complete = listed && (items.empty() ||
+                               folder.GetLength() + kShortestShortcutBytes <= kMaxSitePathBytes);
     const MirrorPlan plan = PlanMirror(found, wanted);
     for (size_t index : plan.deletes)
         if (!DeleteFileW((wideFolder + foundFiles[index]).c_str()) &&
