@@ -190,9 +190,8 @@ feed("eucjp_rss091_halfwidth_kana.xml",
      "euc_jp", [(t, f"http://example.jp/euc/{s}.html") for t, s in EUC_ITEMS])
 
 # UTF-16 in both byte orders, with and without the byte order mark (found by
-# its zero bytes then). A character without a Shift_JIS form becomes its
-# closest character (Windows' best fit: é as e), or the geta mark where it
-# has none, one per character.
+# its zero bytes then). A character without a Shift_JIS form nor a closest
+# one (é has e) becomes the geta mark, one per character.
 UTF16_TEXT = rss20("ユニコード", [
     item("日本語のタイトル", "http://example.jp/u16/1"),
     item("Győr és Pécs", "http://example.jp/u16/2"),

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <string>
 #include <vector>
-
 #include "jis_tables.h"
 
 namespace jistest
@@ -67,8 +66,7 @@ inline std::string GlibcCp932(uint32_t cp)
 }
 
 // Characters Windows' code page 932 writes and glibc's CP932 does not, and
-// characters glibc writes by a one-way fallback that jis1997 writes as
-// another closest character, or not at all.
+// characters glibc writes by a one-way fallback where jis1997 does not.
 inline bool IsKnownGlibcDifference(uint32_t cp)
 {
     switch (cp) {
@@ -77,36 +75,26 @@ inline bool IsKnownGlibcDifference(uint32_t cp)
     case 0xF8F1:
     case 0xF8F2:
     case 0xF8F3: // Windows single bytes
-    case 0x203E: // overline -> 0x7E in glibc; Windows has no best fit for it
-    case 0x00A6: // broken bar -> 0xFA55 in glibc; Windows' best fit is '|'
+    case 0x203E: // overline -> 0x7E in glibc; no best fit in Windows
+    case 0x00A6: // broken bar -> 0xFA55 in glibc; best fit '|' in Windows
         return true;
     default:
         return false;
     }
 }
 
-// The bytes of a CP932 code; "" for 0.
-inline std::string CodeBytes(uint16_t code)
+// Where glibc has no code (it writes no best fits): jis1997's closest
+// character, which jis_table_check compares with Windows, else the geta mark.
+inline std::string ClosestOrGeta(uint32_t cp)
 {
-    if (code == 0) return std::string();
-    if (code < 0x100) return std::string(1, static_cast<char>(code));
-    return {static_cast<char>(code >> 8), static_cast<char>(code)};
+    const uint16_t code = jis::ClosestCp932(cp);
+    if (code == 0) return "\x81\xAC";
+    return code < 0x100 ? std::string(1, char(code)) : std::string{char(code >> 8), char(code)};
 }
 
-// What jis1997 should write for a character, by glibc: glibc's CP932 code,
-// and where glibc has none (it writes no best fits, blanks or hyphens), the
-// closest character of jis1997's own table, which jis_table_check compares
-// with Windows' best fits under Wine; the geta mark where neither has one.
-inline std::string ExpectedCp932(uint32_t cp, bool unicodeSource)
-{
-    std::string c = unicodeSource && IsKnownGlibcDifference(cp) ? std::string() : GlibcCp932(cp);
-    if (c.empty()) c = CodeBytes(jis::ClosestCp932(cp));
-    return c.empty() ? std::string("\x81\xAC") : c;
-}
-
-// The text in `from` decoded by glibc and written as CP932 as
-// ExpectedCp932 says: what jis1997 should give for text free of the
-// Windows-only single bytes.
+// The text in `from` decoded by glibc and written as CP932, each character
+// without a CP932 form replaced by ClosestOrGeta: what jis1997 should give
+// for text free of the Windows-only single bytes.
 inline bool ReferenceToCp932(const std::string& text, const char* from, std::string& out)
 {
     std::string utf32;
@@ -121,7 +109,9 @@ inline bool ReferenceToCp932(const std::string& text, const char* from, std::str
         for (int k = 0; k < 4; ++k)
             cp |= uint32_t(static_cast<unsigned char>(utf32[i + k])) << (8 * k);
         if (cp == 0xFEFF && i == 0) continue;
-        out += ExpectedCp932(cp, unicodeSource);
+        std::string c =
+            unicodeSource && IsKnownGlibcDifference(cp) ? std::string() : GlibcCp932(cp);
+        out += c.empty() ? ClosestOrGeta(cp) : c;
     }
     return true;
 }

