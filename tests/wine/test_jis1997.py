@@ -32,7 +32,9 @@ def test_tables_match_windows_code_page_932(wine):
     assert exe.exists(), f"{exe} not built"
     result = wine.run([exe], cwd=wine.build_dir, timeout=300)
     print(result.stdout)
-    assert "unicode-to-cp932: 63486 checked, 0 mismatches" in result.stdout
+    # All BMP characters but the 20 that Windows has no answer for and
+    # jis1997 writes by its own rules (JIS forms, spaces, dashes).
+    assert "unicode-to-cp932: 63466 checked, 0 mismatches" in result.stdout
     assert "jis0208-to-cp932: 8836 checked, 0 mismatches" in result.stdout
     assert result.returncode == 0
 
