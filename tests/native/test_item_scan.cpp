@@ -53,7 +53,7 @@ TEST(ScanFeedItems, DecodesAmpersandsInTitlesAndLinks)
         Scan(Item("Tom &amp; Jerry", "http://a/?x=1&amp;y=2") +
              Item("a &amp;amp; b", "http://a/2") + Item("c &amp;#38; d &#x26; e", "http://a/3"));
     EXPECT_EQ(items, (Items{{"Tom & Jerry", "http://a/?x=1&y=2"},
-                            {"a &amp; b", "http://a/2"},
+                            {"a & b", "http://a/2"},
                             {"c & d & e", "http://a/3"}}));
 }
 
@@ -64,8 +64,8 @@ TEST(ScanFeedItems, MakesTitlesIntoFileNames)
              Item("<![CDATA[Hi]]>", "http://a/3") + Item("\x83\x5C\x83\x7C a\\b|c", "http://a/4"));
     ASSERT_EQ(items.size(), 4u);
     EXPECT_EQ(items[0].first, "Q\x81\x46 ready\x81\x48");
-    EXPECT_EQ(items[1].first, "first linesecond line");
-    EXPECT_EQ(items[2].first, "\x81\x83![CDATA[Hi]]\x81\x84");
+    EXPECT_EQ(items[1].first, "first line second line");
+    EXPECT_EQ(items[2].first, "Hi");
     EXPECT_EQ(items[3].first, "\x83\x5C\x83\x7C a\x81\x8F"
                               "b\x81\x62"
                               "c");
@@ -80,11 +80,11 @@ TEST(ScanFeedItems, SkipsItemsWithoutTitleOrLink)
     EXPECT_EQ(items, (Items{{"Kept", "http://a/k"}}));
 }
 
-TEST(ScanFeedItems, StopsAtAnEmptyItemTitleOrLink)
+TEST(ScanFeedItems, SkipsAnEmptyItemTitleOrLinkAndGoesOn)
 {
     const std::string before = Item("Before", "http://a/b");
     const std::string after = Item("After", "http://a/c");
-    const Items expected{{"Before", "http://a/b"}};
+    const Items expected{{"Before", "http://a/b"}, {"After", "http://a/c"}};
     EXPECT_EQ(Scan(before + "<item></item>" + after), expected);
     EXPECT_EQ(Scan(before + Item("", "http://a/x") + after), expected);
     EXPECT_EQ(Scan(before + Item("Empty link", "") + after), expected);
