@@ -115,6 +115,63 @@ TEST(ScanFeedItems, TakesTheFirstTitleAndLinkOfTheBody)
     EXPECT_EQ(items, (Items{{"Own", "http://a/own"}}));
 }
 
+TEST(ScanFeedItems, NamesItemsAsAReaderShowsTheirTitles)
+{
+    const struct {
+        const char* atomType; // null: an RSS item; "": an Atom title without type
+        const char* title;
+        const char* link;
+        const char* name; // null: the item is skipped
+        const char* expectedLink;
+    } rows[] = {
+        {nullptr, "<![CDATA[a &lt; <b>b</b>]]> &lt; c", "http://a/", "a &lt; b \x81\x83 c",
+         "http://a/"},
+        {nullptr, "<![CDATA[never closed &lt;", "http://a/", "\x81\x83![CDATA[never closed &lt;",
+         "http://a/"},
+        {nullptr, "&#8217;&#x2019;&#X2019;&#0038;&#146;", "http://a/?p=1&#038;c=2",
+         "\x81\x66\x81\x66\x81\x66&\x81\x66", "http://a/?p=1&c=2"},
+        {nullptr, "2&#65306;FOX &#9733;&hellip;&apos;", "<![CDATA[http://a/?x&#038;]]>",
+         "2\x81\x46"
+         "FOX \x81\x9A\x81\x63'",
+         "http://a/?x&#038;"},
+        {nullptr, "&#0;&#xD800;&#1114112;", "http://a/", "\x81\xAC\x81\xAC\x81\xAC", "http://a/"},
+        {nullptr, "&unknown; AT&T &#38 &Hellip; &#;", "http://a/",
+         "&unknown; AT&T &#38 &Hellip; &#;", "http://a/"},
+        {nullptr, "&lt;EM&gt;e&lt;/em&gt; <span class=\"x\">s</span> a<br/>b x < y <3 <p>",
+         "http://a/",
+         "e s a b x \x81\x83 y \x81\x83"
+         "3 \x81\x83p\x81\x84",
+         "http://a/"},
+        {nullptr, " \t one  \r\n two&#10;three ", "http://a/", "one two three", "http://a/"},
+        {nullptr, "<![CDATA[]]>", "http://a/", nullptr, nullptr},
+        {nullptr, "<b> </b>", "http://a/", nullptr, nullptr},
+        {nullptr, "Empty link", "<![CDATA[ ]]>", nullptr, nullptr},
+        {"html", "&lt;i&gt;x&lt;/i&gt; &amp;amp;hellip;", "http://a/?p=1&#038;c=2", "x \x81\x63",
+         "http://a/?p=1&c=2"},
+        {"xhtml", "<div xmlns=\"http://www.w3.org/1999/xhtml\"><b>x</b> &lt;y&gt;</div>",
+         "http://a/", "x \x81\x83y\x81\x84", "http://a/"},
+        {"text", "&lt;b&gt; &amp;amp;hellip;", "http://a/",
+         "\x81\x83"
+         "b\x81\x84 &hellip;",
+         "http://a/"},
+        {"", "<![CDATA[<b>]]>", "http://a/",
+         "\x81\x83"
+         "b\x81\x84",
+         "http://a/"},
+    };
+    for (const auto& row : rows) {
+        const std::string type = row.atomType && *row.atomType
+                                     ? std::string(" type=\"") + row.atomType + "\""
+                                     : std::string();
+        const std::string feed = row.atomType ? "<feed><entry><title" + type + ">" + row.title +
+                                                    "</title><link href=\"" + row.link +
+                                                    "\"/></entry></feed>"
+                                              : Item(row.title, row.link);
+        const Items expected = row.name ? Items{{row.name, row.expectedLink}} : Items{};
+        EXPECT_EQ(Scan(feed), expected) << row.title;
+    }
+}
+
 // --- link mends ------------------------------------------------------------
 
 TEST(MakeSafeLink, AcceptsAbsoluteHttpLinksAndTrimsWhiteSpace)
