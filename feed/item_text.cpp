@@ -143,26 +143,30 @@ bool MakeItemFileTitle(CString& title)
 namespace
 {
 
+// True if `s` may hold a CDATA section, a tag or a character reference:
+// the first two need a '<', a reference an '&' and a ';' behind it.
 bool HasMarkup(const std::string& s)
 {
-    return s.find_first_of("&<") != std::string::npos;
+    if (s.find('<') != std::string::npos) return true;
+    const size_t amp = s.find('&');
+    return amp != std::string::npos && s.find(';', amp) != std::string::npos;
 }
 
 } // namespace
 
 bool MakeItemName(CString& title, TitleMarkup markup)
 {
-    std::string text = title.str();
-    if (HasMarkup(text)) {
+    if (HasMarkup(title.str())) {
+        std::string text = title.str();
         if (markup == TitleMarkup::AtomXhtml) text = RemoveTags(text, TagsRemoved::All);
         text = DecodeCharacterData(text);
         if (markup == TitleMarkup::Rss)
             text = RemoveTags(text, TagsRemoved::Inline);
         else if (markup == TitleMarkup::AtomHtml)
             text = DecodeReferences(RemoveTags(text, TagsRemoved::All));
+        title = CString(std::move(text));
     }
-    CollapseWhiteSpace(text);
-    title = CString(std::move(text));
+    CollapseWhiteSpace(title);
     return MakeItemFileTitle(title);
 }
 

@@ -5,8 +5,9 @@
 //   2. markup by the kind of title (see TitleMarkup);
 //   3. each run of white space made one blank, both ends trimmed;
 //   4. MakeItemFileTitle.
-// A link gets step 1 and then MakeSafeLink. A title with neither '&' nor '<'
-// skips steps 1 and 2. Platform-free apart from the character-code library.
+// A link gets step 1 and then MakeSafeLink. A title or link that holds no
+// '<', and no '&' with a ';' behind it, can hold no markup: it skips steps 1
+// and 2 and is not copied. Platform-free apart from the character-code library.
 #pragma once
 
 #include "framework/cstring.h"

@@ -1,5 +1,7 @@
 #include "feed/title_markup.h"
 
+#include <utility>
+
 #include "framework/cstring.h"
 
 namespace
@@ -139,8 +141,9 @@ bool NeedsCollapse(const std::string& s)
 
 } // namespace
 
-void CollapseWhiteSpace(std::string& text)
+void CollapseWhiteSpace(CString& title)
 {
+    const std::string& text = title.str();
     if (!NeedsCollapse(text)) return;
     std::string out;
     out.reserve(text.size());
@@ -156,5 +159,5 @@ void CollapseWhiteSpace(std::string& text)
         blank = false;
         out += c;
     }
-    text.swap(out);
+    title = CString(std::move(out));
 }

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "framework/cstring.h"
+
 enum class TagsRemoved {
     // Every tag and comment of HTML or XHTML: '<' followed by a letter, by
     // '/' and a letter, by '!' or by '?', up to its '>'.
@@ -20,5 +22,6 @@ enum class TagsRemoved {
 std::string RemoveTags(const std::string& text, TagsRemoved which);
 
 // Turns each run of blanks, tabs, CRs and LFs into one blank and drops the
-// white space at both ends, in place.
-void CollapseWhiteSpace(std::string& text);
+// white space at both ends, in place; a title without such white space is
+// left as it is, not copied.
+void CollapseWhiteSpace(CString& title);
