@@ -3,6 +3,7 @@
 
 #include "feed/feed_scans.h"
 #include "feed/item_text.h"
+#include "feed/title_markup.h"
 
 namespace
 {
@@ -33,25 +34,6 @@ size_t SkipDoctype(const std::string& s, size_t i)
             subset = false;
         else if (c == '>' && !subset)
             return i + 1;
-        i += sjis::CharLength(s.data(), i, s.size());
-    }
-    return std::string::npos;
-}
-
-// Position of the '>' that ends the tag whose name ends at `i` ('>' inside a
-// quoted attribute value does not count), or npos.
-size_t FindTagEnd(const std::string& s, size_t i)
-{
-    char quote = 0;
-    while (i < s.size()) {
-        const char c = s[i];
-        if (quote) {
-            if (c == quote) quote = 0;
-        } else if (c == '"' || c == '\'') {
-            quote = c;
-        } else if (c == '>') {
-            return i;
-        }
         i += sjis::CharLength(s.data(), i, s.size());
     }
     return std::string::npos;

@@ -29,24 +29,6 @@ bool IsAsciiAlnum(char c)
     return IsAsciiLetter(c) || (c >= '0' && c <= '9');
 }
 
-// Position of the '>' that closes the tag whose name ends at `i` ('>' inside
-// a quoted attribute value does not count), or npos.
-size_t TagEnd(const std::string& s, size_t i)
-{
-    char quote = 0;
-    for (; i < s.size(); i += sjis::CharLength(s.data(), i, s.size())) {
-        const char c = s[i];
-        if (quote) {
-            if (c == quote) quote = 0;
-        } else if (c == '"' || c == '\'') {
-            quote = c;
-        } else if (c == '>') {
-            return i;
-        }
-    }
-    return std::string::npos;
-}
-
 bool IsInlineTag(const std::string& s, size_t first, size_t last)
 {
     for (const char* tag : kInlineTags) {
@@ -75,7 +57,7 @@ bool ReadTag(const std::string& s, size_t at, TagsRemoved which, size_t& end, bo
     }
     if (which == TagsRemoved::All && name == at + 1 && name < n &&
         (s[name] == '!' || s[name] == '?')) {
-        const size_t close = TagEnd(s, name + 1);
+        const size_t close = FindTagEnd(s, name + 1);
         if (close == std::string::npos) return false;
         end = close + 1;
         return true;
@@ -87,7 +69,7 @@ bool ReadTag(const std::string& s, size_t at, TagsRemoved which, size_t& end, bo
     if (nameEnd < n && !(s[nameEnd] == '>' || s[nameEnd] == '/' || IsWhiteSpace(s[nameEnd])))
         return false;
     if (which == TagsRemoved::Inline && !IsInlineTag(s, name, nameEnd)) return false;
-    const size_t close = TagEnd(s, nameEnd);
+    const size_t close = FindTagEnd(s, nameEnd);
     if (close == std::string::npos) return false;
     lineBreak =
         nameEnd - name == 2 && ascii::Lower(s[name]) == 'b' && ascii::Lower(s[name + 1]) == 'r';
@@ -96,6 +78,22 @@ bool ReadTag(const std::string& s, size_t at, TagsRemoved which, size_t& end, bo
 }
 
 } // namespace
+
+size_t FindTagEnd(const std::string& s, size_t i)
+{
+    char quote = 0;
+    for (; i < s.size(); i += sjis::CharLength(s.data(), i, s.size())) {
+        const char c = s[i];
+        if (quote) {
+            if (c == quote) quote = 0;
+        } else if (c == '"' || c == '\'') {
+            quote = c;
+        } else if (c == '>') {
+            return i;
+        }
+    }
+    return std::string::npos;
+}
 
 std::string RemoveTags(const std::string& text, TagsRemoved which)
 {

@@ -16,6 +16,10 @@ enum class TagsRemoved {
     Inline,
 };
 
+// Position of the '>' that closes the tag whose name ends at `i` ('>' inside
+// a quoted attribute value does not count), or npos.
+size_t FindTagEnd(const std::string& s, size_t i);
+
 // `text` without the tags of `which`; a <br> leaves one blank. A '<' whose
 // tag is never closed by '>' stays as text, and so does a CDATA section,
 // markers and all: the caller unwraps it.
