@@ -89,7 +89,8 @@ run: deps win64
 dist: deps win64 win32
 	@/usr/bin/python3 tools/make_dist.py $(BUILD) dist
 
-# docs/tray-menu.png, docs/site-dialog.png, docs/about.png, taken under Wine and Xvfb.
+# docs/tray-menu.png, news-menu.png, notice.png, site-dialog.png and about.png,
+# taken under Wine and Xvfb.
 screenshots: deps win64
 	@/usr/bin/python3 tools/screenshots.py $(abspath $(BUILD)/win64) docs
 

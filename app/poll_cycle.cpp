@@ -110,7 +110,7 @@ void PollCycle::HandleFetchResult(const FetchResult& result)
         m_host.DeleteDownload();
         outcome.cancel = true;
     } else if (!result.error && result.modified) {
-        outcome.modified = HandleDownload(result);
+        HandleDownload(outcome);
     } else if (result.error) {
         RememberAnswer(result);
     }
@@ -146,13 +146,14 @@ void PollCycle::RememberFeedUrl(const FetchResult& result)
 // A downloaded feed, dated or not, is compared by what it leaves in the
 // folder: when that is what the list last written for the slot left, the
 // folder and the user are left alone, the response's feed time is kept (so
-// that the next visit with that date stops at the headers), and false says
-// the feed counts as unchanged. Otherwise the shortcuts are written and, in
-// steady polling, the change is announced when it brings a shortcut the
-// folder did not hold: a feed that only lost items changes silently.
-bool PollCycle::HandleDownload(const FetchResult& result)
+// that the next visit with that date stops at the headers), and the outcome
+// becomes unchanged. Otherwise the shortcuts are written and, in steady
+// polling, the change is announced when it brings a shortcut the folder did
+// not hold: a feed that only lost items changes silently. A list that did
+// not reach the folder whole is no news but a failure.
+void PollCycle::HandleDownload(FetchResult& outcome)
 {
-    const int slot = result.siteIndex;
+    const int slot = outcome.siteIndex;
     std::vector<ItemShortcut> items;
     bool announce = true;
     if (!m_host.ReadDownloadItems(items)) {
@@ -161,36 +162,39 @@ bool PollCycle::HandleDownload(const FetchResult& result)
         // forgotten, so that the next visit downloads and writes it again.
         // An emptied folder gains nothing to announce.
         m_host.StoreFeedTime(slot, 0);
-        announce = !m_writtenItems[slot];
+        announce = false;
         m_writtenItems[slot].reset();
         m_serverMemory[slot].ForgetValidators();
         m_host.WriteSiteItems(slot, {});
     } else {
         FolderState state = m_host.SiteFolderState(slot, items);
         std::optional<FolderState>& written = m_writtenItems[slot];
-        m_host.StoreFeedTime(slot, result.lastModified);
+        m_host.StoreFeedTime(slot, outcome.lastModified);
         if (written && *written == state) {
-            m_serverMemory[slot].RememberValidators(result.received);
+            m_serverMemory[slot].RememberValidators(outcome.received);
             m_host.DeleteDownload();
-            return false;
+            outcome.modified = false;
+            return;
         }
         announce = !written || GainsShortcut(*written, state);
         // Only a list that reached the folder is remembered; while it is
         // being written the folder matches no list. A list that did not
         // reach it whole leaves no time either, so that the next visit
-        // downloads and writes it again whatever its date.
+        // downloads and writes it again whatever its date, and it is logged
+        // as a failure: nothing new reached the user.
         written.reset();
         m_serverMemory[slot].ForgetValidators();
         if (m_host.WriteSiteItems(slot, items)) {
             written = std::move(state);
-            m_serverMemory[slot].RememberValidators(result.received);
+            m_serverMemory[slot].RememberValidators(outcome.received);
         } else {
             m_host.StoreFeedTime(slot, 0);
+            outcome.error = true;
+            announce = false;
         }
     }
     m_host.DeleteDownload();
     if (m_phase == PollPhase::steady && announce) m_host.NotifyChange(slot);
-    return true;
 }
 
 void PollCycle::FailFetchResult(const FetchResult& result)
@@ -220,11 +224,17 @@ void PollCycle::WriteResultLog(const FetchResult& result)
 }
 
 // A failed fetch: the next request is unconditional, and the server's
-// "gone" or "wait" is kept.
+// "gone" or "wait" is kept. A feed address found in the slot's page that is
+// gone is only that address: the page, which may name another one by the
+// next visit, is read again.
 void PollCycle::RememberAnswer(const FetchResult& result)
 {
     const int slot = result.siteIndex;
     m_serverMemory[slot].ForgetValidators();
+    if (result.status == kHttpGone && !result.feedUrl.IsEmpty()) {
+        m_goneFeedUrls[slot].push_back(result.feedUrl);
+        return;
+    }
     m_serverMemory[slot].OnFailedAnswer(result.status, result.retryAfter, m_host.CurrentTime());
 }
 
@@ -254,7 +264,10 @@ void PollCycle::OnSiteCommand(int siteIndex)
     // dialog was open; whatever the edit left, that result is not used.
     if (edit != SiteEdit::unchanged && m_host.FetchInProgress()) m_overtakenSite = siteIndex;
     // What the server of the old settings said no longer counts.
-    if (edit != SiteEdit::unchanged) m_serverMemory[siteIndex].Forget();
+    if (edit != SiteEdit::unchanged) {
+        m_serverMemory[siteIndex].Forget();
+        m_goneFeedUrls[siteIndex].clear();
+    }
     const bool fetchSlot = edit == SiteEdit::changed;
     if (fetchSlot) {
         m_host.StoreFeedTime(siteIndex, 0);

@@ -69,8 +69,8 @@ class PollHost
     // could not be read.
     virtual bool ReadDownloadItems(std::vector<ItemShortcut>& items) = 0;
     // Makes the site's folder (created when missing) hold these shortcuts;
-    // false when the folder neither existed nor could be created, or a
-    // shortcut could not be deleted or saved.
+    // false when the folder neither existed nor could be created, or the
+    // shortcuts did not reach it whole.
     virtual bool WriteSiteItems(int siteIndex, const std::vector<ItemShortcut>& items) = 0;
     // What the site's folder holds once WriteSiteItems has written these
     // shortcuts: its files' names and URLs, as the file system compares
@@ -125,10 +125,16 @@ class PollCycle
     // What the slot's server told the program: the validators its next
     // fetch sends, and whether a visit may send a request at all.
     const FetchMemory& ServerMemory(int siteIndex) const { return m_serverMemory[siteIndex]; }
+    // The feed addresses found in the slot's page that answered 410 Gone in
+    // this run: the page's links to them are passed over.
+    const std::vector<CString>& GoneFeedUrls(int siteIndex) const
+    {
+        return m_goneFeedUrls[siteIndex];
+    }
 
   private:
     void HandleFetchResult(const FetchResult& result);
-    bool HandleDownload(const FetchResult& result);
+    void HandleDownload(FetchResult& outcome);
     void FailFetchResult(const FetchResult& result);
     void WriteResultLog(const FetchResult& result);
     void ArmAfterResult();
@@ -154,6 +160,7 @@ class PollCycle
     CString m_feedPages[kSiteCount];
     // Per slot, what its server told the program in this run.
     FetchMemory m_serverMemory[kSiteCount];
+    std::vector<CString> m_goneFeedUrls[kSiteCount];
 };
 
 // The log text of one fetch outcome: slot index, blank, keyword, URL.

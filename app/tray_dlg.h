@@ -4,7 +4,9 @@
 
 #include <memory>
 
+#include "app/news_menu.h"
 #include "app/poll_cycle.h"
+#include "app/site_news.h"
 #include "config/site_table.h"
 #include "fetch/fetch_task.h"
 #include "framework/window.h"
@@ -34,6 +36,7 @@ class CTrayDlg : public CDialog, private PollHost
     BOOL OnCommand(UINT command);
     void OnTrayNotify(LPARAM mouseMessage);
     void ShowSiteNames(HMENU menu) const;
+    void OnInitMenuPopup(HMENU submenu);
     BOOL OnPaint();
     HICON OnQueryDragIcon() { return m_hIcon; }
     BOOL OnExit();
@@ -70,6 +73,8 @@ class CTrayDlg : public CDialog, private PollHost
     HICON m_hIcon;
     TrayIconRecord m_nid{};
     PollCycle m_poll;
+    SiteNews m_news;
+    CNewsMenu m_newsMenu;
     RunningFetch m_fetch;
     std::unique_ptr<FetchTask> m_finished; // the task whose result is being handled
 };

@@ -7,6 +7,7 @@
 #include "app/about_dlg.h"
 #include "app/messages.h"
 #include "app/site_menu.h"
+#include "app/tray_notice.h"
 #include "config/site_dlg.h"
 #include "config/site_table.h"
 #include "feed/favorites.h"
@@ -94,6 +95,9 @@ INT_PTR CTrayDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         return Handled(OnFetchProgress());
     case WM_FETCH_DONE:
         return Handled(OnFetchDone());
+    case WM_INITMENUPOPUP:
+        OnInitMenuPopup(reinterpret_cast<HMENU>(wParam));
+        break;
     case WM_COMMAND:
         if (OnCommand(LOWORD(wParam))) return TRUE;
         break;
@@ -117,6 +121,7 @@ BOOL CTrayDlg::OnCommand(UINT command)
     case IDM_REFRESH:
         return OnRefresh();
     default:
+        if (m_newsMenu.OnCommand(command)) return TRUE;
         return OnSiteCommand(SiteIndexOfCommand(command));
     }
 }
@@ -164,6 +169,7 @@ void CTrayDlg::OnTrayNotify(LPARAM mouseMessage)
     ::SetForegroundWindow(m_hWnd);
     MenuHandle menu(LoadMenuA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_TRAYMENU)));
     ShowSiteNames(menu.get());
+    m_newsMenu.Insert(GetSubMenu(menu.get(), 0), g_sites, m_poll, m_news);
     TrackPopupMenu(GetSubMenu(menu.get(), 0), TPM_RIGHTBUTTON, pt.x, pt.y, 0, m_hWnd, nullptr);
     PostMessageA(m_hWnd, WM_NULL, 0, 0);
 }
@@ -176,6 +182,13 @@ void CTrayDlg::ShowSiteNames(HMENU menu) const
         const CString text = SiteMenuText(i, g_sites.slots[i], m_poll.LastFetchFailed(i));
         ModifyMenuA(menu, kSiteCommands[i], MF_BYCOMMAND | MF_STRING, kSiteCommands[i], text);
     }
+}
+
+// A submenu opens: a site's submenu shows its marks this once.
+void CTrayDlg::OnInitMenuPopup(HMENU submenu)
+{
+    const int slot = m_newsMenu.SlotOfSubmenu(submenu);
+    if (slot >= 0) m_news.OnSubmenuOpened(slot);
 }
 
 // Draws the icon when the window is minimised; it never is, being hidden.
@@ -280,6 +293,7 @@ void CTrayDlg::StartFetch(int siteIndex)
     request.siteIndex = siteIndex;
     request.url = g_sites.slots[siteIndex].url;
     request.feedUrl = m_poll.FeedUrl(siteIndex, request.url);
+    request.goneFeedUrls = m_poll.GoneFeedUrls(siteIndex);
     request.storedFeedTime = g_sites.lastModified[siteIndex];
     request.downloadPath = DownloadPath();
     request.validators = m_poll.ServerMemory(siteIndex).validators();
@@ -308,7 +322,7 @@ CString CTrayDlg::SiteUrl(int siteIndex) const
 
 int64_t CTrayDlg::CurrentTime() const
 {
-    return static_cast<int64_t>(std::time(nullptr));
+    return ClockSeconds();
 }
 
 void CTrayDlg::StoreFeedTime(int siteIndex, int64_t feedTime)
@@ -329,7 +343,9 @@ bool CTrayDlg::ReadDownloadItems(std::vector<ItemShortcut>& items)
 
 bool CTrayDlg::WriteSiteItems(int siteIndex, const std::vector<ItemShortcut>& items)
 {
-    return ::WriteSiteItems(g_sites.slots[siteIndex].name, items);
+    const bool whole = ::WriteSiteItems(g_sites.slots[siteIndex].name, items);
+    m_news.OnWritten(siteIndex, items, whole);
+    return whole;
 }
 
 FolderState CTrayDlg::SiteFolderState(int siteIndex, const std::vector<ItemShortcut>& items)
@@ -344,7 +360,7 @@ void CTrayDlg::DeleteDownload()
 }
 
 // A changed feed in steady polling: the site's sound (to its end), its name
-// and the time in the tooltip, and the blink.
+// and the time in the tooltip, the blink, and a notice naming the new items.
 void CTrayDlg::NotifyChange(int siteIndex)
 {
     const SiteEntry& site = g_sites.slots[siteIndex];
@@ -352,12 +368,14 @@ void CTrayDlg::NotifyChange(int siteIndex)
 
     std::tm local;
     char hourMinute[16] = "";
-    if (!LocalTime(std::time(nullptr), local) ||
+    if (!LocalTime(ClockSeconds(), local) ||
         std::strftime(hourMinute, sizeof hourMinute, "%H:%M", &local) == 0)
         hourMinute[0] = '\0';
     const CString tip = ChangeTooltip(site.name, hourMinute, sizeof m_nid.szTip - 1);
     lstrcpynA(m_nid.szTip, tip, sizeof m_nid.szTip);
     Blink();
+    const std::vector<CString> added = m_news.OnAnnounced(siteIndex);
+    if (!added.empty()) ShowTrayNotice(m_hWnd, kTrayIconId, NewsNotice(site.name, added));
 }
 
 void CTrayDlg::ShowTrayIcon(UINT iconId)
@@ -396,6 +414,7 @@ SiteEdit CTrayDlg::EditSite(int index)
     SiteEntry& site = g_sites.slots[index];
     if (site.modified != 1) return SiteEdit::unchanged;
     site.modified = 0;
+    m_news.Forget(index);
     g_sites.Save();
     if (!oldName.IsEmpty()) {
         ClearSiteFolder(oldName);

@@ -3,6 +3,7 @@
 // failure only through its result.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "feed/favorites_mirror.h"
@@ -17,6 +18,13 @@ constexpr int kMaxSitePathBytes = 255;
 FolderState SiteFolderState(const char* name, const std::vector<ItemShortcut>& items);
 
 bool SiteFolderExists(const char* name);
+// Favorites path, backslash, site name; empty when there is no Favorites
+// folder or the name names no site folder.
+CString SiteFolderPath(const char* name);
+// The site folder's path with a final backslash, in UTF-16, and its
+// shortcut files (".url" in any case) as wide names in the order the folder
+// lists them; false when the folder cannot be listed.
+bool ListSiteShortcuts(const char* name, std::wstring& folder, std::vector<std::wstring>& files);
 bool CreateSiteFolder(const char* name);
 // Deletes the shortcut files (".url" in any case) of the site folder; every
 // other file, subfolders and names beginning with a dot stay.
@@ -31,6 +39,7 @@ bool WriteInternetShortcut(const char* url, const char* path);
 // for every item in order would, but touches only what differs: a shortcut
 // file already holding the URL its item calls for stays as it is, and only
 // the others are deleted or written. False when the folder could not be
-// listed or a shortcut could not be deleted or saved (items whose path is too
-// long are left out by design and are no failure).
+// listed, a shortcut could not be deleted or saved, or the folder's own path
+// leaves no room for any item (an item whose title makes its path too long is
+// left out by design and is no failure).
 bool MirrorSiteFolder(const char* name, const std::vector<ItemShortcut>& items);

@@ -15,6 +15,9 @@
 namespace
 {
 
+// The bytes of a shortcut's file name with a one-byte title ("x.url").
+constexpr int kShortestShortcutBytes = 5;
+
 // The current user's Favorites folder, looked up every time; empty when the
 // shell cannot give it.
 CString FavoritesFolder()
@@ -23,16 +26,6 @@ CString FavoritesFolder()
     if (!SHGetSpecialFolderPathA(GetDesktopWindow(), path, CSIDL_FAVORITES, FALSE))
         return CString();
     return CString(path);
-}
-
-// Favorites path, backslash, site name; empty when there is no Favorites
-// folder or the name names no site folder.
-CString SiteFolderPath(const char* name)
-{
-    if (!NamesSiteFolder(name)) return CString();
-    const CString favorites = FavoritesFolder();
-    if (favorites.IsEmpty()) return CString();
-    return favorites + "\\" + name;
 }
 
 class FindHandle
@@ -200,6 +193,24 @@ std::vector<WantedShortcut> WantedShortcuts(const CString& folder,
 
 } // namespace
 
+CString SiteFolderPath(const char* name)
+{
+    if (!NamesSiteFolder(name)) return CString();
+    const CString favorites = FavoritesFolder();
+    if (favorites.IsEmpty()) return CString();
+    return favorites + "\\" + name;
+}
+
+bool ListSiteShortcuts(const char* name, std::wstring& folder, std::vector<std::wstring>& files)
+{
+    files.clear();
+    const CString path = SiteFolderPath(name);
+    folder = Widen(path + "\\");
+    if (path.IsEmpty()) return false;
+    return ForEachShortcutFile(path + "\\",
+                               [&files](const std::wstring& file) { files.push_back(file); });
+}
+
 bool SiteFolderExists(const char* name)
 {
     const CString path = SiteFolderPath(name);
@@ -291,8 +302,11 @@ bool MirrorSiteFolder(const char* name, const std::vector<ItemShortcut>& items)
     std::vector<const ItemShortcut*> writable;
     const std::vector<WantedShortcut> wanted = WantedShortcuts(folder, items, &writable);
 
-    // Every step is tried; the result tells whether all of them took.
-    bool complete = listed;
+    // Every step is tried; the result tells whether all of them took. A
+    // folder whose own path leaves no room for even a one-byte title cannot
+    // take any item: unlike one item whose title is too long, that fails.
+    bool complete = listed && (items.empty() ||
+                               folder.GetLength() + kShortestShortcutBytes <= kMaxSitePathBytes);
     const MirrorPlan plan = PlanMirror(found, wanted);
     for (size_t index : plan.deletes)
         if (!DeleteFileW((wideFolder + foundFiles[index]).c_str()) &&

@@ -10,5 +10,6 @@
 // folder's shortcuts are exactly the items', a later item of the same file
 // name winning. An empty list deletes the folder's shortcuts. Returns false,
 // having written nothing, when the folder neither existed nor could be
-// created, and false as well when a shortcut could not be deleted or saved.
+// created, and false as well when the folder did not take the items whole
+// (MirrorSiteFolder).
 bool WriteSiteItems(const char* siteName, const std::vector<ItemShortcut>& items);

@@ -180,6 +180,13 @@ std::string UrlOfHref(const std::string& value)
     return TrimBlanks(url);
 }
 
+bool HoldsControlCharacter(const std::string& text)
+{
+    for (unsigned char c : text)
+        if (c < 0x20 || c == 0x7F) return true;
+    return false;
+}
+
 } // namespace
 
 bool IsHtmlPage(const CString& text)
@@ -200,7 +207,8 @@ bool IsHtmlPage(const CString& text)
     }
 }
 
-bool FindFeedLink(const CString& text, CString& href)
+bool FindFeedLink(const CString& text, CString& href,
+                  const std::function<bool(const CString&)>& accept)
 {
     const std::string& s = text.str();
     size_t pos = 0;
@@ -220,9 +228,10 @@ bool FindFeedLink(const CString& text, CString& href)
             if (!HoldsWord(rel, "alternate") || HoldsWord(rel, "stylesheet") ||
                 !IsFeedType(attributes["type"]))
                 continue;
-            const std::string url = UrlOfHref(attributes["href"]);
-            if (url.empty()) continue;
-            href = CString(url);
+            const CString url(UrlOfHref(attributes["href"]));
+            if (url.IsEmpty() || HoldsControlCharacter(url.str()) || (accept && !accept(url)))
+                continue;
+            href = url;
             return true;
         } else {
             ++pos;
@@ -231,11 +240,12 @@ bool FindFeedLink(const CString& text, CString& href)
     return false;
 }
 
-DownloadKind ExamineDownload(const char* path, CString& href)
+DownloadKind ExamineDownload(const char* path, CString& href,
+                             const std::function<bool(const CString&)>& accept)
 {
     CString text;
     DecodeFeedFile(path, text);
     if (!IsHtmlPage(text)) return DownloadKind::feed;
-    return FindFeedLink(text, href) ? DownloadKind::pageWithFeedLink
-                                    : DownloadKind::pageWithoutFeedLink;
+    return FindFeedLink(text, href, accept) ? DownloadKind::pageWithFeedLink
+                                            : DownloadKind::pageWithoutFeedLink;
 }

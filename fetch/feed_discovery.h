@@ -13,6 +13,8 @@
 // Platform-free.
 #pragma once
 
+#include <functional>
+
 #include "framework/cstring.h"
 
 // True when the text's root element, after any byte-order mark, white
@@ -25,9 +27,13 @@ bool IsHtmlPage(const CString& text);
 // a non-empty href; names and values in any case, attributes in any order,
 // values in either quotes or none. Comments and the contents of <script>
 // and <style> are skipped. `href` gets the value with character references
-// (&amp; and the like) decoded, blanks around it and line breaks in it
-// removed. False when there is no such link.
-bool FindFeedLink(const CString& text, CString& href);
+// (&amp; and the like) decoded, blanks around it and the tabs and line breaks
+// written in it removed. A value that then still holds a control character
+// (a CR or LF written as a reference, say) is no feed link, and neither is
+// one that `accept`, when given, refuses: the search goes on behind it.
+// False when there is no such link.
+bool FindFeedLink(const CString& text, CString& href,
+                  const std::function<bool(const CString&)>& accept = nullptr);
 
 enum class DownloadKind {
     feed,                // anything but an HTML page
@@ -36,6 +42,7 @@ enum class DownloadKind {
 };
 
 // Decodes the downloaded file at `path` as a feed is decoded (DecodeFeedFile)
-// and tells what it is; `href` gets the found link's value. Throws
-// CFileException when the file cannot be read.
-DownloadKind ExamineDownload(const char* path, CString& href);
+// and tells what it is; `href` gets the found link's value (FindFeedLink,
+// with `accept`). Throws CFileException when the file cannot be read.
+DownloadKind ExamineDownload(const char* path, CString& href,
+                             const std::function<bool(const CString&)>& accept = nullptr);

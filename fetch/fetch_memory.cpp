@@ -31,18 +31,19 @@ int64_t UtcSeconds(const CalendarFields& f)
 }
 } // namespace
 
-CString ConditionalHeaders(const FetchValidators& validators)
+CString ConditionalHeaders(const FetchValidators& validators, const CString& url)
 {
     CString headers;
+    if (validators.url.IsEmpty() || validators.url != url) return headers;
     if (IsSendable(validators.etag)) headers += "If-None-Match: " + validators.etag + "\r\n";
     if (IsSendable(validators.lastModified))
         headers += "If-Modified-Since: " + validators.lastModified + "\r\n";
     return headers;
 }
 
-bool IsConditional(const FetchValidators& validators)
+bool IsConditional(const FetchValidators& validators, const CString& url)
 {
-    return IsSendable(validators.etag) || IsSendable(validators.lastModified);
+    return !ConditionalHeaders(validators, url).IsEmpty();
 }
 
 bool ParseRetryAfter(const char* header, int64_t now, int64_t& until)

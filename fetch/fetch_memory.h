@@ -23,24 +23,28 @@ constexpr int64_t kMaxRetryAfterSeconds = 24 * 60 * 60;
 // on the zlib-wrapped one that HTTP defines and servers send.
 constexpr char kAcceptEncodingHeader[] = "Accept-Encoding: gzip\r\n";
 
-// A response's ETag and Last-Modified header texts, verbatim; empty when it
-// had none.
+// A response's ETag and Last-Modified header texts, verbatim (empty when it
+// had none), and the address that sent them, the final one after redirects.
 struct FetchValidators {
     CString etag;
     CString lastModified;
+    CString url;
 
     bool IsEmpty() const { return etag.IsEmpty() && lastModified.IsEmpty(); }
 };
 
-// The conditional request headers for these validators, each line ending in
-// CR LF: If-None-Match for the ETag, If-Modified-Since for the Last-Modified
-// text. A value that holds a line break or is empty is not sent, so a server
-// cannot make the program write header lines of its choosing.
-CString ConditionalHeaders(const FetchValidators& validators);
+// The conditional request headers for these validators in a request for
+// `url`, each line ending in CR LF: If-None-Match for the ETag,
+// If-Modified-Since for the Last-Modified text. They go only to the address
+// that sent them: another one (a redirecting hop, another host) knows
+// nothing of them, and its 304 would say nothing of the feed. A value that
+// holds a line break or is empty is not sent, so a server cannot make the
+// program write header lines of its choosing.
+CString ConditionalHeaders(const FetchValidators& validators, const CString& url);
 
-// True when the headers of ConditionalHeaders(validators) make a request
-// conditional, i.e. a 304 answer to it means "unchanged".
-bool IsConditional(const FetchValidators& validators);
+// True when the headers of ConditionalHeaders(validators, url) make a
+// request conditional, i.e. a 304 answer to it means "unchanged".
+bool IsConditional(const FetchValidators& validators, const CString& url);
 
 // Reads a Retry-After header: delta-seconds (digits only) or an HTTP date
 // (read by ParseHttpDate), both around optional blanks. `now` and `until`

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "fetch/fetch_memory.h"
 #include "framework/cstring.h"
@@ -33,6 +34,8 @@ struct FetchRequest {
     CString downloadPath;       // where the body is written
     FetchTimeouts timeouts;
     FetchValidators validators; // sent back as conditional headers; empty for none
+    // Feed addresses that page may name which answered 410 Gone.
+    std::vector<CString> goneFeedUrls;
 };
 
 struct FetchTask {
@@ -47,6 +50,9 @@ struct FetchTask {
     // of the page; at the end the address the answer came from when it is
     // not the slot's URL.
     CString feedUrl;
+    // Feed addresses the page may name that answered 410 Gone: not asked
+    // for again.
+    std::vector<CString> goneFeedUrls;
     CString fileName;       // the download file
     uint32_t errorCode = 0; // platform error of a network failure
     bool error = false;     // the fetch failed

@@ -7,6 +7,7 @@
 // written to dl.dat, and exactly one WM_FETCH_DONE at the end of every
 // outcome. The receiver of WM_FETCH_DONE frees the task, so nothing here
 // touches it after that send.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -93,8 +94,9 @@ struct Response {
 };
 
 // One GET for `url`, returned once the response headers have arrived. It
-// carries the slot's validators, and asks for a compressed body when the
-// platform agrees to decode one, so that dl.dat holds the feed as sent.
+// carries the slot's validators when they came from `url`, and asks for a
+// compressed body when the platform agrees to decode one, so that dl.dat
+// holds the feed as sent.
 Response Get(CInternetSession& session, const char* url, const FetchTimeouts& timeouts,
              const FetchValidators& validators)
 {
@@ -109,7 +111,7 @@ Response Get(CInternetSession& session, const char* url, const FetchTimeouts& ti
         "GET", parts.object, kRequestFlags | (parts.secure ? INTERNET_FLAG_SECURE : 0),
         kAcceptTypes);
     ApplyTimeouts(*response.body, timeouts);
-    CString headers = ConditionalHeaders(validators);
+    CString headers = ConditionalHeaders(validators, url);
     if (response.body->SetOption(INTERNET_OPTION_HTTP_DECODING, TRUE))
         headers += kAcceptEncodingHeader;
     response.body->AddRequestHeaders(headers);
@@ -185,10 +187,13 @@ bool DownloadBody(FetchTask& task, CHttpFile& body, CFile& file)
     return true;
 }
 
-// The response headers the poll cycle remembers for the slot.
-void ReadAnswerHeaders(const CHttpFile& response, FetchTask& task)
+// The response headers the poll cycle remembers for the slot, with the
+// address that answered.
+void ReadAnswerHeaders(const Response& answer, FetchTask& task)
 {
+    const CHttpFile& response = *answer.body;
     task.received = FetchValidators();
+    task.received.url = answer.url;
     task.retryAfter.Empty();
     response.QueryInfo(HTTP_QUERY_ETAG, task.received.etag);
     response.QueryInfo(HTTP_QUERY_LAST_MODIFIED, task.received.lastModified);
@@ -199,8 +204,10 @@ void ReadAnswerHeaders(const CHttpFile& response, FetchTask& task)
 // task, the body in dl.dat when the answer changed (`storedFeedTime` is the
 // feed time last seen); failures are thrown, and the request and the file
 // close on the way out either way. Returns the URL that answered, after
-// redirects. The request carries `validators`; a 304 to them leaves the
-// answer unchanged.
+// redirects. Each request carries `validators` when it goes to the address
+// they came from, and a 304 leaves the answer unchanged only from there: a
+// 304 from any other address answers a question it was never asked, and
+// fails the fetch like any status but 200.
 CString Answer(FetchTask& task, CInternetSession& session, const CString& url,
                int64_t storedFeedTime, const FetchValidators& validators)
 {
@@ -208,8 +215,8 @@ CString Answer(FetchTask& task, CInternetSession& session, const CString& url,
     Response opened = OpenFeed(session, url, task.timeouts, validators, status);
     CHttpFile* const response = opened.body.get();
     task.status = static_cast<int>(status);
-    ReadAnswerHeaders(*response, task);
-    if (status == kHttpNotModified && IsConditional(validators)) {
+    ReadAnswerHeaders(opened, task);
+    if (status == kHttpNotModified && IsConditional(validators, opened.url)) {
         task.modified = false; // the server says the feed is as last time
         return opened.url;
     }
@@ -243,8 +250,9 @@ CString Answer(FetchTask& task, CInternetSession& session, const CString& url,
 // One fetch up to, not including, WM_FETCH_DONE. A slot's URL may name a web
 // page instead of a feed: the page's feed link is followed within the same
 // fetch, once, and the feed's answer is the slot's. A page naming no feed,
-// or a found address that gives a page again, fails the fetch. The slot's
-// validators go with the first request only: a found address is new.
+// or a found address that gives a page again, fails the fetch; a link to an
+// address that is gone counts as none. The slot's validators go with the
+// first request only: a found address is new.
 void Fetch(FetchTask& task, CInternetSession& session)
 {
     const int64_t storedFeedTime = task.lastModified;
@@ -252,8 +260,13 @@ void Fetch(FetchTask& task, CInternetSession& session)
     const CString answered =
         Answer(task, session, foundBefore ? task.feedUrl : task.url, storedFeedTime, task.sent);
     if (!task.modified || task.error || task.cancel) return;
+    const auto notGone = [&task, &answered](const CString& link) {
+        const CString url = CombineUrl(answered, link);
+        return std::find(task.goneFeedUrls.begin(), task.goneFeedUrls.end(), url) ==
+               task.goneFeedUrls.end();
+    };
     CString href;
-    const DownloadKind kind = ExamineDownload(task.fileName, href);
+    const DownloadKind kind = ExamineDownload(task.fileName, href, notGone);
     if (kind == DownloadKind::feed) return;
 
     DeleteFileNamed(task.fileName); // a page, never to be read as a feed
@@ -304,6 +317,7 @@ void RunningFetch::Start(const FetchRequest& request)
     task->owner = request.owner;
     task->url = request.url;
     task->feedUrl = request.feedUrl;
+    task->goneFeedUrls = request.goneFeedUrls;
     task->fileName = request.downloadPath;
     task->error = false;
     task->modified = false;

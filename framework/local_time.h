@@ -1,7 +1,13 @@
-// The local time as a broken-down time, on every platform.
+// The program's clock and the local time, on every platform.
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 
-// Local time of `now`; false when it cannot be converted.
-bool LocalTime(std::time_t now, std::tm& out);
+// The current time in seconds since 1970-01-01 UTC, 64 bits wide on every
+// build: the 32-bit Windows program's own time_t runs out in 2038.
+int64_t ClockSeconds();
+
+// Local time of `now` (seconds since 1970-01-01 UTC); false when it cannot
+// be converted.
+bool LocalTime(int64_t now, std::tm& out);

@@ -12,9 +12,16 @@
 // part, and write no terminating zero: the caller's buffer is zero-filled.
 // When the next character does not fit, the conversion stops there.
 //
-// Characters that cannot be converted, and malformed input, become the geta
-// mark U+3013 (CP932 0x81 0xAC), one for each character or malformed
-// sequence; an ASCII byte is never swallowed by a broken sequence before it.
+// A character without a CP932 code of its own is written as its closest
+// character where it has one: the CP932 code of the same character for the
+// JIS forms U+301C, U+2016, U+2212, U+00A2, U+00A3, U+00AC and U+2014 (as
+// JIS-based converters write them: 〜 as 0x8160), a blank for the no-break
+// space and the other spaces of Unicode's Zs class, '-' for the en dash and
+// the figure dash, and otherwise Windows' best fit of code page 932 (é as
+// e, ¥ as '\', « as ≪). Characters that cannot be converted so, characters
+// outside the BMP, and malformed input become the geta mark U+3013 (CP932
+// 0x81 0xAC), one for each character or malformed sequence; an ASCII byte is
+// never swallowed by a broken sequence before it.
 #pragma once
 
 #include <stdint.h>
@@ -66,8 +73,10 @@ extern "C" {
 // between EUC-JP and Shift_JIS and marks non-Japanese multibyte codes.
 uint32_t JIS_CALL JisDetectCode(const char* text, uint32_t length);
 
-// Ordinal 43. EUC-JP to CP932. JIS X 0212 characters that CP932 lacks, and
-// codes no character is assigned to, become the geta mark.
+// Ordinal 43. EUC-JP to CP932. JIS X 0212 characters that CP932 lacks are
+// written as their closest character (the accented Latin letters as their
+// base letters), or as the geta mark where there is none; so are codes no
+// character is assigned to.
 uint32_t JIS_CALL JisEucToSjis(char* dst, const char* src, uint32_t max);
 
 // Ordinal 51. ISO-2022-JP to CP932. Understands ESC ( B, ESC ( J (JIS X 0201
@@ -79,7 +88,7 @@ uint32_t JIS_CALL JisIso2022ToSjis(char* dst, const char* src, uint32_t max);
 
 // Ordinal 31. UTF-8 to CP932. A byte order mark at the start is dropped.
 // Each malformed sequence (maximal ill-formed subpart) and each character
-// outside CP932 becomes one geta mark.
+// with neither a CP932 code nor a closest character becomes one geta mark.
 uint32_t JIS_CALL JisUtf8ToSjis(char* dst, const char* src, uint32_t max);
 
 // Ordinal 63. UTF-16LE to UTF-8. A byte order mark at the start is dropped;

@@ -65,8 +65,9 @@ template <bool kBigEndian> uint32_t PlainUtf16ToUtf8(char* dst, const char* src,
 // Every BMP character's CP932 bytes as the fast UTF-8 loops store them: the
 // first byte in the low eight bits, the second (a trail byte, 0x40 up, so
 // bit 6 or 7 is set) in the high eight, or zero for a one-byte code; the
-// geta mark for a character without a code. One load per character instead
-// of the two of jis::UnicodeToCp932.
+// code of the closest character for one without a code of its own, and the
+// geta mark where there is neither. One load per character instead of the
+// two of jis::UnicodeToCp932.
 struct CBmpBytes {
     uint16_t at[0x10000];
 
@@ -74,9 +75,10 @@ struct CBmpBytes {
     {
         for (uint32_t page = 0; page < 0x100; ++page) {
             const uint16_t* codes = jis::kUnicodePages[jis::kUnicodePageIndex[page]];
+            const uint16_t* closest = jis::kClosestPages[jis::kClosestPageIndex[page]];
             uint16_t* to = at + page * 0x100;
             for (uint32_t k = 0; k < 0x100; ++k) {
-                const uint32_t code = codes[k] ? codes[k] : kGeta;
+                const uint32_t code = codes[k] ? codes[k] : closest[k] ? closest[k] : kGeta;
                 to[k] = static_cast<uint16_t>(code < 0x100 ? code : (code >> 8 | code << 8));
             }
         }

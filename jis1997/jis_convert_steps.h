@@ -94,10 +94,15 @@ inline uint16_t Jis0212(unsigned char a, unsigned char b)
     return jis::kJis0212ToCp932[(a - 0x21) * 94 + (b - 0x21)];
 }
 
-// jis::UnicodeToCp932 with internal linkage, for the reason above.
+// A BMP character's CP932 code, or the code of its closest character where
+// it has none of its own (see jis::kClosestPages); 0 where neither exists.
+// Written out here with internal linkage, for the reason above.
 inline uint16_t BmpToCp932(uint32_t cp)
 {
-    return cp > 0xFFFF ? 0 : jis::kUnicodePages[jis::kUnicodePageIndex[cp >> 8]][cp & 0xFF];
+    if (cp > 0xFFFF) return 0;
+    const uint16_t code = jis::kUnicodePages[jis::kUnicodePageIndex[cp >> 8]][cp & 0xFF];
+    if (code != 0) return code;
+    return jis::kClosestPages[jis::kClosestPageIndex[cp >> 8]][cp & 0xFF];
 }
 
 // Length of UTF-8 text with a byte order mark at its start, which is dropped.

@@ -10,15 +10,27 @@ namespace jis
 
 // JIS X 0208 row/column (0-based, 94 x 94) to CP932.
 extern const uint16_t kJis0208ToCp932[94 * 94];
-// JIS X 0212 row/column (0-based) to CP932, where CP932 has the character.
+// JIS X 0212 row/column (0-based) to CP932, where CP932 has the character
+// or a closest character (see kClosestPages).
 extern const uint16_t kJis0212ToCp932[94 * 94];
 // Unicode BMP to CP932: kUnicodePages[kUnicodePageIndex[cp >> 8]][cp & 0xFF].
 extern const uint8_t kUnicodePageIndex[256];
 extern const uint16_t kUnicodePages[][256];
+// Unicode BMP to the CP932 code of the closest character, for characters
+// without a code of their own: the JIS forms' characters (U+301C WAVE DASH
+// as 0x8160 ～), blanks and hyphens for other spaces and dashes, Windows'
+// best fits (é as e). 0 where there is none. Same form as kUnicodePages.
+extern const uint8_t kClosestPageIndex[256];
+extern const uint16_t kClosestPages[][256];
 
 inline uint16_t UnicodeToCp932(uint32_t cp)
 {
     return cp > 0xFFFF ? 0 : kUnicodePages[kUnicodePageIndex[cp >> 8]][cp & 0xFF];
+}
+
+inline uint16_t ClosestCp932(uint32_t cp)
+{
+    return cp > 0xFFFF ? 0 : kClosestPages[kClosestPageIndex[cp >> 8]][cp & 0xFF];
 }
 
 } // namespace jis

@@ -8,7 +8,7 @@ namespace
 const char kLogFile[] = "log.txt";
 } // namespace
 
-CString LogTimeStamp(std::time_t now)
+CString LogTimeStamp(int64_t now)
 {
     std::tm local;
     char buf[128];
@@ -32,7 +32,7 @@ void WriteLogLine(const CString& directory, const CString& message)
     try {
         if (file.GetLength() > kLogLimitBytes) file.SetLength(0);
         file.SeekToEnd();
-        const CString line = LogLine(LogTimeStamp(std::time(nullptr)), message);
+        const CString line = LogLine(LogTimeStamp(ClockSeconds()), message);
         file.Write(line.GetString(), static_cast<unsigned>(line.GetLength()));
     } catch (const CFileException&) {
         // A line that cannot be written is lost without notice.

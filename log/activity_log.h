@@ -2,15 +2,16 @@
 // layout of one line, and appending a line.
 #pragma once
 
-#include <ctime>
+#include <cstdint>
 
 #include "framework/cstring.h"
 
 // A log that has grown past this many bytes is emptied before the next line.
 constexpr unsigned long long kLogLimitBytes = 10240;
 
-// "%H:%M:%S" of the local time `now`; empty when it cannot be formatted.
-CString LogTimeStamp(std::time_t now);
+// "%H:%M:%S" of the local time `now` (seconds since 1970-01-01 UTC); empty when it cannot be
+// formatted.
+CString LogTimeStamp(int64_t now);
 
 // Time stamp, one blank, the message, CR LF.
 CString LogLine(const CString& stamp, const CString& message);

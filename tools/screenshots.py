@@ -14,6 +14,10 @@ whole screen (ImageMagick's `import -window root`):
                      with its Site submenu, after a first pass in which one
                      site's feed came from a local feed server and the
                      others' hosts could not be reached
+    notice.png       the notice at the icon after that site's feed gained
+                     two items in steady polling
+    news-menu.png    the tray menu with that site's submenu open, its new
+                     items checked
     site-dialog.png  the site dialog of menu item 1
     about.png        the About box
 """
@@ -27,7 +31,7 @@ import tempfile
 import time
 from pathlib import Path
 
-WM_TRAYNOTIFY, WM_RBUTTONUP = 0x0464, 0x0205
+WM_TRAYNOTIFY, WM_RBUTTONUP, WM_TIMER = 0x0464, 0x0205, 0x0113
 IDM_ABOUT, IDM_EXIT, IDM_SITE1, IDM_REFRESH = 32773, 32774, 32775, 32777
 IDC_BUTTON_CANCEL = 1013
 VK_ESCAPE, VK_RIGHT, VK_DOWN = 0x1B, 0x27, 0x28
@@ -45,6 +49,11 @@ SITES = [
     (None, "ひまわり商店街", ""),
 ]
 SHOPS_FEED = ROOT / "demo" / "feeds" / "shops-sjis.xml"
+# Two items that the shops' feed gains once the first pass is over.
+NEW_SHOPS_ITEMS = "".join(
+    f"<item><title>{title}</title><link>http://himawari.example.jp/info/{page}</link></item>"
+    for title, page in (("年末年始の営業", "nenmatsu.html"),
+                        ("福引きの当選番号", "fukubiki.html"))).encode("cp932")
 
 
 def status_dat(local_url):
@@ -224,27 +233,55 @@ def take(build, out_dir):
                        "the end of the first pass", timeout=120)
             time.sleep(6.0)
 
-            # The tray menu, opened just below Wine's tray window so that the
-            # icon stays in sight, with the Site submenu open.
+            # The tray menu opens just below Wine's tray window, so that the
+            # icon stays in sight.
             tray = wait_until(lambda: [r for name, r in session.x11_windows()
                                        if name == '"Wine System Tray"'], "Wine's tray window")[0]
             icon_x, icon_y = tray[0] + 10, tray[1] + tray[3] + 2
             subprocess.run(["xdotool", "mousemove", str(icon_x), str(icon_y)], env=session.env,
                            check=True)
-            before = {r for _, r in session.x11_windows()}
-            session.ctl("post", "Tansy", WM_TRAYNOTIFY, 0, WM_RBUTTONUP)
-            wait_until(lambda: session.ctl("menu", check=False).startswith("menu"), "the tray menu")
-            session.ctl("menukey", VK_DOWN)
-            time.sleep(0.3)
-            session.ctl("menukey", VK_RIGHT)
 
-            def new_windows():
+            # Steady polling now: the shops' feed gains two items, and the
+            # next ticks (posted, not waited for) reach its slot, the third.
+            feed = SHOPS_FEED.read_bytes()
+            at = feed.index(b"<item>")
+            feeds.set_route("/info.xml", body=feed[:at] + NEW_SHOPS_ITEMS + feed[at:],
+                            last_modified="Tue, 08 Dec 2026 09:00:00 GMT")
+            before = {r for _, r in session.x11_windows()}
+            for lines in (11, 12, 13):  # START and the first pass's nine, then one a tick
+                session.ctl("post", "Tansy", WM_TIMER, 1, 0)
+                wait_until(lambda: (folder / "log.txt").read_bytes().count(b"\r\n") >= lines,
+                           "a fetch of steady polling", timeout=60)
+            # The notice follows the five seconds of blinking.
+            def notice():
                 rects = [r for _, r in session.x11_windows() if r not in before]
-                return rects if len(rects) >= 2 else None
-            wait_until(new_windows, "the Site submenu")
-            time.sleep(0.5)
-            session.grab([tray, *new_windows()], out_dir / "tray-menu.png", MARGIN)
-            close_menus(session)
+                return rects or None
+            wait_until(notice, "the notice", timeout=30)
+            time.sleep(1.0)
+            session.grab([tray, *notice()], out_dir / "notice.png", MARGIN)
+            wait_until(lambda: not notice(), "the notice to go", timeout=60)
+
+            def open_menu(downs, target):
+                before = {r for _, r in session.x11_windows()}
+                session.ctl("post", "Tansy", WM_TRAYNOTIFY, 0, WM_RBUTTONUP)
+                wait_until(lambda: session.ctl("menu", check=False).startswith("menu"),
+                           "the tray menu")
+                for _ in range(downs):
+                    session.ctl("menukey", VK_DOWN)
+                time.sleep(0.3)
+                session.ctl("menukey", VK_RIGHT)
+
+                def new_windows():
+                    rects = [r for _, r in session.x11_windows() if r not in before]
+                    return rects if len(rects) >= 2 else None
+                wait_until(new_windows, "the submenu")
+                time.sleep(0.5)
+                session.grab([tray, *new_windows()], out_dir / target, MARGIN)
+                close_menus(session)
+
+            # Rows: the three sites' submenus, a separator, Site.
+            open_menu(3, "news-menu.png")
+            open_menu(4, "tray-menu.png")
 
             session.ctl("command", "Tansy", IDM_ABOUT)
             session.ctl("wait", "About Tansy", 15000)

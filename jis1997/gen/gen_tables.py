@@ -14,6 +14,15 @@ Sources:
   * Python's 'euc_jp' codec gives the characters of JIS X 0212.
   * glibc iconv 'EUC-JP-MS' gives the IBM extension characters that eucJP-ms
     keeps in JIS X 0212 rows 83-84 (0x8F 0xF3F3 - 0x8F 0xF4FE).
+  * best_fit_932.txt, written by best_fit_932.c under Wine, gives Windows'
+    best fits: the characters without a CP932 code of their own that
+    WideCharToMultiByte(932, 0, ...) writes as another character's code.
+
+A character without a CP932 code of its own gets, in this order: the code of
+its JIS form's character (the seven of JIS_FORMS, which JIS-based converters
+wrote as these codes), a blank or a hyphen for the spaces and dashes of
+SPACES and DASHES, or Windows' best fit. Anything else keeps no code, and the
+library writes the geta mark for it.
 
 Where code page 932 has a character twice, Unicode text is written the way
 Windows writes it: the JIS X 0208 code first, then NEC row 13, then the IBM
@@ -25,6 +34,36 @@ import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 OUT = os.path.join(HERE, "..", "jis_tables.cpp")
+
+
+# Characters whose JIS-based mapping stands for a CP932 character that
+# Windows maps elsewhere: WAVE DASH, DOUBLE VERTICAL LINE, MINUS SIGN, CENT,
+# POUND, NOT SIGN and EM DASH, with the codes of those characters.
+JIS_FORMS = {0x301C: 0x8160, 0x2016: 0x8161, 0x2212: 0x817C, 0x00A2: 0x8191,
+             0x00A3: 0x8192, 0x00AC: 0x81CA, 0x2014: 0x815C}
+# The no-break space and the other spaces of Unicode's Zs class, read as blanks.
+SPACES = [0x00A0] + list(range(0x2000, 0x200B)) + [0x202F, 0x205F]
+# The figure dash and the en dash, read as hyphens.
+DASHES = [0x2012, 0x2013]
+
+
+def read_best_fits():
+    """Windows' best fits: code point -> CP932 code."""
+    fits = {}
+    with open(os.path.join(HERE, "best_fit_932.txt")) as f:
+        for line in f:
+            point, code = line.split()
+            fits[int(point[2:], 16)] = int(code, 16)
+    return fits
+
+
+def closest_codes(encode):
+    """Code point -> CP932 code for characters without a code of their own."""
+    closest = dict(read_best_fits())
+    closest.update({cp: 0x2D for cp in DASHES})
+    closest.update({cp: 0x20 for cp in SPACES})
+    closest.update(JIS_FORMS)
+    return {cp: code for cp, code in closest.items() if cp not in encode}
 
 
 def cp932_decode_all():
@@ -86,6 +125,9 @@ def iconv_decode(data, code):
 def main():
     decode = cp932_decode_all()
     encode = unicode_to_cp932(decode)
+    closest = closest_codes(encode)
+    for cp, code in closest.items():
+        assert decode.get(code) is not None and code != 0x81AC, hex(cp)
 
     # JIS X 0208 plane (EUC-JP two-byte codes, ISO-2022-JP ESC $ B): the code
     # is read as the CP932 code at the same position, then written in the
@@ -98,7 +140,8 @@ def main():
             cp = decode.get(sj)
             t0208.append(encode[cp] if cp is not None else 0)
 
-    # JIS X 0212 plane (EUC-JP 0x8F codes): only characters CP932 has.
+    # JIS X 0212 plane (EUC-JP 0x8F codes): characters CP932 has, and those
+    # it lacks with the closest code where one is known.
     t0212 = [0] * (94 * 94)
     for row in range(1, 95):
         for col in range(1, 95):
@@ -107,8 +150,8 @@ def main():
                 s = b.decode("euc_jp")
             except UnicodeDecodeError:
                 continue
-            if len(s) == 1 and ord(s) in encode:
-                t0212[(row - 1) * 94 + col - 1] = encode[ord(s)]
+            if len(s) == 1:
+                t0212[(row - 1) * 94 + col - 1] = encode.get(ord(s), closest.get(ord(s), 0))
     ms_codes = [(83, c) for c in range(83, 95)] + [(84, c) for c in range(1, 95)]
     data = b"".join(bytes([0x8F, r + 0xA0, c + 0xA0]) for r, c in ms_codes)
     chars = iconv_decode(data, "EUC-JP-MS")
@@ -127,6 +170,16 @@ def main():
             index[hi] = len(pages)
             pages.append(page)
 
+    # Closest codes of the BMP characters without a code of their own, in
+    # the same two-level form; looked up only where kUnicodePages has none.
+    fit_pages = [[0] * 256]
+    fit_index = [0] * 256
+    for hi in range(256):
+        page = [closest.get((hi << 8) | lo, 0) for lo in range(256)]
+        if any(page):
+            fit_index[hi] = len(fit_pages)
+            fit_pages.append(page)
+
     def rows(values, per_line=16):
         lines = []
         for i in range(0, len(values), per_line):
@@ -142,9 +195,15 @@ def main():
         f.write("const uint16_t kUnicodePages[%d][256] = {\n" % len(pages))
         for p in pages:
             f.write("  {\n%s\n  },\n" % rows(p))
+        f.write("};\n\n")
+        f.write("const uint8_t kClosestPageIndex[256] = {\n%s\n};\n\n" % rows(fit_index))
+        f.write("const uint16_t kClosestPages[%d][256] = {\n" % len(fit_pages))
+        for p in fit_pages:
+            f.write("  {\n%s\n  },\n" % rows(p))
         f.write("};\n\n} // namespace jis\n")
-    print("wrote %s: %d Unicode pages, %d JIS X 0208 and %d JIS X 0212 codes" % (
-        OUT, len(pages), sum(1 for v in t0208 if v), sum(1 for v in t0212 if v)),
+    print("wrote %s: %d Unicode pages, %d JIS X 0208 and %d JIS X 0212 codes, "
+          "%d closest codes" % (OUT, len(pages), sum(1 for v in t0208 if v),
+                                sum(1 for v in t0212 if v), len(closest)),
         file=sys.stderr)
 
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+#include "jis_tables.h"
 
 namespace jistest
 {
@@ -65,8 +66,7 @@ inline std::string GlibcCp932(uint32_t cp)
 }
 
 // Characters Windows' code page 932 writes and glibc's CP932 does not, and
-// characters glibc writes by a one-way fallback that Windows' strict
-// conversion (no best fit) and jis1997 refuse.
+// characters glibc writes by a one-way fallback where jis1997 does not.
 inline bool IsKnownGlibcDifference(uint32_t cp)
 {
     switch (cp) {
@@ -75,24 +75,25 @@ inline bool IsKnownGlibcDifference(uint32_t cp)
     case 0xF8F1:
     case 0xF8F2:
     case 0xF8F3: // Windows single bytes
-    case 0x00A5:
-    case 0x203E: // yen sign, overline -> 0x5C, 0x7E in glibc
-    case 0x00A2:
-    case 0x00A3:
-    case 0x00AC: // cent, pound, not -> full-width forms in glibc
-    case 0x2014:
-    case 0x2016:
-    case 0x2212:
-    case 0x301C: // JIS-style dash, bar, minus, wave dash
-    case 0x00A6: // broken bar -> 0xFA55 in glibc
+    case 0x203E: // overline -> 0x7E in glibc; no best fit in Windows
+    case 0x00A6: // broken bar -> 0xFA55 in glibc; best fit '|' in Windows
         return true;
     default:
         return false;
     }
 }
 
+// Where glibc has no code (it writes no best fits): jis1997's closest
+// character, which jis_table_check compares with Windows, else the geta mark.
+inline std::string ClosestOrGeta(uint32_t cp)
+{
+    const uint16_t code = jis::ClosestCp932(cp);
+    if (code == 0) return "\x81\xAC";
+    return code < 0x100 ? std::string(1, char(code)) : std::string{char(code >> 8), char(code)};
+}
+
 // The text in `from` decoded by glibc and written as CP932, each character
-// without a CP932 form replaced by the geta mark: what jis1997 should give
+// without a CP932 form replaced by ClosestOrGeta: what jis1997 should give
 // for text free of the Windows-only single bytes.
 inline bool ReferenceToCp932(const std::string& text, const char* from, std::string& out)
 {
@@ -110,7 +111,7 @@ inline bool ReferenceToCp932(const std::string& text, const char* from, std::str
         if (cp == 0xFEFF && i == 0) continue;
         std::string c =
             unicodeSource && IsKnownGlibcDifference(cp) ? std::string() : GlibcCp932(cp);
-        out += c.empty() ? std::string("\x81\xAC") : c;
+        out += c.empty() ? ClosestOrGeta(cp) : c;
     }
     return true;
 }

@@ -112,8 +112,8 @@ TEST(ConvertDetected, LengthZeroAllowsNoOutput)
 
 TEST(ConvertDetected, Utf16PassesThroughUtf8)
 {
-    // U+00E9 has no CP932 form: the second step writes the geta mark.
-    const char le[] = "\xE9\0a\0\0\0\0\0";
+    // U+0171 has no CP932 form: the second step writes the geta mark.
+    const char le[] = "\x71\x01\x61\0\0\0\0\0";
     EXPECT_EQ(feed_decode::ConvertDetected(JIS_CODE_UTF16_LE, le, 4).str(), "\x81\xAC"
                                                                             "a");
 }

@@ -45,6 +45,7 @@ TEST(FeedDiscovery, WhichLinkNamesTheFeed)
              "<link rel=alternate href=/f><linkset rel=alternate type=application/rss+xml href=/f>",
          nullptr},
         {std::string(rss) + "\"/f", nullptr}, // a tag the text ends in
+        {std::string(rss) + "\"/a&#13;&#10;b\">" + rss + "/next>", "/next"}, // a control character
     };
     for (const auto& c : cases) {
         CString href = "none";

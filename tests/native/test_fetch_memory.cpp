@@ -14,10 +14,12 @@ constexpr int64_t kDay = 86400;
 
 TEST(ConditionalHeaders, EachValidatorIsSentBackVerbatim)
 {
+    const char* const from = "http://b.test/feed";
     struct Case {
         const char* etag;
         const char* lastModified;
         const char* headers;
+        const char* to = "http://b.test/feed"; // the request's address
     };
     const Case cases[] = {
         {"", "", ""},
@@ -31,13 +33,16 @@ TEST(ConditionalHeaders, EachValidatorIsSentBackVerbatim)
         {"\"v1\"\r\nCookie: x", "", ""},
         {"\"v1\"\n", "Wed, 21 Oct 2015 07:28:00 GMT",
          "If-Modified-Since: Wed, 21 Oct 2015 07:28:00 GMT\r\n"},
+        // Only to the address that sent them, not to a hop on the way there.
+        {"\"v1\"", "Wed, 21 Oct 2015 07:28:00 GMT", "", "http://a.test/feed"},
     };
     for (const Case& c : cases) {
         FetchValidators v;
         v.etag = c.etag;
         v.lastModified = c.lastModified;
-        EXPECT_EQ(ConditionalHeaders(v).str(), c.headers) << c.etag << "|" << c.lastModified;
-        EXPECT_EQ(IsConditional(v), *c.headers != '\0') << c.etag << "|" << c.lastModified;
+        v.url = from;
+        EXPECT_EQ(ConditionalHeaders(v, c.to).str(), c.headers) << c.etag << "|" << c.to;
+        EXPECT_EQ(IsConditional(v, c.to), *c.headers != '\0') << c.etag << "|" << c.to;
     }
 }
 

@@ -2,6 +2,7 @@
 // that records what it is asked to do.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <functional>
 #include <new>
@@ -113,8 +114,8 @@ class RecordingHost : public PollHost
         return onEdit(slot);
     }
     CString SiteUrl(int slot) const override { return "http://feeds.test/" + std::to_string(slot); }
-    static constexpr int64_t kClockBase = 1445412480; // seconds since 1970 at now == 0
-    int64_t CurrentTime() const override { return kClockBase + now / 1000; }
+    int64_t clockBase = 1445412480; // seconds since 1970 at now == 0
+    int64_t CurrentTime() const override { return clockBase + now / 1000; }
 
     void Record(const std::string& action)
     {
@@ -141,11 +142,11 @@ FetchResult Outcome(int slot, const char* kind)
     r.url = "http://feeds.test/" + std::to_string(slot);
     const std::string k = kind;
     r.cancel = k == "cancel";
-    r.error = k == "error";
+    r.error = k == "error" || k == "gone";
     // "dateless": downloaded, the response carried no usable Last-Modified.
     r.modified = k == "changed" || k == "dateless";
     r.lastModified = k == "changed" ? 1000 + slot : 0;
-    r.status = k == "error" ? 404 : 200;
+    r.status = k == "error" ? 404 : k == "gone" ? 410 : 200;
     r.received.etag = "\"" + k + "\"";
     return r;
 }
@@ -377,6 +378,18 @@ TEST(PollCycle, WhatIsRememberedOfADatelessFeed)
              cycle.OnFetchDone(Outcome(0, "error"));
          },
          "UPDATE"},
+        {"nothing after an edit, and no news of an unreadable download",
+         [](RecordingHost& host, PollCycle& cycle) {
+             host.onEdit = [](int) { return SiteEdit::changed; };
+             cycle.OnSiteCommand(0);
+             host.unreadable = true;
+             host.actions.clear();
+             cycle.OnFetchDone(Outcome(0, "dateless"));
+             EXPECT_EQ(host.log.back(), "0 UPDATE http://feeds.test/0");
+             EXPECT_EQ(std::count(host.actions.begin(), host.actions.end(), "notify 0"), 0);
+             host.unreadable = false;
+         },
+         "UPDATE"},
         {"nothing after an unreadable download emptied the folder",
          [](RecordingHost& host, PollCycle& cycle) {
              host.unreadable = true;
@@ -400,6 +413,10 @@ TEST(PollCycle, WhatIsRememberedOfADatelessFeed)
              dated.lastModified = 1234;
              VisitSlot(host, cycle, dated);
              EXPECT_EQ(host.stored[0], 0); // nor its date, which would stop the next visit
+             // A failure, not news.
+             EXPECT_EQ(host.log.back(), "0 ERROR http://feeds.test/0");
+             EXPECT_TRUE(cycle.LastFetchFailed(0));
+             EXPECT_EQ(std::count(host.actions.begin(), host.actions.end(), "notify 0"), 0);
              host.noFolder = false;
          },
          "UPDATE"},
@@ -425,6 +442,7 @@ TEST(PollCycle, FeedAddressFoundInAPageServesUntilAFetchFails)
     const char* const cases[][3] = {{"unchanged", "http://f/rss", "http://f/rss"},
                                     {"cancel", "", "http://f/rss"},
                                     {"error", "http://f/rss", ""},
+                                    {"gone", "http://f/rss", ""},
                                     {"changed", "", ""}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c[0]);
@@ -441,7 +459,10 @@ TEST(PollCycle, FeedAddressFoundInAPageServesUntilAFetchFails)
         VisitSlot(host, cycle, next);
         EXPECT_EQ(cycle.FeedUrl(0, page).str(), c[2]);
         // A failure forgets the feed time too, which the page's date must not meet.
-        EXPECT_EQ(host.stored[0] == 0, std::string(c[0]) == "error");
+        EXPECT_EQ(host.stored[0] == 0, next.error);
+        // A found address that is gone is that address, not the slot.
+        EXPECT_TRUE(cycle.ServerMemory(0).MayRequest(host.CurrentTime()));
+        EXPECT_EQ(cycle.GoneFeedUrls(0).size(), std::string(c[0]) == "gone" ? 1u : 0u);
     }
 }
 
@@ -888,16 +909,20 @@ TEST(PollCycleServerMemory, VisitsOfAGoneOrWaitingSlotSendNoRequest)
         FetchResult answer;
         bool askedAgainInSteadyPolling; // at its steady visit about 15 minutes later
         bool askedAgainAfterTwoRounds;  // one round (45 minutes) after that
+        int64_t clock = 1445412480;     // seconds since 1970 at the start
     };
     const Case cases[] = {
         {Answer(2, 410), false, false},
         {Answer(2, 429, "3600"), false, true},
         {Answer(2, 503, "1"), true, true},
         {Answer(2, 429), true, true},
+        // Past the end of a 32-bit clock (2040-03-01 00:00 UTC).
+        {Answer(2, 429, "Thu, 01 Mar 2040 01:00:00 GMT"), false, true, 2214172800},
     };
     for (const Case& c : cases) {
         const std::string name = std::to_string(c.answer.status) + " " + c.answer.retryAfter.str();
         RecordingHost host;
+        host.clockBase = c.clock;
         PollCycle cycle(host);
         RunFirstPass(host, cycle, "unchanged");
         ASSERT_TRUE(RunToVisit(host, cycle, 2));

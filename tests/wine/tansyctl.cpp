@@ -19,7 +19,8 @@
 //   tansyctl taskbarcreated TITLE   post the shell's "TaskbarCreated" message
 //   tansyctl rect TITLE             screen rectangle of any top-level window of that title
 //   tansyctl tooltips               the text of every visible tooltip window, one a
-//                                   line, with CR and LF written as \r and \n
+//                                   line, with CR and LF written as \r and \n: "tip="
+//                                   for a tooltip, "balloon=" for a balloon notice
 //   tansyctl stats TITLE            print the handle, GDI and USER object counts and
 //                                   the memory of the window's process
 //   tansyctl hold FILE SECONDS      open FILE (made if missing) without sharing, print
@@ -28,6 +29,7 @@
 // TITLE may end in "|TEXT": then only windows of a process whose program path
 // contains TEXT count, which tells apart two copies run from two folders.
 #include <windows.h>
+#include <commctrl.h>
 #include <psapi.h>
 #include <shellapi.h>
 #include <winternl.h>
@@ -292,7 +294,8 @@ int wmain(int argc, wchar_t** argv)
                 std::string text;
                 for (char c : Utf8(WindowText(tip)))
                     text += c == '\r' ? "\\r" : c == '\n' ? "\\n" : std::string(1, c);
-                std::printf("tip=%s\n", text.c_str());
+                const bool balloon = (GetWindowLongW(tip, GWL_STYLE) & TTS_BALLOON) != 0;
+                std::printf("%s=%s\n", balloon ? "balloon" : "tip", text.c_str());
             }
         return 0;
     }

@@ -13,7 +13,7 @@ import time
 import pytest
 
 from conftest import (IDM_REFRESH, SITE_COMMANDS, refused_url, shortcuts, status_file,
-                      unix_to_windows, wait_for_download, wait_until)
+                      tray_tooltip, unix_to_windows, wait_for_download, wait_until)
 
 
 WM_TIMER = 0x0113
@@ -286,9 +286,9 @@ def test_files_held_locked_read_only_or_in_the_way(start_tansy, server, favorite
     holder.wait(timeout=30)
 
     # Free again: both download; the plain file stands in the folder's way
-    # and is left as it was.
+    # and is left as it was, which fails the first site.
     messages = run_pass(tansy, 19)
-    assert messages[10:] == [f"0 UPDATE {urls[0]}", f"1 UPDATE {urls[1]}"] + empty
+    assert messages[10:] == [f"0 ERROR {urls[0]}", f"1 UPDATE {urls[1]}"] + empty
     assert (favorites / "Fault blocked").read_bytes() == b"not a folder"
     assert shortcuts(favorites / "Fault normal") == ["normal 0.url", "normal 1.url"]
     assert not (tansy.folder / "dl.dat").exists()
@@ -326,6 +326,18 @@ def test_files_held_locked_read_only_or_in_the_way(start_tansy, server, favorite
         assert shortcuts(favorites / "Fault renamed") == ["normal 0.url", "normal 1.url"]
     finally:
         (tansy.folder / "status.dat").chmod(0o644)
+
+    # A shortcut the user made read-only whose item then leaves the feed: the
+    # folder cannot be mirrored, which fails at every visit and is never news.
+    stuck = favorites / "Fault blocked" / "blocked 1.url"
+    stuck.chmod(0o444)
+    server.set_route("/blocked.xml", plain_feed("blocked", 1), last_modified=None)
+    tip = tray_tooltip(tansy)
+    tansy.ctl("post", "Tansy", WM_TIMER, 1, 0)  # a steady visit of slot 0
+    assert tansy.wait_for_messages(30)[29] == f"0 ERROR {urls[0]}"
+    assert tray_tooltip(tansy) == tip
+    assert run_pass(tansy, 39)[30] == f"0 ERROR {urls[0]}"
+    assert stuck.exists()
     assert tansy.running()
     assert sorted(p.name for p in tansy.folder.iterdir()) == [
         "Tansy.exe", "jis1997.dll", "log.txt", "status.dat"]

@@ -1,0 +1,44 @@
+// The sites' submenus of the tray menu, built each time the menu opens from
+// what the site folders hold then, and the commands of their rows.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/poll_cycle.h"
+#include "app/site_news.h"
+#include "config/site_table.h"
+#include "framework/window.h"
+
+// Command ids of the rows, a range of their own above every menu command
+// of the resource (32773-32786) and far from IDOK and IDCANCEL.
+constexpr UINT kNewsCommandFirst = 0xA000;
+constexpr UINT kNewsCommandLast = 0xAFFF;
+
+class CNewsMenu
+{
+  public:
+    CNewsMenu() = default;
+    CNewsMenu(const CNewsMenu&) = delete;
+    CNewsMenu& operator=(const CNewsMenu&) = delete;
+
+    // Inserts one submenu per slot with a URL and a name at the top of
+    // `popup`, captioned as its Site item and checked while it holds marked
+    // items, and a separator below them. With no such slot, `popup` stays.
+    void Insert(HMENU popup, const SiteTable& sites, const PollCycle& poll, const SiteNews& news);
+    // The slot whose submenu `submenu` is, or -1.
+    int SlotOfSubmenu(HMENU submenu) const;
+    // A row's command: opens its shortcut or its folder. False for an id
+    // outside the range; an id that no longer names a file does nothing.
+    bool OnCommand(UINT command) const;
+
+  private:
+    struct Target {
+        bool folder;
+        std::wstring path;
+    };
+    // What each id of the last menu built opens: the menu is gone by the
+    // time its command arrives.
+    std::vector<Target> m_targets;
+    HMENU m_submenus[kSiteCount] = {};
+};

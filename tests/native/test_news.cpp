@@ -1,0 +1,133 @@
+// A site's submenu rows, the marks of new items, and the notice's texts.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "app/item_menu.h"
+#include "app/notice_text.h"
+#include "app/site_news.h"
+
+namespace
+{
+
+const std::string kDots = "\x81\x63", kWide = "\x82\xA0"; // "…", "あ"
+
+std::string Repeat(std::string s, int n)
+{
+    return n > 0 ? s + Repeat(s, n - 1) : "";
+}
+
+std::vector<CString> Words(const std::string& text)
+{
+    std::istringstream in(text);
+    std::vector<CString> words;
+    for (std::string word; in >> word;)
+        words.emplace_back(word);
+    return words;
+}
+
+// Per row: "~" grey, "*" checked, caption or "-", ">" file index or "F" folder.
+std::string Show(const std::vector<ItemMenuRow>& rows)
+{
+    std::string text;
+    for (const ItemMenuRow& row : rows)
+        text += std::string(text.empty() ? "" : " ") + (row.grayed ? "~" : "") +
+                (row.checked ? "*" : "") + (row.caption.IsEmpty() ? "-" : row.caption.str()) +
+                (row.action == ItemAction::openItem     ? ">" + std::to_string(row.file)
+                 : row.action == ItemAction::openFolder ? ">F"
+                                                        : "");
+    return text;
+}
+
+} // namespace
+
+TEST(SiteItemRows, NewestFirstCappedCaptionedAndMarked)
+{
+    std::string many, manyRows;
+    for (int i = 0; i < 26; ++i) {
+        many += std::string(1, static_cast<char>('a' + i)) + ".url ";
+        manyRows += i < 25 ? many.substr(many.size() - 6, 1) + ">" + std::to_string(i) + " " : "";
+    }
+    struct Case {
+        const char* what;
+        std::string files, written, marked; // written "?": no list written whole
+        bool folder;
+        std::string rows;
+    } cases[] = {
+        {"the list's order, deleted ones gone, the others after it by name",
+         "b.url A.URL c.url x.url", "c.url gone.url a.url", "a.url", true,
+         "c>2 *A>1 b>0 x>3 - Open folder>F"},
+        {"no list written whole: by name, case aside", "b.url A.url a2.url", "?", "", true,
+         "A>1 a2>2 b>0 - Open folder>F"},
+        {"ampersands doubled, long names cut with an ellipsis on a character",
+         "Q&A.url n" + Repeat(kWide, 40) + ".url " + Repeat("m", 64) + ".url", "?", "", true,
+         Repeat("m", 64) + ">2 n" + Repeat(kWide, 30) + kDots + ">1 Q&&A>0 - Open folder>F"},
+        {"empty folder", "", "a.url", "", true, "~(no items) - Open folder>F"},
+        {"no folder", "", "?", "", false, "~(no items) - ~Open folder"},
+        {"25 listed of 26", many, "?", "", true,
+         manyRows + "- Open folder>F More in the folder" + kDots + ">F"},
+    };
+    for (const Case& c : cases) {
+        const std::vector<CString> written = Words(c.written), keys = Words(c.marked);
+        const auto rows =
+            SiteItemRows(Words(c.files), c.folder, c.written == "?" ? nullptr : &written,
+                         std::set<std::string>(keys.begin(), keys.end()));
+        EXPECT_EQ(Show(rows), c.rows) << c.what;
+    }
+}
+
+TEST(SiteNews, MarksTheItemsOfAnnouncedChangesUntilTheSubmenuOpens)
+{
+    enum Step { write, writePart, announce, open, forget };
+    struct Case {
+        const char* what;
+        Step step;
+        std::string items, announced, marked; // items: title=link ...
+    } steps[] = {
+        {"a first list adds all", write, "a=1 b=1 b=1", "", ""},
+        {"announced: marked", announce, "", "a b", "a.url b.url"},
+        {"a new file or link adds to the marks", write, "A=1 b=2 c=3", "", "a.url b.url"},
+        {"announced again", announce, "", "b c", "a.url b.url c.url"},
+        {"the submenu opened", open, "", "", ""},
+        {"a write that did not reach the folder whole", writePart, "c=3 d=4", "", ""},
+        {"after it, every item is new", write, "c=3", "", ""},
+        {"announced", announce, "", "c", "c.url"},
+        {"an edit forgets the marks", forget, "", "", ""},
+    };
+    SiteNews news;
+    for (const Case& c : steps) {
+        std::vector<ItemShortcut> items;
+        for (const CString& item : Words(c.items))
+            items.push_back({item.Left(item.Find('=')), item.Mid(item.Find('=') + 1)});
+        std::vector<CString> announced;
+        if (c.step == write || c.step == writePart) news.OnWritten(4, items, c.step == write);
+        if (c.step == announce) announced = news.OnAnnounced(4);
+        if (c.step == open) news.OnSubmenuOpened(4);
+        if (c.step == forget) news.Forget(4);
+        EXPECT_EQ(announced, Words(c.announced)) << c.what;
+        const std::set<std::string>& marked = news.MarkedKeys(4);
+        EXPECT_EQ(std::vector<CString>(marked.begin(), marked.end()), Words(c.marked)) << c.what;
+        EXPECT_EQ(news.WrittenFiles(4) != nullptr, c.step != writePart && c.step != forget)
+            << c.what;
+    }
+}
+
+TEST(NewsNotice, NamesUpToThreeItemsWithinTheRecordsLimits)
+{
+    const std::string line = Repeat(kWide, 37) + kDots; // 76 bytes
+    struct Case {
+        const char* what;
+        std::string site, names, title, text;
+    } cases[] = {
+        {"three", "News", "a b c", "News", "a\nb\nc"},
+        {"four", "News", "a b c d", "News", "a\nb\nc\n" + kDots + " and 1 more"},
+        {"long names cut on characters, the count kept", "n" + Repeat(kWide, 40),
+         Repeat(Repeat(kWide, 50) + " ", 13), "n" + Repeat(kWide, 31),
+         line + "\n" + line + "\n" + line + "\n" + kDots + " and 10 more"},
+    };
+    for (const Case& c : cases) {
+        const TrayNotice notice = NewsNotice(CString(c.site), Words(c.names));
+        EXPECT_EQ(notice.title.str(), c.title) << c.what;
+        EXPECT_EQ(notice.text.str(), c.text) << c.what;
+    }
+}
