@@ -10,6 +10,8 @@
 #include <functional>
 
 #include "framework/cstring.h"
+// The title and link rules the scan applies, for the users of the scan.
+#include "feed/item_text.h"
 
 using ItemSink = std::function<void(const CString& fileTitle, const CString& link)>;
 
@@ -29,44 +31,12 @@ using ItemSink = std::function<void(const CString& fileTitle, const CString& lin
 // <content> and <summary> elements do not count. An entry without a usable
 // title or link is skipped; the scan goes on.
 //
-// Any other text is read as RSS. The scan stops at the first empty item (or
-// a "</item>" standing before the next "<item>"), at the first empty title
-// and at the first empty link, as written between the tags. An item without
-// title or link tags, with a link that MakeSafeLink refuses or a title that
-// MakeItemFileTitle refuses is skipped and the scan goes on.
+// Any other text is read as RSS: each "<item>" up to the next "</item>" is an
+// item, its title and link the text between the first "<title>" and
+// "</title>", "<link>" and "</link>" of the body. An empty item and a
+// "</item>" standing before the next "<item>" are skipped, and so is an
+// item without title or link tags, or whose link MakeItemLink or title
+// MakeItemName refuses (an empty one among them); the scan goes on.
+//
+// Atom titles are read by their type attribute, RSS titles as TitleMarkup::Rss.
 void ScanFeedItems(const CString& normalizedText, const ItemSink& emit);
-
-// Makes an item's link fit to be the target of an Internet shortcut.
-// Leading and trailing blanks, tabs, CRs and LFs are dropped; a link then
-// wrapped in "<![CDATA[" ... "]]>" is replaced by what stands between them,
-// trimmed the same way. The link is accepted only if it then
-//   - starts with "http://" or "https://" (scheme in any case),
-//   - has a host part: at least one character after the "//", and that
-//     character is not '/', '\\', '?' or '#',
-//   - holds no control character (bytes below 0x20, and 0x7F) anywhere.
-// Returns false for any other link (file:, UNC paths, javascript:, relative
-// links, ...); the link is then left trimmed but must not be used.
-bool MakeSafeLink(CString& link);
-
-// Turns an item's title into the file name of its shortcut (without ".url").
-//   1. Every control byte (below 0x20, and 0x7F) is removed, and so is every
-//      Shift_JIS lead byte that is not followed by a valid trail byte
-//      (0x40-0x7E, 0x80-0xFC), e.g. a lone lead byte at the end; otherwise
-//      the lead byte would swallow the next character, such as the dot of
-//      ".url" or a '/' the sanitising steps must see.
-//   2. Leading and trailing blanks are dropped (tabs, CRs and LFs are gone
-//      with step 1).
-//   3. SanitizeFileName.
-//   4. A title that is now empty or made only of dots and blanks is refused:
-//      Windows strips trailing dots and blanks, so such a name could stand for
-//      the folder itself or its parent.
-//   5. If the title names a reserved device (see IsReservedDeviceName), a "_"
-//      is put right behind the device name: "CON" -> "CON_",
-//      "con.txt" -> "con_.txt", "LPT1 .x" -> "LPT1_ .x".
-// Returns false if the title is refused; no shortcut may be made from it.
-bool MakeItemFileTitle(CString& title);
-
-// True if Windows takes a file of this name for a device: the part before the
-// first dot, with trailing blanks and dots removed, is CON, PRN, AUX, NUL,
-// COM1-COM9 or LPT1-LPT9 in any case.
-bool IsReservedDeviceName(const CString& name);

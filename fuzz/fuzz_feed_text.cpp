@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes through NormalizeFeedText and ScanFeedItems, as they
-// are and as the body of an Atom feed, and checks that every emitted title is
-// a safe file name and every link an absolute http(s) URL. The one-pass
+// are and as the body of an Atom feed, and through the title rules of each
+// kind of markup, and checks that every emitted title is a safe file name
+// and every link an absolute http(s) URL. The one-pass
 // rewrites and the string search are compared with the plain forms they
 // replace. Seed it with real feeds.
 #include <cstddef>
@@ -98,6 +99,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (MakeItemFileTitle(title)) CheckTitle(title);
         CString link(raw);
         if (MakeSafeLink(link)) CheckLink(link);
+        for (const TitleMarkup markup : {TitleMarkup::Rss, TitleMarkup::AtomText,
+                                         TitleMarkup::AtomHtml, TitleMarkup::AtomXhtml}) {
+            CString name(raw);
+            if (MakeItemName(name, markup)) CheckTitle(name);
+        }
+        CString decodedLink(raw);
+        if (MakeItemLink(decodedLink)) CheckLink(decodedLink);
         for (const char* pat : {"<", "\x81", "</item>", "&amp;"}) {
             const size_t n = std::strlen(pat);
             const size_t expected = WalkingFind(raw, pat, 0);

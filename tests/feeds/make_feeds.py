@@ -91,7 +91,7 @@ feed("sjis_rss10_5c_trail.rdf", """<?xml version="1.0" encoding="Shift_JIS"?>
 
 # ASCII RSS 2.0 with CRLF line ends: an item without a title and one without
 # a link give no shortcut and the scan goes on; a line break inside a title
-# is removed; the three spellings of the ampersand in links; a link of
+# becomes a blank; the three spellings of the ampersand in links; a link of
 # another scheme is skipped.
 feed("ascii_rss20_crlf.xml", rss20("CRLF news", [
     item("First story", "http://example.org/news/1"),
@@ -104,14 +104,14 @@ feed("ascii_rss20_crlf.xml", rss20("CRLF news", [
     item("Last story", "http://example.org/news/5"),
 ], decl=""), "ascii", [
     ("First story", "http://example.org/news/1"),
-    ("Splitover two lines", "http://example.org/news/2"),
+    ("Split over two lines", "http://example.org/news/2"),
     ("Is it 50／50？", "http://example.org/news?id=3&p=1&q=2&r=3"),
     ("Last story", "http://example.org/news/5"),
 ], crlf=True)
 
 # RSS 1.0 without an XML declaration and with CRLF line ends, every title a
 # CDATA section over several lines and every link on a line of its own: the
-# title's lines are joined (the CDATA markers stay), the link's breaks and
+# title is unwrapped and its lines joined by one blank, the link's breaks and
 # indentation trimmed.
 feed("ascii_rss10_multiline_cdata.rdf",
      """<rdf:RDF xmlns:rdf="http://www.w3.org/1999/02/22-rdf-syntax-ns#" xmlns="http://purl.org/rss/1.0/">
@@ -136,8 +136,8 @@ of title]]></title>
 </item>
 </rdf:RDF>
 """, "ascii", [
-         ("＜![CDATA[Moss grows on the north side ]]＞", "http://example.org/papers/1?rss=1"),
-         ("＜![CDATA[Three linesof title]]＞", "http://example.org/papers/2"),
+         ("Moss grows on the north side", "http://example.org/papers/1?rss=1"),
+         ("Three lines of title", "http://example.org/papers/2"),
      ], crlf=True)
 
 # Upper-case CDF: the channel's TITLE and LINK come first; an ITEM with only

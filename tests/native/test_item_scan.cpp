@@ -53,7 +53,7 @@ TEST(ScanFeedItems, DecodesAmpersandsInTitlesAndLinks)
         Scan(Item("Tom &amp; Jerry", "http://a/?x=1&amp;y=2") +
              Item("a &amp;amp; b", "http://a/2") + Item("c &amp;#38; d &#x26; e", "http://a/3"));
     EXPECT_EQ(items, (Items{{"Tom & Jerry", "http://a/?x=1&y=2"},
-                            {"a &amp; b", "http://a/2"},
+                            {"a & b", "http://a/2"},
                             {"c & d & e", "http://a/3"}}));
 }
 
@@ -64,8 +64,8 @@ TEST(ScanFeedItems, MakesTitlesIntoFileNames)
              Item("<![CDATA[Hi]]>", "http://a/3") + Item("\x83\x5C\x83\x7C a\\b|c", "http://a/4"));
     ASSERT_EQ(items.size(), 4u);
     EXPECT_EQ(items[0].first, "Q\x81\x46 ready\x81\x48");
-    EXPECT_EQ(items[1].first, "first linesecond line");
-    EXPECT_EQ(items[2].first, "\x81\x83![CDATA[Hi]]\x81\x84");
+    EXPECT_EQ(items[1].first, "first line second line");
+    EXPECT_EQ(items[2].first, "Hi");
     EXPECT_EQ(items[3].first, "\x83\x5C\x83\x7C a\x81\x8F"
                               "b\x81\x62"
                               "c");
@@ -80,11 +80,11 @@ TEST(ScanFeedItems, SkipsItemsWithoutTitleOrLink)
     EXPECT_EQ(items, (Items{{"Kept", "http://a/k"}}));
 }
 
-TEST(ScanFeedItems, StopsAtAnEmptyItemTitleOrLink)
+TEST(ScanFeedItems, SkipsAnEmptyItemTitleOrLinkAndGoesOn)
 {
     const std::string before = Item("Before", "http://a/b");
     const std::string after = Item("After", "http://a/c");
-    const Items expected{{"Before", "http://a/b"}};
+    const Items expected{{"Before", "http://a/b"}, {"After", "http://a/c"}};
     EXPECT_EQ(Scan(before + "<item></item>" + after), expected);
     EXPECT_EQ(Scan(before + Item("", "http://a/x") + after), expected);
     EXPECT_EQ(Scan(before + Item("Empty link", "") + after), expected);
@@ -113,6 +113,63 @@ TEST(ScanFeedItems, TakesTheFirstTitleAndLinkOfTheBody)
     const Items items = Scan("<item><title>Own</title><link>http://a/own</link>"
                              "<image><title>Pic</title><link>http://a/pic</link></image></item>");
     EXPECT_EQ(items, (Items{{"Own", "http://a/own"}}));
+}
+
+TEST(ScanFeedItems, NamesItemsAsAReaderShowsTheirTitles)
+{
+    const struct {
+        const char* atomType; // null: an RSS item; "": an Atom title without type
+        const char* title;
+        const char* link;
+        const char* name; // null: the item is skipped
+        const char* expectedLink;
+    } rows[] = {
+        {nullptr, "<![CDATA[a &lt; <b>b</b>]]> &lt; c", "http://a/", "a &lt; b \x81\x83 c",
+         "http://a/"},
+        {nullptr, "<![CDATA[never closed &lt;", "http://a/", "\x81\x83![CDATA[never closed &lt;",
+         "http://a/"},
+        {nullptr, "&#8217;&#x2019;&#X2019;&#0038;&#146;", "http://a/?p=1&#038;c=2",
+         "\x81\x66\x81\x66\x81\x66&\x81\x66", "http://a/?p=1&c=2"},
+        {nullptr, "2&#65306;FOX &#9733;&hellip;&apos;", "<![CDATA[http://a/?x&#038;]]>",
+         "2\x81\x46"
+         "FOX \x81\x9A\x81\x63'",
+         "http://a/?x&#038;"},
+        {nullptr, "&#0;&#xD800;&#1114112;", "http://a/", "\x81\xAC\x81\xAC\x81\xAC", "http://a/"},
+        {nullptr, "&unknown; AT&T &#38 &Hellip; &#;", "http://a/",
+         "&unknown; AT&T &#38 &Hellip; &#;", "http://a/"},
+        {nullptr, "&lt;EM&gt;e&lt;/em&gt; <span class=\"x\">s</span> a<br/>b x < y <3 <p>",
+         "http://a/",
+         "e s a b x \x81\x83 y \x81\x83"
+         "3 \x81\x83p\x81\x84",
+         "http://a/"},
+        {nullptr, " \t one  \r\n two&#10;three ", "http://a/", "one two three", "http://a/"},
+        {nullptr, "<![CDATA[]]>", "http://a/", nullptr, nullptr},
+        {nullptr, "<b> </b>", "http://a/", nullptr, nullptr},
+        {nullptr, "Empty link", "<![CDATA[ ]]>", nullptr, nullptr},
+        {"html", "&lt;i&gt;x&lt;/i&gt; &amp;amp;hellip;", "http://a/?p=1&#038;c=2", "x \x81\x63",
+         "http://a/?p=1&c=2"},
+        {"xhtml", "<div xmlns=\"http://www.w3.org/1999/xhtml\"><b>x</b> &lt;y&gt;</div>",
+         "http://a/", "x \x81\x83y\x81\x84", "http://a/"},
+        {"text", "&lt;b&gt; &amp;amp;hellip;", "http://a/",
+         "\x81\x83"
+         "b\x81\x84 &hellip;",
+         "http://a/"},
+        {"", "<![CDATA[<b>]]>", "http://a/",
+         "\x81\x83"
+         "b\x81\x84",
+         "http://a/"},
+    };
+    for (const auto& row : rows) {
+        const std::string type = row.atomType && *row.atomType
+                                     ? std::string(" type=\"") + row.atomType + "\""
+                                     : std::string();
+        const std::string feed = row.atomType ? "<feed><entry><title" + type + ">" + row.title +
+                                                    "</title><link href=\"" + row.link +
+                                                    "\"/></entry></feed>"
+                                              : Item(row.title, row.link);
+        const Items expected = row.name ? Items{{row.name, row.expectedLink}} : Items{};
+        EXPECT_EQ(Scan(feed), expected) << row.title;
+    }
 }
 
 // --- link mends ------------------------------------------------------------

@@ -145,13 +145,12 @@ TEST(ScanRealFeeds, MultiLineCdataTitlesAndLinksOnTheirOwnLines)
 {
     NEED_FEED_CORPUS();
     // bioRxiv writes every title as a CDATA section over several lines and
-    // every link on a line of its own: lines are joined, the link's line
-    // breaks trimmed.
+    // every link on a line of its own: titles are unwrapped, their lines
+    // joined by a blank, the link's line breaks trimmed.
     const Items items = ScanFeed("rsparser/rss10_no-decl_crlf_multiline-cdata_bio.rdf");
     ASSERT_EQ(items.size(), 30u);
     EXPECT_EQ(items[3], (std::pair<std::string, std::string>(
-                            "\x81\x83![CDATA[Algal photosynthesis converts nitric oxide into "
-                            "nitrous oxide ]]\x81\x84",
+                            "Algal photosynthesis converts nitric oxide into nitrous oxide",
                             "http://biorxiv.org/cgi/content/short/745463v1?rss=1")));
     for (const auto& item : items) {
         EXPECT_EQ(item.first.find('\r'), std::string::npos);
@@ -213,11 +212,16 @@ TEST(ScanRealFeeds, FeedsWithoutUsableItemsGiveNone)
         "xml-liberal/rss20_nested-cdata_BAD-nested-cdata.xml",
         "xml-liberal/rss20_unclosed-markup_BAD-unclosed.xml",
         "xml-liberal/rss20_trailing-html_BAD-trailing-elements.xml",
-        // The first item's title is empty, which ends the scan.
-        "rsparser/rss20_empty-titles_manton.rss",
     };
     for (const char* feed : feeds)
         EXPECT_TRUE(ScanFeed(feed).empty()) << feed;
+    // Four of ten items have an empty title: they are skipped, the others kept.
+    ExpectItems({"rsparser/rss20_empty-titles_manton.rss",
+                 6,
+                 {"Instagram hits 400 million users",
+                  "http://www.manton.org/2015/09/instagram-hits-400-million-users.html"},
+                 {"Wrap-up thoughts on the TV web",
+                  "http://www.manton.org/2015/09/wrap-up-thoughts-on-the-tv-web.html"}});
 }
 
 TEST(ScanRealFeeds, UpperCaseCdfItemReadsLikeLowerCase)

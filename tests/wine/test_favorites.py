@@ -94,6 +94,7 @@ FEED_1 = [
     ("Spaced", "http://example.jp/a b"),
     ("Title", "http://example.jp/t"),
     ("Cafe", "http://example.jp/cafe"),
+    ("Zeta & Eta", "http://example.jp/z?p=1&c=2"),
 ]
 
 FEED_2 = [
@@ -115,7 +116,13 @@ FEED_2 = [
 
 
 def mirror_feed(items):
-    body = "".join(f"<item><title>{t}</title><link>{link}</link></item>" for t, link in items)
+    """An RSS feed of (title, link) items; a title with '&' is written as a
+    CDATA section, and each '&' of a link as a character reference."""
+    def title(t):
+        return f"<![CDATA[{t}]]>" if "&" in t else t
+
+    body = "".join(f"<item><title>{title(t)}</title><link>{link.replace('&', '&#038;')}</link>"
+                   "</item>" for t, link in items)
     return f'<?xml version="1.0" encoding="UTF-8"?><rss><channel>{body}</channel></rss>'.encode()
 
 
