@@ -66,6 +66,18 @@ def closest_codes(encode):
     return {cp: code for cp, code in closest.items() if cp not in encode}
 
 
+def two_level(codes):
+    """Code point -> code as (page index, pages); empty pages share page 0."""
+    pages = [[0] * 256]
+    index = [0] * 256
+    for hi in range(256):
+        page = [codes.get((hi << 8) | lo, 0) for lo in range(256)]
+        if any(page):
+            index[hi] = len(pages)
+            pages.append(page)
+    return index, pages
+
+
 def cp932_decode_all():
     """Every CP932 code (int) -> Unicode code point."""
     table = {}
@@ -161,24 +173,11 @@ def main():
             t0212[(r - 1) * 94 + c - 1] = encode[cp]
 
     # Unicode BMP -> CP932 as a two-level table: 256 pages of 256 entries,
-    # pages without any character share page 0.
-    pages = [[0] * 256]
-    index = [0] * 256
-    for hi in range(256):
-        page = [encode.get((hi << 8) | lo, 0) for lo in range(256)]
-        if any(page):
-            index[hi] = len(pages)
-            pages.append(page)
-
-    # Closest codes of the BMP characters without a code of their own, in
-    # the same two-level form; looked up only where kUnicodePages has none.
-    fit_pages = [[0] * 256]
-    fit_index = [0] * 256
-    for hi in range(256):
-        page = [closest.get((hi << 8) | lo, 0) for lo in range(256)]
-        if any(page):
-            fit_index[hi] = len(fit_pages)
-            fit_pages.append(page)
+    # pages without any character share page 0. The closest codes of the
+    # characters without a code of their own take the same form; they are
+    # looked up only where kUnicodePages has none.
+    index, pages = two_level(encode)
+    fit_index, fit_pages = two_level(closest)
 
     def rows(values, per_line=16):
         lines = []
