@@ -98,7 +98,9 @@ TEST(ConvertTables, ClosestCharacters)
     for (uint32_t cp = 1; cp < 0x10000; ++cp) {
         std::string bytes = jistest::ClosestOrGeta(cp), utf32;
         entries += bytes != kGeta;
-        EXPECT_TRUE(bytes == kGeta || jistest::Iconv("UTF-32LE", "CP932", bytes, utf32)) << cp;
+        EXPECT_TRUE(bytes == kGeta ||
+                    (jistest::Iconv("UTF-32LE", "CP932", bytes, utf32) && utf32.size() == 4))
+            << cp;
     }
     EXPECT_EQ(entries, 103);
 }
