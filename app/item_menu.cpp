@@ -18,12 +18,7 @@ CString ItemCaption(const CString& fileName)
     CString name = fileName;
     if (name.GetLength() >= 4 && FileNameKey(name.Mid(name.GetLength() - 4)) == ".url")
         name = name.Left(name.GetLength() - 4);
-    if (name.GetLength() > kItemCaptionMaxBytes) {
-        const size_t room = kItemCaptionMaxBytes - (sizeof kEllipsis - 1);
-        name =
-            name.Left(static_cast<int>(sjis::FitLength(name.GetString(), name.str().size(), room)));
-        name += kEllipsis;
-    }
+    name = FitText(name, kItemCaptionMaxBytes, kEllipsis);
     name.Replace("&", "&&"); // a single "&" would underline the next character
     return name;
 }

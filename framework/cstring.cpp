@@ -202,3 +202,12 @@ void CString::Format(const char* fmt, ...)
     }
     va_end(ap);
 }
+
+CString FitText(const CString& text, size_t maxBytes, const char* mark)
+{
+    const std::string& s = text.str();
+    if (s.size() <= maxBytes) return text;
+    const size_t markLength = std::strlen(mark);
+    const size_t room = maxBytes > markLength ? maxBytes - markLength : 0;
+    return CString(s.substr(0, sjis::FitLength(s.data(), s.size(), room)) + mark);
+}

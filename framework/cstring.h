@@ -182,3 +182,8 @@ class CString
   private:
     std::string m_s;
 };
+
+// `text` cut to at most `maxBytes` bytes without cutting a two-byte character
+// in half; when it is cut, `mark` (an ellipsis, say) ends it, within the
+// `maxBytes`.
+CString FitText(const CString& text, size_t maxBytes, const char* mark = "");
