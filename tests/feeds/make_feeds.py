@@ -190,8 +190,8 @@ feed("eucjp_rss091_halfwidth_kana.xml",
      "euc_jp", [(t, f"http://example.jp/euc/{s}.html") for t, s in EUC_ITEMS])
 
 # UTF-16 in both byte orders, with and without the byte order mark (found by
-# its zero bytes then). A character without a Shift_JIS form nor a closest
-# one (é has e) becomes the geta mark, one per character.
+# its zero bytes then). A character without a Shift_JIS form is written as
+# its closest one: é as e, ő as its base letter o.
 UTF16_TEXT = rss20("ユニコード", [
     item("日本語のタイトル", "http://example.jp/u16/1"),
     item("Győr és Pécs", "http://example.jp/u16/2"),
@@ -199,13 +199,24 @@ UTF16_TEXT = rss20("ユニコード", [
 ], decl=' encoding="UTF-16"')
 UTF16_SHORTCUTS = [
     ("日本語のタイトル", "http://example.jp/u16/1"),
-    ("Gy〓r es Pecs", "http://example.jp/u16/2"),
+    ("Gyor es Pecs", "http://example.jp/u16/2"),
     ("全角？と半角？", "http://example.jp/u16/3"),
 ]
 feed("utf16le_bom_rss20.xml", UTF16_TEXT, "utf-16-le", UTF16_SHORTCUTS, bom=b"\xff\xfe")
 feed("utf16be_bom_rss20.xml", UTF16_TEXT, "utf-16-be", UTF16_SHORTCUTS, bom=b"\xfe\xff")
 feed("utf16le_nobom_rss20.xml", UTF16_TEXT, "utf-16-le", UTF16_SHORTCUTS)
 feed("utf16be_nobom_rss20.xml", UTF16_TEXT, "utf-16-be", UTF16_SHORTCUTS)
+
+# A Portuguese feed that declares ISO-8859-1 (read as Windows-1252, as
+# browsers do): its accented letters are written as their closest
+# characters, the curly quotes of Windows-1252 as the full-width ones.
+feed("latin1_rss20.xml", rss20("Not\u00edcias", [
+    item("M\u00e3es e av\u00f3s", "http://example.pt/n/1"),
+    item("Rar\u00edssimas \u201cpe\u00e7as\u201d", "http://example.pt/n/2"),
+], decl=' encoding="iso-8859-1"'), "cp1252", [
+    ("Maes e avos", "http://example.pt/n/1"),
+    ("Rarissimas “pecas”", "http://example.pt/n/2"),
+])
 
 # UTF-8 with a byte order mark and CRLF line ends.
 feed("utf8_bom_rss20_crlf.xml", rss20("日記", [

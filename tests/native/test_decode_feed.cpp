@@ -48,6 +48,23 @@ TEST(DecodeFeedFile, ByteForByteCodesComeBackAsStored)
     EXPECT_EQ(Decode("plain ascii\r\n"), "plain ascii\r\n");
 }
 
+TEST(DecodeFeedFile, DeclaredEuropeanCodeIsReadUnlessTheBytesAreUnicode)
+{
+    const std::pair<std::string, std::string> rows[] = {
+        // Latin-1 read as Windows-1252: 0x81 is undefined there.
+        {"<?xml version='1.0' encoding='ISO-8859-1'?><t>M\xE3" "es \xE9 \x81</t>",
+         "<?xml version='1.0' encoding='ISO-8859-1'?><t>Maes e \x81\xAC</t>"},
+        {"<?xml encoding=\"latin1\"?><t>M\xC3\xA3" "es</t>", "<?xml encoding=\"latin1\"?><t>Maes</t>"},
+        {"<?xml encoding=\"windows-1250\"?><t>\x8A" "a\xF8\xEDk \xB3\xF3" "d\x9F</t>",
+         "<?xml encoding=\"windows-1250\"?><t>Sarik lodz</t>"},
+        {"<?xml encoding=\"iso-8859-2\"?><t>\xA9" "a\xB3</t>", "<?xml encoding=\"iso-8859-2\"?><t>Sal</t>"},
+        {"<?xml encoding=\"Shift_JIS\"?><t>\x93\xFA\x96\x7B</t>",
+         "<?xml encoding=\"Shift_JIS\"?><t>\x93\xFA\x96\x7B</t>"},
+    };
+    for (const auto& [bytes, text] : rows)
+        EXPECT_EQ(Decode(bytes), text) << bytes;
+}
+
 TEST(DecodeFeedFile, ZeroByteCutsTheText)
 {
     std::string text(200, 'a');
@@ -112,8 +129,8 @@ TEST(ConvertDetected, LengthZeroAllowsNoOutput)
 
 TEST(ConvertDetected, Utf16PassesThroughUtf8)
 {
-    // U+0171 has no CP932 form: the second step writes the geta mark.
-    const char le[] = "\x71\x01\x61\0\0\0\0\0";
+    // U+0126 has no CP932 form: the second step writes the geta mark.
+    const char le[] = "\x26\x01\x61\0\0\0\0\0";
     EXPECT_EQ(feed_decode::ConvertDetected(JIS_CODE_UTF16_LE, le, 4).str(), "\x81\xAC"
                                                                             "a");
 }

@@ -62,6 +62,15 @@ std::string ReferenceConvert(uint32_t detection, const std::string& bytes)
     std::string source = bytes + std::string(4, '\0');
     const uint32_t room = 4 * length;
     std::vector<char> dst(size_t(room) + 4, '\0'), mid(size_t(room) + 4, '\0');
+    // A declared European code is read in a text that is neither ASCII nor Unicode.
+    const bool declarable = detection == JIS_CODE_EUC_JP || detection == JIS_CODE_SHIFT_JIS ||
+                            detection == JIS_CODE_ISO2022_JP || detection == JIS_CODE_BINARY ||
+                            detection == JIS_CODE_OTHER;
+    const uint32_t declared = declarable ? JisDeclaredSingleByteCode(source.data(), length) : 0;
+    if (declared) {
+        JisSingleByteToSjis(dst.data(), source.data(), room, declared);
+        return std::string(dst.data());
+    }
     switch (detection) {
     case JIS_CODE_ASCII:
     case JIS_CODE_SHIFT_JIS:
@@ -112,7 +121,7 @@ TEST(ConvertDetected, EqualsTheFullBufferConversionOnRandomText)
         "<title>",      "a",        "\r\n",   "\xA4\xA2", "\x8E\xB1",     "\x8F\xB0\xA1",
         "\x1B$B",       "F|",       "\x1B(B", "\x1B(I",   "\xE3\x81\x82", "\xF0\x9F\x98\x80",
         "\xEF\xBB\xBF", "\x80",     "\xFF",   "\xC3",     "\x82\xA0",     "\x83\x5C",
-        "\xD8\x3D",     "\xDE\x00", "\x00",   "\x30\x42"};
+        "\xD8\x3D",     "\xDE\x00", "\x00",   "\x30\x42", "<?xml encoding='latin2'?>"};
     std::mt19937 rng(77);
     std::uniform_int_distribution<size_t> pick(0, sizeof(pieces) / sizeof(pieces[0]) - 1);
     std::uniform_int_distribution<int> count(0, 120);

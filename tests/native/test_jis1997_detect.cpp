@@ -209,3 +209,27 @@ TEST(DetectText, LatinTextIsUsedAsIs)
 }
 
 } // namespace
+
+TEST(DeclaredSingleByteCode, WholeLabelInADeclarationBeforeAnyElement)
+{
+    const std::pair<std::string, uint32_t> rows[] = {
+        {"<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>", 1252},
+        {"\r\n<?xml encoding='L1'?><rss>", 1252},
+        {"<?xml encoding=\"x-cp1252\"?>", 1252},
+        {"<?xml encoding=\"ISO-8859-15\"?>", 28605},
+        {"<?xml encoding=\"latin9\"?>", 28605},
+        {"<?xml encoding=\"latin2\"?>", 28592},
+        {"<?xml encoding=\"CP1250\"?>", 1250},
+        {"<?xml encoding=\"iso-8859-1 \"?>", 0},
+        {"<?xml encoding=\"iso-8859-16\"?>", 0},
+        {"<?xml encoding=\"us-ascii\"?>", 0},
+        {"<?xml encoding=\"euc-jp\"?>", 0},
+        {"<rss><?xml encoding=\"latin1\"?>", 0},
+        {"<?xml encoding=\"latin1", 0},
+        {std::string(1020, ' ') + "<?xml encoding=\"latin1\"?>", 0},
+    };
+    for (const auto& [text, codePage] : rows)
+        EXPECT_EQ(JisDeclaredSingleByteCode(text.data(), static_cast<uint32_t>(text.size())),
+                  codePage)
+            << text;
+}
