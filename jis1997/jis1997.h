@@ -109,8 +109,7 @@ uint32_t JIS_CALL JisDeclaredSingleByteCode(const char* text, uint32_t length);
 // Ordinal 71. Text in the single-byte code `codePage` (one of the results of
 // ordinal 70) to CP932. A byte that the code leaves undefined becomes the
 // geta mark. Any other `codePage` writes nothing.
-uint32_t JIS_CALL JisSingleByteToSjis(char* dst, const char* src, uint32_t max,
-                                      uint32_t codePage);
+uint32_t JIS_CALL JisSingleByteToSjis(char* dst, const char* src, uint32_t max, uint32_t codePage);
 
 // Ordinal 63. UTF-16LE to UTF-8. A byte order mark at the start is dropped;
 // a surrogate without its partner becomes U+FFFD.

@@ -50,8 +50,8 @@ bool StartsWithNoCase(const char* s, size_t n, const char* prefix)
 struct CDeclaredLabel {
     const char* name = nullptr; // null when there is none
     size_t length = 0;
-    bool closed = false;  // its closing quote is in the searched start
-    bool first = false;   // no element stands before the declaration
+    bool closed = false; // its closing quote is in the searched start
+    bool first = false;  // no element stands before the declaration
 };
 
 // An element's start: '<' and a name's first character.
@@ -109,8 +109,8 @@ Declared ReadDeclaration(const unsigned char* s, uint32_t length)
     if (!label.name) return Declared::kNone;
     const char* p = label.name;
     const size_t len = label.length;
-    static const char* const kEuc[] = {"euc-jp", "euc_jp", "eucjp", "x-euc-jp", "cp51932",
-                                       "windows-51932"};
+    static const char* const kEuc[] = {"euc-jp",   "euc_jp",  "eucjp",
+                                       "x-euc-jp", "cp51932", "windows-51932"};
     static const char* const kSjis[] = {"shift_jis",   "shift-jis", "sjis",  "x-sjis",
                                         "windows-31j", "cp932",     "ms932", "ms_kanji",
                                         "csshiftjis",  "x-ms-cp932"};
@@ -353,10 +353,10 @@ extern "C" uint32_t JIS_CALL JisDeclaredSingleByteCode(const char* text, uint32_
         const char* name;
         uint32_t codePage;
     } kLabels[] = {
-        {"iso-8859-1", 1252},   {"latin1", 1252},       {"l1", 1252},         {"iso_8859-1", 1252},
-        {"cp819", 1252},        {"ibm819", 1252},       {"windows-1252", 1252}, {"cp1252", 1252},
-        {"x-cp1252", 1252},     {"iso-8859-15", 28605}, {"latin9", 28605},    {"iso-8859-2", 28592},
-        {"latin2", 28592},      {"windows-1250", 1250}, {"cp1250", 1250},
+        {"iso-8859-1", 1252}, {"latin1", 1252},       {"l1", 1252},           {"iso_8859-1", 1252},
+        {"cp819", 1252},      {"ibm819", 1252},       {"windows-1252", 1252}, {"cp1252", 1252},
+        {"x-cp1252", 1252},   {"iso-8859-15", 28605}, {"latin9", 28605},      {"iso-8859-2", 28592},
+        {"latin2", 28592},    {"windows-1250", 1250}, {"cp1250", 1250},
     };
     if (text == nullptr) return 0;
     const CDeclaredLabel label =

@@ -121,7 +121,7 @@ TEST(ConvertDetected, EqualsTheFullBufferConversionOnRandomText)
         "<title>",      "a",        "\r\n",   "\xA4\xA2", "\x8E\xB1",     "\x8F\xB0\xA1",
         "\x1B$B",       "F|",       "\x1B(B", "\x1B(I",   "\xE3\x81\x82", "\xF0\x9F\x98\x80",
         "\xEF\xBB\xBF", "\x80",     "\xFF",   "\xC3",     "\x82\xA0",     "\x83\x5C",
-        "\xD8\x3D",     "\xDE\x00", "\x00",   "\x30\x42", "<?xml encoding='latin2'?>"};
+        "\xD8\x3D",     "\xDE\x00", "\x00",   "\x30\x42"};
     std::mt19937 rng(77);
     std::uniform_int_distribution<size_t> pick(0, sizeof(pieces) / sizeof(pieces[0]) - 1);
     std::uniform_int_distribution<int> count(0, 120);
@@ -140,10 +140,12 @@ TEST(ConvertDetected, EqualsTheFullBufferConversionOnRandomText)
 TEST(ConvertDetected, EqualsTheFullBufferConversionWhenTheTextOutgrowsItsSource)
 {
     // Malformed bytes alone: each becomes a geta mark of two bytes, so the
-    // text is twice as long as the source and the first try runs out of room.
+    // text is twice as long as the source and the first try runs out of room;
+    // so does 0x81, undefined in a declared Windows-1252.
     for (size_t n : {0u, 1u, 59u, 60u, 61u, 64u, 65u, 100u, 4096u}) {
-        for (const char* byte : {"\x80", "\xFF", "\x1B"}) {
-            const std::string bytes(n, *byte);
+        for (const char* byte : {"\x80", "\xFF", "\x1B", "\x81"}) {
+            const std::string head = *byte == '\x81' ? "<?xml encoding='cp1252'?>" : "";
+            const std::string bytes = head + std::string(n, *byte);
             for (uint32_t code : kCodes)
                 ASSERT_EQ(Converted(code, bytes), ReferenceConvert(code, bytes))
                     << "code " << code << ", " << n << " bytes";
