@@ -7,6 +7,8 @@
 // Latin text; and last EUC-JP against Shift_JIS, by how cleanly each reading
 // parses and how many odd characters (half-width katakana, unassigned rows)
 // it would make. The XML declaration breaks the tie between the last two.
+// JisDeclaredSingleByteCode reads the same declaration for the European
+// single-byte codes, which detection alone does not convert.
 #include <string.h>
 
 #include <algorithm>

@@ -207,17 +207,6 @@ feed("utf16be_bom_rss20.xml", UTF16_TEXT, "utf-16-be", UTF16_SHORTCUTS, bom=b"\x
 feed("utf16le_nobom_rss20.xml", UTF16_TEXT, "utf-16-le", UTF16_SHORTCUTS)
 feed("utf16be_nobom_rss20.xml", UTF16_TEXT, "utf-16-be", UTF16_SHORTCUTS)
 
-# A Portuguese feed that declares ISO-8859-1 (read as Windows-1252, as
-# browsers do): its accented letters are written as their closest
-# characters, the curly quotes of Windows-1252 as the full-width ones.
-feed("latin1_rss20.xml", rss20("Not\u00edcias", [
-    item("M\u00e3es e av\u00f3s", "http://example.pt/n/1"),
-    item("Rar\u00edssimas \u201cpe\u00e7as\u201d", "http://example.pt/n/2"),
-], decl=' encoding="iso-8859-1"'), "cp1252", [
-    ("Maes e avos", "http://example.pt/n/1"),
-    ("Rarissimas “pecas”", "http://example.pt/n/2"),
-])
-
 # UTF-8 with a byte order mark and CRLF line ends.
 feed("utf8_bom_rss20_crlf.xml", rss20("日記", [
     item("今日の出来事", "http://example.jp/u8/1"),
