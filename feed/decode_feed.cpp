@@ -49,6 +49,25 @@ size_t TextLength(const char* text, size_t length)
 
 using Conversion = uint32_t(JIS_CALL*)(char* dst, const char* src, uint32_t max);
 
+// The European single-byte code (a Windows code page number) that the XML
+// declaration names, for a text that detection does not read as Unicode: a
+// byte order mark, UTF-16's zero bytes and well-formed UTF-8 holding
+// multibyte characters outweigh any label. An ASCII text reads the same in
+// each of these codes, so it is not looked at. 0 where none is declared.
+uint32_t DeclaredSingleByteCode(uint32_t detection, const char* source, uint32_t length)
+{
+    switch (detection) {
+    case JIS_CODE_EUC_JP:
+    case JIS_CODE_SHIFT_JIS:
+    case JIS_CODE_ISO2022_JP:
+    case JIS_CODE_BINARY:
+    case JIS_CODE_OTHER:
+        return JisDeclaredSingleByteCode(source, length);
+    default:
+        return 0;
+    }
+}
+
 // The text that `convert` makes of `source` (whose text is `length` bytes
 // long) when told it may write `sizes.room` bytes, up to its first zero byte.
 //
@@ -61,7 +80,8 @@ using Conversion = uint32_t(JIS_CALL*)(char* dst, const char* src, uint32_t max)
 // fit; so if the text ends at least four bytes before the end of the room,
 // no room was missing and it is the whole text. Otherwise it is made again
 // into the full room.
-std::string ConvertToText(Conversion convert, const char* source, size_t length,
+template <typename Convert>
+std::string ConvertToText(Convert convert, const char* source, size_t length,
                           const feed_decode::BufferSizes& sizes, std::string* spare)
 {
     const uint64_t estimate = uint64_t(length) + 64;
@@ -94,6 +114,12 @@ std::string ConvertSource(uint32_t detection, std::string& source, uint32_t leng
 {
     feed_decode::BufferSizes sizes;
     if (!feed_decode::ComputeBufferSizes(length, SIZE_MAX, sizes)) return std::string();
+    if (const uint32_t codePage = DeclaredSingleByteCode(detection, source.data(), length)) {
+        const auto toSjis = [codePage](char* dst, const char* src, uint32_t max) {
+            return JisSingleByteToSjis(dst, src, max, codePage);
+        };
+        return ConvertToText(toSjis, source.data(), length, sizes, nullptr);
+    }
     if (IsUsedAsStored(detection)) {
         source.resize(TextLength(source.data(), length));
         return std::move(source);

@@ -11,8 +11,11 @@
 
 // Reads the whole file `path` (opened read-only, not shared; it must exist),
 // detects its character code and converts it to Shift_JIS (CP932) into
-// `out`. Texts detected as ASCII, Shift_JIS, binary or another 8-bit code
-// are used byte for byte. The text ends at its first zero byte. A file that
+// `out`. A text that is not Unicode by its bytes and whose XML declaration
+// names a European single-byte code (Latin-1 and Windows-1252, ISO-8859-15,
+// ISO-8859-2, Windows-1250) is read in that code; other texts detected as
+// ASCII, Shift_JIS, binary or another 8-bit code are used byte for byte.
+// The text ends at its first zero byte. A file that
 // cannot be opened or read throws CFileException. The length is the low 32
 // bits of the file's; a length whose conversion buffers (4 x length + 4
 // bytes) would not fit the library's 32-bit counts or the address space

@@ -1,5 +1,6 @@
 // libFuzzer target for jis1997: detection and one conversion, both chosen
-// by the input, on arbitrary bytes with a limit taken from the input. The
+// by the input, on arbitrary bytes with a limit taken from the input, and the
+// European single-byte code where the text declares one. The
 // written count must stay within the limit and no byte past it may change,
 // and every fast path must leave the whole output buffer as the plain
 // one-character-at-a-time path does.
@@ -60,6 +61,14 @@ void CheckPaths(const Conversion& c, const std::vector<char>& src, uint32_t max)
         abort();
 }
 
+// The code page that the text being run declares, for DeclaredToSjis.
+uint32_t g_declaredCodePage = 0;
+
+uint32_t DeclaredToSjis(char* dst, const char* src, uint32_t max)
+{
+    return JisSingleByteToSjis(dst, src, max, g_declaredCodePage);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -91,5 +100,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         abort(); // detection only ever gives documented results
     }
     CheckPaths(conversion, src, max);
+    g_declaredCodePage = JisDeclaredSingleByteCode(src.data(), length);
+    if (src != before) abort();
+    if (g_declaredCodePage) Check(DeclaredToSjis, src, max);
     return 0;
 }

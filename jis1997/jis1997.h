@@ -17,8 +17,11 @@
 // JIS forms U+301C, U+2016, U+2212, U+00A2, U+00A3, U+00AC and U+2014 (as
 // JIS-based converters write them: 〜 as 0x8160), a blank for the no-break
 // space and the other spaces of Unicode's Zs class, '-' for the en dash and
-// the figure dash, and otherwise Windows' best fit of code page 932 (é as
-// e, ¥ as '\', « as ≪). Characters that cannot be converted so, characters
+// the figure dash, Windows' best fit of code page 932 (é as e, ¥ as '\', «
+// as ≪), and otherwise, for an accented Latin letter, its base letter (the
+// first character of its canonical decomposition where that is an ASCII
+// letter: ő as o, ệ as e; also ł, đ, ħ and ı as l, d, h and i, and Ł and Đ as
+// L and D). Characters that cannot be converted so, characters
 // outside the BMP, and malformed input become the geta mark U+3013 (CP932
 // 0x81 0xAC), one for each character or malformed sequence; an ASCII byte is
 // never swallowed by a broken sequence before it.
@@ -51,10 +54,11 @@
 // Binary data: NUL and other control bytes make up more than 1/32 of the
 // start of the text (also UTF-32). Used byte for byte.
 #define JIS_CODE_BINARY 4096u
-// Text in a code this library does not convert: a single-byte code such as
-// ISO-8859-1 / Windows-1252, or a text whose XML declaration names a
-// non-Japanese multibyte code (EUC-KR, GB2312, GBK, Big5...). Used byte for
-// byte. An EUC-KR or GB2312 text WITHOUT such a declaration is
+// Text in a code this library does not convert by detection: a single-byte
+// code such as ISO-8859-1 / Windows-1252 (converted by ordinal 71 when its
+// declaration names it, see ordinal 70), or a text whose XML declaration
+// names a non-Japanese multibyte code (EUC-KR, GB2312, GBK, Big5...). Used
+// byte for byte. An EUC-KR or GB2312 text WITHOUT such a declaration is
 // indistinguishable from EUC-JP by its bytes and is reported as EUC-JP.
 #define JIS_CODE_OTHER 8192u
 
@@ -90,6 +94,22 @@ uint32_t JIS_CALL JisIso2022ToSjis(char* dst, const char* src, uint32_t max);
 // Each malformed sequence (maximal ill-formed subpart) and each character
 // with neither a CP932 code nor a closest character becomes one geta mark.
 uint32_t JIS_CALL JisUtf8ToSjis(char* dst, const char* src, uint32_t max);
+
+// Ordinal 70. The European single-byte code that the XML declaration of
+// `text` names, as a Windows code page number: 1252 for iso-8859-1, latin1,
+// l1, iso_8859-1, cp819, ibm819, windows-1252, cp1252 and x-cp1252 (all read
+// as Windows-1252, as browsers read them); 28605 for iso-8859-15 and latin9;
+// 28592 for iso-8859-2 and latin2; 1250 for windows-1250 and cp1250. The
+// declaration is looked for in the first 1 KiB of the `length` bytes and
+// must come before any element; the whole label, in either kind of quotes,
+// is compared without regard to case. 0 for any other label (us-ascii and
+// the Japanese ones included) or no declaration. The text is not changed.
+uint32_t JIS_CALL JisDeclaredSingleByteCode(const char* text, uint32_t length);
+
+// Ordinal 71. Text in the single-byte code `codePage` (one of the results of
+// ordinal 70) to CP932. A byte that the code leaves undefined becomes the
+// geta mark. Any other `codePage` writes nothing.
+uint32_t JIS_CALL JisSingleByteToSjis(char* dst, const char* src, uint32_t max, uint32_t codePage);
 
 // Ordinal 63. UTF-16LE to UTF-8. A byte order mark at the start is dropped;
 // a surrogate without its partner becomes U+FFFD.

@@ -7,6 +7,8 @@
 // Latin text; and last EUC-JP against Shift_JIS, by how cleanly each reading
 // parses and how many odd characters (half-width katakana, unassigned rows)
 // it would make. The XML declaration breaks the tie between the last two.
+// JisDeclaredSingleByteCode reads the same declaration for the European
+// single-byte codes, which detection alone does not convert.
 #include <string.h>
 
 #include <algorithm>
@@ -45,49 +47,86 @@ bool StartsWithNoCase(const char* s, size_t n, const char* prefix)
     return true;
 }
 
-// The encoding named in an XML declaration near the start of the text.
-Declared ReadDeclaration(const unsigned char* s, uint32_t length)
+// The label of the encoding named in an XML declaration near the start of
+// the text, as found by FindDeclaredLabel.
+struct CDeclaredLabel {
+    const char* name = nullptr; // null when there is none
+    size_t length = 0;
+    bool closed = false; // its closing quote is in the searched start
+    bool first = false;  // no element stands before the declaration
+};
+
+// An element's start: '<' and a name's first character.
+bool IsElementStart(const char* p, const char* end)
 {
+    if (p + 1 >= end || p[0] != '<') return false;
+    const unsigned char c = static_cast<unsigned char>(p[1]);
+    return IsAsciiLetter(c) || c == '_' || c == ':' || c >= 0x80;
+}
+
+CDeclaredLabel FindDeclaredLabel(const unsigned char* s, uint32_t length)
+{
+    CDeclaredLabel label;
     const char* text = reinterpret_cast<const char*>(s);
     const uint32_t n = std::min(length, kDeclarationSearch);
     const char* end = text + n;
     const char* p = nullptr;
+    bool elementBefore = false;
     for (const char* q = text; q + 5 <= end; ++q) {
         if (memcmp(q, "<?xml", 5) == 0) {
             p = q + 5;
             break;
         }
+        elementBefore = elementBefore || IsElementStart(q, end);
     }
-    if (!p) return Declared::kNone;
+    if (!p) return label;
     for (; p + 8 <= end && !(p[0] == '?' && p[1] == '>'); ++p) {
         if (memcmp(p, "encoding", 8) != 0) continue;
         p += 8;
         while (p < end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n' || *p == '='))
             ++p;
-        if (p >= end || (*p != '"' && *p != '\'')) return Declared::kNone;
+        if (p >= end || (*p != '"' && *p != '\'')) return label;
         const char quote = *p++;
         const char* nameEnd = p;
         while (nameEnd < end && *nameEnd != quote)
             ++nameEnd;
-        const size_t len = static_cast<size_t>(nameEnd - p);
-        static const char* const kEuc[] = {"euc-jp",   "euc_jp",  "eucjp",
-                                           "x-euc-jp", "cp51932", "windows-51932"};
-        static const char* const kSjis[] = {"shift_jis",   "shift-jis", "sjis",  "x-sjis",
-                                            "windows-31j", "cp932",     "ms932", "ms_kanji",
-                                            "csshiftjis",  "x-ms-cp932"};
-        static const char* const kCjk[] = {"euc-kr", "euc_kr",      "ks_c_5601",   "ksc5601",
-                                           "cp949",  "windows-949", "uhc",         "gb",
-                                           "euc-cn", "hz",          "big5",        "cp936",
-                                           "cp950",  "x-euc-tw",    "iso-2022-kr", "iso-2022-cn"};
-        for (const char* e : kEuc)
-            if (StartsWithNoCase(p, len, e)) return Declared::kEucJp;
-        for (const char* e : kSjis)
-            if (StartsWithNoCase(p, len, e)) return Declared::kShiftJis;
-        for (const char* e : kCjk)
-            if (StartsWithNoCase(p, len, e)) return Declared::kOtherCjk;
-        return Declared::kOther;
+        label.name = p;
+        label.length = static_cast<size_t>(nameEnd - p);
+        label.closed = nameEnd < end;
+        label.first = !elementBefore;
+        return label;
     }
-    return Declared::kNone;
+    return label;
+}
+
+bool EqualsNoCase(const char* s, size_t n, const char* name)
+{
+    return strlen(name) == n && StartsWithNoCase(s, n, name);
+}
+
+// The encoding named in an XML declaration near the start of the text.
+Declared ReadDeclaration(const unsigned char* s, uint32_t length)
+{
+    const CDeclaredLabel label = FindDeclaredLabel(s, length);
+    if (!label.name) return Declared::kNone;
+    const char* p = label.name;
+    const size_t len = label.length;
+    static const char* const kEuc[] = {"euc-jp",   "euc_jp",  "eucjp",
+                                       "x-euc-jp", "cp51932", "windows-51932"};
+    static const char* const kSjis[] = {"shift_jis",   "shift-jis", "sjis",  "x-sjis",
+                                        "windows-31j", "cp932",     "ms932", "ms_kanji",
+                                        "csshiftjis",  "x-ms-cp932"};
+    static const char* const kCjk[] = {"euc-kr", "euc_kr",      "ks_c_5601",   "ksc5601",
+                                       "cp949",  "windows-949", "uhc",         "gb",
+                                       "euc-cn", "hz",          "big5",        "cp936",
+                                       "cp950",  "x-euc-tw",    "iso-2022-kr", "iso-2022-cn"};
+    for (const char* e : kEuc)
+        if (StartsWithNoCase(p, len, e)) return Declared::kEucJp;
+    for (const char* e : kSjis)
+        if (StartsWithNoCase(p, len, e)) return Declared::kShiftJis;
+    for (const char* e : kCjk)
+        if (StartsWithNoCase(p, len, e)) return Declared::kOtherCjk;
+    return Declared::kOther;
 }
 
 // UTF-16 without a byte order mark: markup and other ASCII characters make
@@ -307,4 +346,25 @@ extern "C" uint32_t JIS_CALL JisDetectCode(const char* text, uint32_t length)
     if (declared == Declared::kEucJp && euc.errors <= sjis.errors) return JIS_CODE_EUC_JP;
     if (declared == Declared::kShiftJis && sjis.errors <= euc.errors) return JIS_CODE_SHIFT_JIS;
     return euc.Oddness() < sjis.Oddness() ? JIS_CODE_EUC_JP : JIS_CODE_SHIFT_JIS;
+}
+
+extern "C" uint32_t JIS_CALL JisDeclaredSingleByteCode(const char* text, uint32_t length)
+{
+    // Each label as browsers read it: all the Latin-1 names as Windows-1252.
+    static const struct {
+        const char* name;
+        uint32_t codePage;
+    } kLabels[] = {
+        {"iso-8859-1", 1252}, {"latin1", 1252},       {"l1", 1252},           {"iso_8859-1", 1252},
+        {"cp819", 1252},      {"ibm819", 1252},       {"windows-1252", 1252}, {"cp1252", 1252},
+        {"x-cp1252", 1252},   {"iso-8859-15", 28605}, {"latin9", 28605},      {"iso-8859-2", 28592},
+        {"latin2", 28592},    {"windows-1250", 1250}, {"cp1250", 1250},
+    };
+    if (text == nullptr) return 0;
+    const CDeclaredLabel label =
+        FindDeclaredLabel(reinterpret_cast<const unsigned char*>(text), length);
+    if (!label.name || !label.closed || !label.first) return 0;
+    for (const auto& known : kLabels)
+        if (EqualsNoCase(label.name, label.length, known.name)) return known.codePage;
+    return 0;
 }

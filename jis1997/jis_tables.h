@@ -19,9 +19,16 @@ extern const uint16_t kUnicodePages[][256];
 // Unicode BMP to the CP932 code of the closest character, for characters
 // without a code of their own: the JIS forms' characters (U+301C WAVE DASH
 // as 0x8160 ～), blanks and hyphens for other spaces and dashes, Windows'
-// best fits (é as e). 0 where there is none. Same form as kUnicodePages.
+// best fits (é as e), the base letters of other accented Latin letters (ő as
+// o, ł as l). 0 where there is none. Same form as kUnicodePages.
 extern const uint8_t kClosestPageIndex[256];
 extern const uint16_t kClosestPages[][256];
+// The European single-byte codes by Windows code page number (1252, 28605
+// for ISO-8859-15, 28592 for ISO-8859-2, 1250), and for each the character
+// of its bytes 0x80-0xFF, 0 where the code leaves a byte undefined. Bytes
+// below 0x80 are ASCII in all of them.
+extern const uint16_t kSingleByteCodePages[4];
+extern const uint16_t kSingleByteUpperHalves[4][128];
 
 inline uint16_t UnicodeToCp932(uint32_t cp)
 {

@@ -190,8 +190,8 @@ feed("eucjp_rss091_halfwidth_kana.xml",
      "euc_jp", [(t, f"http://example.jp/euc/{s}.html") for t, s in EUC_ITEMS])
 
 # UTF-16 in both byte orders, with and without the byte order mark (found by
-# its zero bytes then). A character without a Shift_JIS form nor a closest
-# one (é has e) becomes the geta mark, one per character.
+# its zero bytes then). A character without a Shift_JIS form is written as
+# its closest one: é as e, ő as its base letter o.
 UTF16_TEXT = rss20("ユニコード", [
     item("日本語のタイトル", "http://example.jp/u16/1"),
     item("Győr és Pécs", "http://example.jp/u16/2"),
@@ -199,7 +199,7 @@ UTF16_TEXT = rss20("ユニコード", [
 ], decl=' encoding="UTF-16"')
 UTF16_SHORTCUTS = [
     ("日本語のタイトル", "http://example.jp/u16/1"),
-    ("Gy〓r es Pecs", "http://example.jp/u16/2"),
+    ("Gyor es Pecs", "http://example.jp/u16/2"),
     ("全角？と半角？", "http://example.jp/u16/3"),
 ]
 feed("utf16le_bom_rss20.xml", UTF16_TEXT, "utf-16-le", UTF16_SHORTCUTS, bom=b"\xff\xfe")

@@ -48,6 +48,24 @@ TEST(DecodeFeedFile, ByteForByteCodesComeBackAsStored)
     EXPECT_EQ(Decode("plain ascii\r\n"), "plain ascii\r\n");
 }
 
+TEST(DecodeFeedFile, DeclaredEuropeanCodeIsReadUnlessTheBytesAreUnicode)
+{
+    const std::pair<std::string, std::string> rows[] = {
+        // Latin-1 read as Windows-1252: 0x81 is undefined there.
+        {"<?xml version='1.0' encoding='ISO-8859-1'?><t>M\xE3os \xE9 \x81</t>",
+         "<?xml version='1.0' encoding='ISO-8859-1'?><t>Maos e \x81\xAC</t>"},
+        {"<?xml encoding=\"latin1\"?><t>M\xC3\xA3os</t>", "<?xml encoding=\"latin1\"?><t>Maos</t>"},
+        {"<?xml encoding=\"windows-1250\"?><t>\x8Ao\xF8\xEDk \xA3\xF3\x64\x9F</t>",
+         "<?xml encoding=\"windows-1250\"?><t>Sorik Lodz</t>"},
+        {"<?xml encoding=\"iso-8859-2\"?><t>\xA9um</t>",
+         "<?xml encoding=\"iso-8859-2\"?><t>Sum</t>"},
+        {"<?xml encoding=\"Shift_JIS\"?><t>\x93\xFA\x96\x7B</t>",
+         "<?xml encoding=\"Shift_JIS\"?><t>\x93\xFA\x96\x7B</t>"},
+    };
+    for (const auto& [bytes, text] : rows)
+        EXPECT_EQ(Decode(bytes), text) << bytes;
+}
+
 TEST(DecodeFeedFile, ZeroByteCutsTheText)
 {
     std::string text(200, 'a');
@@ -112,8 +130,8 @@ TEST(ConvertDetected, LengthZeroAllowsNoOutput)
 
 TEST(ConvertDetected, Utf16PassesThroughUtf8)
 {
-    // U+0171 has no CP932 form: the second step writes the geta mark.
-    const char le[] = "\x71\x01\x61\0\0\0\0\0";
+    // U+0126 has no CP932 form: the second step writes the geta mark.
+    const char le[] = "\x26\x01\x61\0\0\0\0\0";
     EXPECT_EQ(feed_decode::ConvertDetected(JIS_CODE_UTF16_LE, le, 4).str(), "\x81\xAC"
                                                                             "a");
 }

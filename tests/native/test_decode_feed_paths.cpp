@@ -62,6 +62,15 @@ std::string ReferenceConvert(uint32_t detection, const std::string& bytes)
     std::string source = bytes + std::string(4, '\0');
     const uint32_t room = 4 * length;
     std::vector<char> dst(size_t(room) + 4, '\0'), mid(size_t(room) + 4, '\0');
+    // A declared European code is read in a text that is neither ASCII nor Unicode.
+    const bool declarable = detection == JIS_CODE_EUC_JP || detection == JIS_CODE_SHIFT_JIS ||
+                            detection == JIS_CODE_ISO2022_JP || detection == JIS_CODE_BINARY ||
+                            detection == JIS_CODE_OTHER;
+    const uint32_t declared = declarable ? JisDeclaredSingleByteCode(source.data(), length) : 0;
+    if (declared) {
+        JisSingleByteToSjis(dst.data(), source.data(), room, declared);
+        return std::string(dst.data());
+    }
     switch (detection) {
     case JIS_CODE_ASCII:
     case JIS_CODE_SHIFT_JIS:
@@ -131,10 +140,12 @@ TEST(ConvertDetected, EqualsTheFullBufferConversionOnRandomText)
 TEST(ConvertDetected, EqualsTheFullBufferConversionWhenTheTextOutgrowsItsSource)
 {
     // Malformed bytes alone: each becomes a geta mark of two bytes, so the
-    // text is twice as long as the source and the first try runs out of room.
+    // text is twice as long as the source and the first try runs out of room;
+    // so does 0x81, undefined in a declared Windows-1252.
     for (size_t n : {0u, 1u, 59u, 60u, 61u, 64u, 65u, 100u, 4096u}) {
-        for (const char* byte : {"\x80", "\xFF", "\x1B"}) {
-            const std::string bytes(n, *byte);
+        for (const char* byte : {"\x80", "\xFF", "\x1B", "\x81"}) {
+            const std::string head = *byte == '\x81' ? "<?xml encoding='cp1252'?>" : "";
+            const std::string bytes = head + std::string(n, *byte);
             for (uint32_t code : kCodes)
                 ASSERT_EQ(Converted(code, bytes), ReferenceConvert(code, bytes))
                     << "code " << code << ", " << n << " bytes";

@@ -80,20 +80,26 @@ TEST(ConvertTables, KnownDifferencesFollowWindows)
 }
 
 // Characters without a CP932 code, from UTF-16 and UTF-8: JIS forms, spaces,
-// dashes, best fits; the geta mark for none; every closest code reads back.
+// dashes, best fits, base letters; the geta mark for none; every closest
+// code reads back.
 TEST(ConvertTables, ClosestCharacters)
 {
+    // From 0x151 on: ő č ň ľ ž Ş ạ ệ ł đ ħ ı, the base letter of an accented one.
     const std::pair<uint32_t, std::string> rows[] = {
         {0x301C, "\x81\x60"}, {0x2016, "\x81\x61"}, {0x2212, "\x81\x7C"}, {0xA2, "\x81\x91"},
         {0xA3, "\x81\x92"},   {0xAC, "\x81\xCA"},   {0x2014, "\x81\x5C"}, {0xA0, " "},
         {0x2009, " "},        {0x2013, "-"},        {0xE9, "e"},          {0xA5, "\\"},
-        {0xAB, "\x81\xE1"},   {0x101, kGeta},       {0x1F600, kGeta}};
+        {0xAB, "\x81\xE1"},   {0x101, "a"},         {0x126, kGeta},       {0x1F600, kGeta},
+        {0x151, "o"},         {0x10D, "c"},         {0x148, "n"},         {0x13E, "l"},
+        {0x17E, "z"},         {0x15E, "S"},         {0x1EA1, "a"},        {0x1EC7, "e"},
+        {0x142, "l"},         {0x111, "d"},         {0x127, "h"},         {0x131, "i"}};
     for (const auto& [cp, cp932] : rows) {
         std::string u16;
         jistest::Iconv("UTF-16BE", "UTF-8", Utf8(cp), u16);
         EXPECT_EQ(Convert(JisUtf8ToSjis, Convert(JisUtf16BeToUtf8, u16) + Utf8(cp)), cp932 + cp932);
     }
-    EXPECT_EQ(Convert(JisEucToSjis, "\x8F\xAB\xB1\x8F\xAB\xA7"), "e" + kGeta); // JIS X 0212 é ā
+    EXPECT_EQ(Convert(JisEucToSjis, "\x8F\xAB\xB1\x8F\xAB\xA7\x8F\xA9\xA4"),
+              "ea" + kGeta); // JIS X 0212 é ā Ħ
     int entries = 0;
     for (uint32_t cp = 1; cp < 0x10000; ++cp) {
         std::string bytes = jistest::ClosestOrGeta(cp), utf32;
@@ -102,7 +108,7 @@ TEST(ConvertTables, ClosestCharacters)
                     (jistest::Iconv("UTF-32LE", "CP932", bytes, utf32) && utf32.size() == 4))
             << cp;
     }
-    EXPECT_EQ(entries, 103);
+    EXPECT_EQ(entries, 544);
 }
 
 TEST(ConvertTables, MicrosoftRoundTripChoices)
@@ -217,10 +223,9 @@ TEST(ConvertFeeds, JapaneseFeedsMatchIconv)
 
 TEST(ConvertFeeds, ReplacementsAreOnePerCharacter)
 {
-    // "ő" and "ű" have no CP932 form, "ü" its best fit "u"; the Hungarian
-    // feed keeps its length in characters.
-    EXPECT_EQ(Convert(JisUtf8ToSjis, "Gy\xC5\x91r \xC3\xBCt\xC5\xB1"),
-              "Gy" + kGeta + "r ut" + kGeta);
+    // "Ħ" and "Ŧ" have neither a CP932 form nor a base letter, "ü" its best
+    // fit "u"; the text keeps its length in characters.
+    EXPECT_EQ(Convert(JisUtf8ToSjis, "\xC4\xA6 al \xC3\xBC\xC5\xA6"), kGeta + " al u" + kGeta);
     EXPECT_EQ(Convert(JisUtf8ToSjis, Utf8(0x1F600) + "x"), kGeta + "x");
 }
 

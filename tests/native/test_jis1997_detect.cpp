@@ -208,4 +208,25 @@ TEST(DetectText, LatinTextIsUsedAsIs)
     EXPECT_EQ(Detect("<title>Caf\xE9 cr\xE8me, d\xE9j\xE0 vu</title>"), JIS_CODE_OTHER);
 }
 
+uint32_t Declared(const std::string& text)
+{
+    return JisDeclaredSingleByteCode(text.data(), static_cast<uint32_t>(text.size()));
+}
+
+TEST(DeclaredSingleByteCode, WholeLabelInADeclarationBeforeAnyElement)
+{
+    const std::pair<const char*, uint32_t> labels[] = {
+        {"iso-8859-1", 1252}, {"L1", 1252},      {"x-cp1252", 1252}, {"ISO-8859-15", 28605},
+        {"latin9", 28605},    {"latin2", 28592}, {"CP1250", 1250},   {"iso-8859-1 ", 0},
+        {"iso-8859-16", 0},   {"us-ascii", 0},   {"euc-jp", 0}};
+    for (const auto& [label, codePage] : labels)
+        EXPECT_EQ(Declared(std::string("<?xml version=\"1.0\" encoding=\"") + label + "\"?>"),
+                  codePage)
+            << label;
+    EXPECT_EQ(Declared("\r\n<?xml encoding='latin1'?><rss>"), 1252u);
+    EXPECT_EQ(Declared("<rss><?xml encoding=\"latin1\"?>"), 0u);
+    EXPECT_EQ(Declared("<?xml encoding=\"latin1"), 0u);
+    EXPECT_EQ(Declared(std::string(1020, ' ') + "<?xml encoding=\"latin1\"?>"), 0u);
+}
+
 } // namespace
