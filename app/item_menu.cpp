@@ -15,10 +15,7 @@ const char kEllipsis[] = "\x81\x63";
 
 CString ItemCaption(const CString& fileName)
 {
-    CString name = fileName;
-    if (name.GetLength() >= 4 && FileNameKey(name.Mid(name.GetLength() - 4)) == ".url")
-        name = name.Left(name.GetLength() - 4);
-    name = FitText(name, kItemCaptionMaxBytes, kEllipsis);
+    CString name = FitText(ShortcutTitle(fileName), kItemCaptionMaxBytes, kEllipsis);
     name.Replace("&", "&&"); // a single "&" would underline the next character
     return name;
 }
@@ -82,4 +79,10 @@ std::vector<ItemMenuRow> SiteItemRows(const std::vector<CString>& files, bool fo
         rows.push_back(folder);
     }
     return rows;
+}
+
+bool AnyRowChecked(const std::vector<ItemMenuRow>& rows)
+{
+    return std::any_of(rows.begin(), rows.end(),
+                       [](const ItemMenuRow& row) { return row.checked; });
 }

@@ -47,3 +47,7 @@ std::vector<size_t> NewestFirst(const std::vector<CString>& files,
 std::vector<ItemMenuRow> SiteItemRows(const std::vector<CString>& files, bool folderExists,
                                       const std::vector<CString>* written,
                                       const std::set<std::string>& marked);
+
+// A site's own mark in the tray menu: set while one of its listed rows is
+// checked, not for marks whose file has gone.
+bool AnyRowChecked(const std::vector<ItemMenuRow>& rows);

@@ -6,22 +6,6 @@
 #include "app/site_menu.h"
 #include "feed/favorites.h"
 
-namespace
-{
-
-CString Narrow(const std::wstring& text)
-{
-    const int bytes =
-        WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 1) return CString();
-    std::string narrow(bytes, '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, &narrow[0], bytes, nullptr, nullptr);
-    narrow.resize(bytes - 1);
-    return CString(std::move(narrow));
-}
-
-} // namespace
-
 void CNewsMenu::Insert(HMENU popup, const SiteTable& sites, const PollCycle& poll,
                        const SiteNews& news)
 {
@@ -37,7 +21,7 @@ void CNewsMenu::Insert(HMENU popup, const SiteTable& sites, const PollCycle& pol
         const bool folderExists = ListSiteShortcuts(site.name, folder, wideFiles);
         std::vector<CString> files;
         for (const std::wstring& file : wideFiles)
-            files.push_back(Narrow(file));
+            files.emplace_back(AnsiFileName(file));
         const std::vector<ItemMenuRow> rows =
             SiteItemRows(files, folderExists, news.WrittenFiles(slot), news.MarkedKeys(slot));
 
@@ -62,7 +46,7 @@ void CNewsMenu::Insert(HMENU popup, const SiteTable& sites, const PollCycle& pol
             }
             AppendMenuA(submenu, flags, id, row.caption);
         }
-        const UINT mark = news.MarkedKeys(slot).empty() ? 0 : MF_CHECKED;
+        const UINT mark = AnyRowChecked(rows) ? MF_CHECKED : 0;
         const CString caption = SiteMenuText(slot, site, poll.LastFetchFailed(slot));
         InsertMenuA(popup, position++, MF_BYPOSITION | MF_POPUP | MF_STRING | mark,
                     reinterpret_cast<UINT_PTR>(submenu), caption);

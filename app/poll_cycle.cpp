@@ -148,26 +148,31 @@ void PollCycle::RememberFeedUrl(const FetchResult& result)
 // folder and the user are left alone, the response's feed time is kept (so
 // that the next visit with that date stops at the headers), and the outcome
 // becomes unchanged. Otherwise the shortcuts are written and, in steady
-// polling, the change is announced when it brings a shortcut the folder did
-// not hold: a feed that only lost items changes silently. A list that did
-// not reach the folder whole is no news but a failure.
+// polling, the change is announced when the folder gained a file, or a
+// file's URL, that it held neither before nor after the last list written
+// whole: a feed that only lost items changes silently, and neither a start
+// nor a failure makes old items new. A list that did not reach the folder
+// whole is no news but a failure.
 void PollCycle::HandleDownload(FetchResult& outcome)
 {
     const int slot = outcome.siteIndex;
     std::vector<ItemShortcut> items;
-    bool announce = true;
+    std::vector<CString> added;
     if (!m_host.ReadDownloadItems(items)) {
         // A feed that could not be read (another program held or took
         // dl.dat): its folder's shortcuts go, and its time and shortcuts are
         // forgotten, so that the next visit downloads and writes it again.
-        // An emptied folder gains nothing to announce.
+        // An emptied folder gains nothing to announce, and what the folder
+        // held counts as old when the items come back.
         m_host.StoreFeedTime(slot, 0);
-        announce = false;
         m_writtenItems[slot].reset();
         m_serverMemory[slot].ForgetValidators();
-        m_host.WriteSiteItems(slot, {});
+        ListBeforeWrite(slot);
+        const std::vector<CString> none;
+        m_host.KeepItemOrder(slot, m_host.WriteSiteItems(slot, {}) ? &none : nullptr);
     } else {
-        FolderState state = m_host.SiteFolderState(slot, items);
+        const std::vector<WantedShortcut> wanted = m_host.WantedShortcuts(slot, items);
+        FolderState state = MirroredState(wanted);
         std::optional<FolderState>& written = m_writtenItems[slot];
         m_host.StoreFeedTime(slot, outcome.lastModified);
         if (written && *written == state) {
@@ -176,7 +181,6 @@ void PollCycle::HandleDownload(FetchResult& outcome)
             outcome.modified = false;
             return;
         }
-        announce = !written || GainsShortcut(*written, state);
         // Only a list that reached the folder is remembered; while it is
         // being written the folder matches no list. A list that did not
         // reach it whole leaves no time either, so that the next visit
@@ -184,17 +188,33 @@ void PollCycle::HandleDownload(FetchResult& outcome)
         // as a failure: nothing new reached the user.
         written.reset();
         m_serverMemory[slot].ForgetValidators();
+        ListBeforeWrite(slot);
         if (m_host.WriteSiteItems(slot, items)) {
             written = std::move(state);
             m_serverMemory[slot].RememberValidators(outcome.received);
+            FolderListing after = m_host.ListSiteFolder(slot);
+            const std::optional<FolderListing>& last = m_lastListing[slot];
+            FolderGain gain =
+                WhatTheFolderGains(wanted, after, *m_listingBefore[slot], last ? &*last : nullptr);
+            m_listingBefore[slot].reset();
+            m_lastListing[slot] = std::move(after);
+            m_host.KeepItemOrder(slot, &gain.files);
+            added = std::move(gain.added);
         } else {
             m_host.StoreFeedTime(slot, 0);
             outcome.error = true;
-            announce = false;
+            m_host.KeepItemOrder(slot, nullptr);
         }
     }
     m_host.DeleteDownload();
-    if (m_phase == PollPhase::steady && announce) m_host.NotifyChange(slot);
+    if (m_phase == PollPhase::steady && !added.empty()) m_host.NotifyChange(slot, added);
+}
+
+// The folder as listed before the write now starting, or before the first
+// of the writes since the last one that reached it whole.
+void PollCycle::ListBeforeWrite(int siteIndex)
+{
+    if (!m_listingBefore[siteIndex]) m_listingBefore[siteIndex] = m_host.ListSiteFolder(siteIndex);
 }
 
 void PollCycle::FailFetchResult(const FetchResult& result)
@@ -272,6 +292,9 @@ void PollCycle::OnSiteCommand(int siteIndex)
     if (fetchSlot) {
         m_host.StoreFeedTime(siteIndex, 0);
         m_writtenItems[siteIndex].reset();
+        // The slot's folder is another one now: all it gains is new.
+        m_lastListing[siteIndex].reset();
+        m_listingBefore[siteIndex].reset();
         m_feedUrls[siteIndex].Empty();
         if (m_host.FetchInProgress()) {
             // Refresh re-armed the timer while the dialog was open and a

@@ -14,6 +14,7 @@
 #include "config/site_table.h"
 #include "feed/favorites_mirror.h"
 #include "feed/feed_items.h"
+#include "feed/folder_gain.h"
 #include "fetch/fetch_memory.h"
 #include "framework/cstring.h"
 
@@ -72,12 +73,22 @@ class PollHost
     // false when the folder neither existed nor could be created, or the
     // shortcuts did not reach it whole.
     virtual bool WriteSiteItems(int siteIndex, const std::vector<ItemShortcut>& items) = 0;
-    // What the site's folder holds once WriteSiteItems has written these
-    // shortcuts: its files' names and URLs, as the file system compares
+    // The shortcuts WriteSiteItems writes for these items, in feed order:
+    // those whose path fits, named as the file system holds and compares
     // names.
-    virtual FolderState SiteFolderState(int siteIndex, const std::vector<ItemShortcut>& items) = 0;
-    virtual void DeleteDownload() = 0;            // delete dl.dat
-    virtual void NotifyChange(int siteIndex) = 0; // sound, tooltip, blink
+    virtual std::vector<WantedShortcut> WantedShortcuts(int siteIndex,
+                                                        const std::vector<ItemShortcut>& items) = 0;
+    // The site folder's shortcut files as it lists them now, with the URLs
+    // read back; empty when it cannot be listed.
+    virtual FolderListing ListSiteFolder(int siteIndex) = 0;
+    // A list was written to the site's folder: `files` are its files as the
+    // folder lists them, in feed order, or null when it did not reach the
+    // folder whole.
+    virtual void KeepItemOrder(int siteIndex, const std::vector<CString>* files) = 0;
+    virtual void DeleteDownload() = 0; // delete dl.dat
+    // Sound, tooltip, blink, and the notice naming the new files (names as
+    // the folder lists them, in feed order), which are marked.
+    virtual void NotifyChange(int siteIndex, const std::vector<CString>& added) = 0;
     virtual void BlinkIcon() = 0;
     virtual void WriteLog(const CString& text) = 0;
     // Runs the site dialog for the slot and, when OK changed it, saves the
@@ -135,6 +146,7 @@ class PollCycle
   private:
     void HandleFetchResult(const FetchResult& result);
     void HandleDownload(FetchResult& outcome);
+    void ListBeforeWrite(int siteIndex);
     void FailFetchResult(const FetchResult& result);
     void WriteResultLog(const FetchResult& result);
     void ArmAfterResult();
@@ -155,6 +167,12 @@ class PollCycle
     // this run; none before the first write, after an edit, an unreadable
     // feed or a failure while writing.
     std::optional<FolderState> m_writtenItems[kSiteCount];
+    // Per slot, the folder as listed once the last list reached it whole in
+    // this run; none before that and after an edit.
+    std::optional<FolderListing> m_lastListing[kSiteCount];
+    // Per slot, the folder as listed before a write that did not reach it
+    // whole, kept until a write does: what it gained meanwhile is still new.
+    std::optional<FolderListing> m_listingBefore[kSiteCount];
     // Per slot, the feed address found in the page and that page's URL.
     CString m_feedUrls[kSiteCount];
     CString m_feedPages[kSiteCount];

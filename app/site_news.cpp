@@ -8,43 +8,33 @@ std::string FileNameKey(const CString& name)
     return key;
 }
 
+CString ShortcutTitle(const CString& fileName)
+{
+    const int length = fileName.GetLength();
+    if (length >= 4 && FileNameKey(fileName.Mid(length - 4)) == ".url")
+        return fileName.Left(length - 4);
+    return fileName;
+}
+
 SiteNews::Slot* SiteNews::At(int siteIndex)
 {
     return siteIndex >= 0 && siteIndex < kSiteCount ? &m_slots[siteIndex] : nullptr;
 }
 
-void SiteNews::OnWritten(int siteIndex, const std::vector<ItemShortcut>& items, bool whole)
+void SiteNews::OnWritten(int siteIndex, const std::vector<CString>* files)
 {
     Slot* slot = At(siteIndex);
     if (!slot) return;
-    std::set<std::pair<std::string, std::string>> pairs;
-    std::set<std::string> addedKeys;
-    slot->added.clear();
-    slot->files.clear();
-    for (const ItemShortcut& item : items) {
-        const CString file = item.title + ".url";
-        const std::string key = FileNameKey(file);
-        auto pair = std::make_pair(key, item.link.str());
-        // One file per name: a title repeated in the feed is one shortcut.
-        if (addedKeys.count(key) == 0 && (!slot->written || slot->pairs.count(pair) == 0)) {
-            addedKeys.insert(key);
-            slot->added.push_back(item.title);
-        }
-        pairs.insert(std::move(pair));
-        slot->files.push_back(file);
-    }
-    slot->written = whole;
-    slot->pairs = whole ? std::move(pairs) : decltype(pairs)();
-    if (!whole) slot->files.clear();
+    slot->written = files != nullptr;
+    slot->files = files ? *files : std::vector<CString>();
 }
 
-std::vector<CString> SiteNews::OnAnnounced(int siteIndex)
+void SiteNews::OnAnnounced(int siteIndex, const std::vector<CString>& added)
 {
     Slot* slot = At(siteIndex);
-    if (!slot) return {};
-    for (const CString& title : slot->added)
-        slot->marked.insert(FileNameKey(title + ".url"));
-    return slot->added;
+    if (!slot) return;
+    for (const CString& file : added)
+        slot->marked.insert(FileNameKey(file));
 }
 
 void SiteNews::OnSubmenuOpened(int siteIndex)

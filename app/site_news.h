@@ -1,34 +1,34 @@
-// What the program knows of each site's news in this run: the shortcuts of
-// the list last written whole to its folder, in feed order (the menu's
-// newest first), and the items of announced changes that the user has not
-// yet seen in the site's submenu. Kept in memory only. Platform-free.
+// What the program knows of each site's news in this run: the shortcut files
+// of the list last written whole to its folder, in feed order (the menu's
+// newest first), and the files of announced changes that the user has not
+// yet seen in the site's submenu. File names are kept as the folder lists
+// them back, the form the menu shows. Kept in memory only. Platform-free.
 #pragma once
 
 #include <set>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "config/site_table.h"
-#include "feed/feed_items.h"
 #include "framework/cstring.h"
 
 // A file name folded as the file system compares names: ASCII letters in
 // lower case, two-byte characters as they are.
 std::string FileNameKey(const CString& name);
 
+// A shortcut file's name without its ".url" (in any case).
+CString ShortcutTitle(const CString& fileName);
+
 class SiteNews
 {
   public:
-    // The list `items` was written to the slot's folder; `whole` when every
-    // shortcut reached it. Items whose file or link the previous list lacked
-    // (every item, when there was none) are the ones a change announced now
-    // adds. A list that did not reach the folder whole leaves no order.
-    void OnWritten(int siteIndex, const std::vector<ItemShortcut>& items, bool whole);
-    // The change last written for the slot is announced: its added items
-    // are marked, beside those still marked. Returns their titles in feed
-    // order.
-    std::vector<CString> OnAnnounced(int siteIndex);
+    // A list was written to the slot's folder: `files` are its files as the
+    // folder lists them, in feed order, or null when it did not reach the
+    // folder whole, which leaves no order.
+    void OnWritten(int siteIndex, const std::vector<CString>* files);
+    // A change of the slot is announced: the files it added are marked,
+    // beside those still marked.
+    void OnAnnounced(int siteIndex, const std::vector<CString>& added);
     // The user opened the slot's submenu: its marks go.
     void OnSubmenuOpened(int siteIndex);
     // The slot was edited: its folder is another one now.
@@ -42,10 +42,8 @@ class SiteNews
 
   private:
     struct Slot {
-        bool written = false;                                // a list reached the folder whole
-        std::vector<CString> files;                          // its file names, feed order
-        std::set<std::pair<std::string, std::string>> pairs; // its (key, link)
-        std::vector<CString> added;                          // titles the last write added
+        bool written = false;       // a list reached the folder whole
+        std::vector<CString> files; // its file names, feed order
         std::set<std::string> marked;
     };
     Slot* At(int siteIndex);

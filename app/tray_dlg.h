@@ -61,9 +61,12 @@ class CTrayDlg : public CDialog, private PollHost
     void StoreFeedTime(int siteIndex, int64_t feedTime) override;
     bool ReadDownloadItems(std::vector<ItemShortcut>& items) override;
     bool WriteSiteItems(int siteIndex, const std::vector<ItemShortcut>& items) override;
-    FolderState SiteFolderState(int siteIndex, const std::vector<ItemShortcut>& items) override;
+    std::vector<WantedShortcut> WantedShortcuts(int siteIndex,
+                                                const std::vector<ItemShortcut>& items) override;
+    FolderListing ListSiteFolder(int siteIndex) override;
+    void KeepItemOrder(int siteIndex, const std::vector<CString>* files) override;
     void DeleteDownload() override;
-    void NotifyChange(int siteIndex) override;
+    void NotifyChange(int siteIndex, const std::vector<CString>& added) override;
     void BlinkIcon() override { Blink(); }
     void WriteLog(const CString& text) override;
     SiteEdit EditSite(int siteIndex) override;

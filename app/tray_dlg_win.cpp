@@ -343,14 +343,23 @@ bool CTrayDlg::ReadDownloadItems(std::vector<ItemShortcut>& items)
 
 bool CTrayDlg::WriteSiteItems(int siteIndex, const std::vector<ItemShortcut>& items)
 {
-    const bool whole = ::WriteSiteItems(g_sites.slots[siteIndex].name, items);
-    m_news.OnWritten(siteIndex, items, whole);
-    return whole;
+    return ::WriteSiteItems(g_sites.slots[siteIndex].name, items);
 }
 
-FolderState CTrayDlg::SiteFolderState(int siteIndex, const std::vector<ItemShortcut>& items)
+std::vector<WantedShortcut> CTrayDlg::WantedShortcuts(int siteIndex,
+                                                      const std::vector<ItemShortcut>& items)
 {
-    return ::SiteFolderState(g_sites.slots[siteIndex].name, items);
+    return SiteWantedShortcuts(g_sites.slots[siteIndex].name, items);
+}
+
+FolderListing CTrayDlg::ListSiteFolder(int siteIndex)
+{
+    return ::ListSiteFolder(g_sites.slots[siteIndex].name);
+}
+
+void CTrayDlg::KeepItemOrder(int siteIndex, const std::vector<CString>* files)
+{
+    m_news.OnWritten(siteIndex, files);
 }
 
 void CTrayDlg::DeleteDownload()
@@ -361,7 +370,7 @@ void CTrayDlg::DeleteDownload()
 
 // A changed feed in steady polling: the site's sound (to its end), its name
 // and the time in the tooltip, the blink, and a notice naming the new items.
-void CTrayDlg::NotifyChange(int siteIndex)
+void CTrayDlg::NotifyChange(int siteIndex, const std::vector<CString>& added)
 {
     const SiteEntry& site = g_sites.slots[siteIndex];
     PlaySoundA(site.sound, nullptr, SND_FILENAME | SND_NODEFAULT);
@@ -374,8 +383,11 @@ void CTrayDlg::NotifyChange(int siteIndex)
     const CString tip = ChangeTooltip(site.name, hourMinute, sizeof m_nid.szTip - 1);
     lstrcpynA(m_nid.szTip, tip, sizeof m_nid.szTip);
     Blink();
-    const std::vector<CString> added = m_news.OnAnnounced(siteIndex);
-    if (!added.empty()) ShowTrayNotice(m_hWnd, kTrayIconId, NewsNotice(site.name, added));
+    m_news.OnAnnounced(siteIndex, added);
+    std::vector<CString> titles;
+    for (const CString& file : added)
+        titles.push_back(ShortcutTitle(file));
+    ShowTrayNotice(m_hWnd, kTrayIconId, NewsNotice(site.name, titles));
 }
 
 void CTrayDlg::ShowTrayIcon(UINT iconId)

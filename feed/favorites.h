@@ -8,14 +8,24 @@
 
 #include "feed/favorites_mirror.h"
 #include "feed/feed_items.h"
+#include "feed/folder_gain.h"
 #include "framework/cstring.h"
 
 // Longest site folder path, and longest shortcut path, in bytes.
 constexpr int kMaxSitePathBytes = 255;
 
-// The state MirrorSiteFolder leaves the site folder in for these items: what
+// The shortcuts MirrorSiteFolder writes for these items, in feed order: an
+// item whose path is too long is left out. MirroredState of them is what
 // the folder holds afterwards, whatever it held before.
-FolderState SiteFolderState(const char* name, const std::vector<ItemShortcut>& items);
+std::vector<WantedShortcut> SiteWantedShortcuts(const char* name,
+                                                const std::vector<ItemShortcut>& items);
+// A file name listed by the wide file API in the ANSI code page, as the
+// folder gives it back: a character with two codes comes back as the one the
+// code page prefers.
+std::string AnsiFileName(const std::wstring& name);
+// The site folder's shortcut files as it lists them, names converted to the
+// ANSI code page, with the URLs read back; empty when it cannot be listed.
+FolderListing ListSiteFolder(const char* name);
 
 bool SiteFolderExists(const char* name);
 // Favorites path, backslash, site name; empty when there is no Favorites

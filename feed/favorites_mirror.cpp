@@ -86,11 +86,6 @@ FolderState MirroredState(const std::vector<WantedShortcut>& wanted)
     return state;
 }
 
-bool GainsShortcut(const FolderState& before, const FolderState& after)
-{
-    return !std::includes(before.begin(), before.end(), after.begin(), after.end());
-}
-
 bool UrlStoredVerbatim(const std::string& url)
 {
     if (url.empty()) return false;

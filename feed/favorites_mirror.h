@@ -63,10 +63,6 @@ using FolderState = std::vector<std::pair<std::string, std::string>>;
 // names, the name of its first item and the URL of its last.
 FolderState MirroredState(const std::vector<WantedShortcut>& wanted);
 
-// True when `after` holds a pair (a file, or a file's URL) that `before`
-// lacks: something new, not only something gone.
-bool GainsShortcut(const FolderState& before, const FolderState& after);
-
 // True when the shell's shortcut object is known to store this URL byte for
 // byte: printable ASCII without blanks. Other URLs (non-ASCII bytes, which
 // the object re-encodes, and blanks, which it may escape or trim) cannot be

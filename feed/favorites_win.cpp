@@ -111,6 +111,22 @@ std::wstring Widen(const char* text)
     return wide;
 }
 
+} // namespace
+
+std::string AnsiFileName(const std::wstring& text)
+{
+    const int bytes =
+        WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 1) return std::string();
+    std::string narrow(bytes, '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, &narrow[0], bytes, nullptr, nullptr);
+    narrow.resize(bytes - 1);
+    return narrow;
+}
+
+namespace
+{
+
 std::string Bytes(const std::wstring& text)
 {
     return std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
@@ -319,8 +335,27 @@ bool MirrorSiteFolder(const char* name, const std::vector<ItemShortcut>& items)
     return complete;
 }
 
-FolderState SiteFolderState(const char* name, const std::vector<ItemShortcut>& items)
+std::vector<WantedShortcut> SiteWantedShortcuts(const char* name,
+                                                const std::vector<ItemShortcut>& items)
 {
     const CString path = SiteFolderPath(name);
-    return MirroredState(WantedShortcuts(path.IsEmpty() ? path : path + "\\", items, nullptr));
+    return WantedShortcuts(path.IsEmpty() ? path : path + "\\", items, nullptr);
+}
+
+FolderListing ListSiteFolder(const char* name)
+{
+    FolderListing listing;
+    const CString path = SiteFolderPath(name);
+    if (path.IsEmpty()) return listing;
+    const std::wstring wideFolder = Widen(path + "\\");
+    std::string content, exact;
+    ForEachShortcutFile(path + "\\", [&](const std::wstring& file) {
+        ListedShortcut entry;
+        entry.name = AnsiFileName(file);
+        FileSystemForms(file, exact, entry.key);
+        entry.urlKnown =
+            ReadShortcutFile(wideFolder + file, content) && ReadShortcutUrl(content, entry.url);
+        listing.push_back(entry);
+    });
+    return listing;
 }

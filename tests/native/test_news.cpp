@@ -64,6 +64,8 @@ TEST(SiteItemRows, NewestFirstCappedCaptionedAndMarked)
          Repeat("m", 64) + ">2 n" + Repeat(kWide, 30) + kDots + ">1 Q&&A>0 - Open folder>F"},
         {"empty folder", "", "a.url", "", true, "~(no items) - Open folder>F"},
         {"no folder", "", "?", "", false, "~(no items) - ~Open folder"},
+        {"a mark whose file has gone leaves the site unmarked", "b.url", "?", "a.url", true,
+         "b>0 - Open folder>F"},
         {"25 listed of 26", many, "?", "", true,
          manyRows + "- Open folder>F More in the folder" + kDots + ">F"},
     };
@@ -73,38 +75,33 @@ TEST(SiteItemRows, NewestFirstCappedCaptionedAndMarked)
             SiteItemRows(Words(c.files), c.folder, c.written == "?" ? nullptr : &written,
                          std::set<std::string>(keys.begin(), keys.end()));
         EXPECT_EQ(Show(rows), c.rows) << c.what;
+        EXPECT_EQ(AnyRowChecked(rows), c.rows.find('*') != std::string::npos) << c.what;
     }
 }
 
-TEST(SiteNews, MarksTheItemsOfAnnouncedChangesUntilTheSubmenuOpens)
+TEST(SiteNews, MarksTheFilesOfAnnouncedChangesUntilTheSubmenuOpens)
 {
     enum Step { write, writePart, announce, open, forget };
     struct Case {
         const char* what;
         Step step;
-        std::string items, announced, marked; // items: title=link ...
+        std::string files, marked; // files: written, or announced
     } steps[] = {
-        {"a first list adds all", write, "a=1 b=1 b=1", "", ""},
-        {"announced: marked", announce, "", "a b", "a.url b.url"},
-        {"a new file or link adds to the marks", write, "A=1 b=2 c=3", "", "a.url b.url"},
-        {"announced again", announce, "", "b c", "a.url b.url c.url"},
-        {"the submenu opened", open, "", "", ""},
-        {"a write that did not reach the folder whole", writePart, "c=3 d=4", "", ""},
-        {"after it, every item is new", write, "c=3", "", ""},
-        {"announced", announce, "", "c", "c.url"},
-        {"an edit forgets the marks", forget, "", "", ""},
+        {"a list written whole keeps its order", write, "b.url a.url", ""},
+        {"announced: marked", announce, "a.url", "a.url"},
+        {"marks add up, in one case", announce, "B.url", "a.url b.url"},
+        {"the submenu opened", open, "", ""},
+        {"a write that did not reach the folder whole keeps no order", writePart, "c.url", ""},
+        {"an edit forgets the marks", forget, "", ""},
     };
     SiteNews news;
     for (const Case& c : steps) {
-        std::vector<ItemShortcut> items;
-        for (const CString& item : Words(c.items))
-            items.push_back({item.Left(item.Find('=')), item.Mid(item.Find('=') + 1)});
-        std::vector<CString> announced;
-        if (c.step == write || c.step == writePart) news.OnWritten(4, items, c.step == write);
-        if (c.step == announce) announced = news.OnAnnounced(4);
+        const std::vector<CString> files = Words(c.files);
+        if (c.step == write) news.OnWritten(4, &files);
+        if (c.step == writePart) news.OnWritten(4, nullptr);
+        if (c.step == announce) news.OnAnnounced(4, files);
         if (c.step == open) news.OnSubmenuOpened(4);
         if (c.step == forget) news.Forget(4);
-        EXPECT_EQ(announced, Words(c.announced)) << c.what;
         const std::set<std::string>& marked = news.MarkedKeys(4);
         EXPECT_EQ(std::vector<CString>(marked.begin(), marked.end()), Words(c.marked)) << c.what;
         EXPECT_EQ(news.WrittenFiles(4) != nullptr, c.step != writePart && c.step != forget)

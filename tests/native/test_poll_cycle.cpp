@@ -6,6 +6,7 @@
 #include <cctype>
 #include <functional>
 #include <new>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -72,28 +73,68 @@ class RecordingHost : public PollHost
         items = download;
         return true;
     }
+    // The site folders: a list written whole leaves, per file name as the
+    // file system compares names, the name of its first item and the URL of
+    // its last, listed in name order.
+    FolderListing folders[9];
+    bool lockedFile = false; // a shortcut the write must replace is locked: it fails
     bool WriteSiteItems(int slot, const std::vector<ItemShortcut>& items) override
     {
         Record("write " + std::to_string(slot) + ":" + std::to_string(items.size()));
-        return !noFolder;
+        if (noFolder) return false;
+        folders[slot].clear();
+        // A URL that the shell stores otherwise cannot be read back.
+        for (const auto& file : MirroredState(WantedShortcuts(slot, items)))
+            folders[slot].push_back(
+                {file.first, Key(file.first), UrlStoredVerbatim(file.second), file.second});
+        return !lockedFile;
     }
-    // File names compare as upper-case ASCII here.
-    FolderState SiteFolderState(int, const std::vector<ItemShortcut>& items) override
+    // Names come back as the folder gives them, NEC's "≒" in its preferred
+    // code; a title of more than 20 bytes makes too long a path.
+    std::vector<WantedShortcut> WantedShortcuts(int,
+                                                const std::vector<ItemShortcut>& items) override
     {
         std::vector<WantedShortcut> wanted;
         for (const ItemShortcut& item : items) {
-            std::string key = item.title.str();
-            for (char& c : key)
-                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-            wanted.push_back({item.title.str(), key, item.link.str()});
+            const std::string name = Replaced(item.title.str() + ".url", "\x87\x90", "\x81\xE0");
+            if (item.title.GetLength() <= 20) wanted.push_back({name, Key(name), item.link.str()});
         }
-        return MirroredState(wanted);
+        return wanted;
+    }
+    static std::string Replaced(std::string s, const std::string& from, const std::string& to)
+    {
+        for (size_t at; (at = s.find(from)) != std::string::npos;)
+            s.replace(at, from.size(), to);
+        return s;
+    }
+    // Names compare in upper case, "ａ" as "Ａ".
+    static std::string Key(const std::string& name)
+    {
+        std::string key = Replaced(name, "\x82\x81", "\x82\x60");
+        for (char& c : key)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        return key;
+    }
+    FolderListing ListSiteFolder(int slot) override { return folders[slot]; }
+    std::string order = "?"; // the files of the last list written whole, in feed order
+    void KeepItemOrder(int, const std::vector<CString>* files) override
+    {
+        order = files ? Joined(*files) : "?";
     }
     void DeleteDownload() override { Record("delete"); }
-    void NotifyChange(int slot) override
+    std::string announced; // the new files of the last notice
+    void NotifyChange(int slot, const std::vector<CString>& added) override
     {
         now += kBlinkMs;
+        announced = Joined(added);
         Record("notify " + std::to_string(slot));
+    }
+    static std::string Joined(const std::vector<CString>& names)
+    {
+        std::string text;
+        for (const CString& name : names)
+            text += (text.empty() ? "" : " ") + name.str();
+        return text;
     }
     void BlinkIcon() override
     {
@@ -352,6 +393,55 @@ TEST(PollCycle, EveryDownloadIsComparedByWhatItLeavesInTheFolder)
         if (visit.outcome == announced) actions.push_back("notify 0");
         actions.insert(actions.end(), {"log", "arm 300000", "release"});
         EXPECT_EQ(host.actions, actions);
+    }
+}
+
+TEST(PollCycle, TheNewsIsWhatTheFolderGains)
+{
+    const std::string nec = "\x87\x90", preferred = "\x81\xE0";    // "≒", two codes
+    const std::string wideA = "\x82\x60", wideSmallA = "\x82\x81"; // "Ａ", "ａ"
+    const std::string wide = "\x82\xA0";                           // "あ"
+    struct Visit {
+        const char* what;
+        std::string items;            // title=link ..., in feed order
+        bool lockedFile;              // the write fails: an ERROR, otherwise an UPDATE
+        std::string announced, order; // as the folder lists them; order "?": none kept
+    } visits[] = {
+        {"the folder as the last run left it, after a first pass that failed", "a=1 b=2", false, "",
+         "a.url b.url"},
+        {"a write that failed", "x=9 a=1 b=2", true, "", "?"},
+        {"then written whole: only the new one", "x=9 a=1 b=2", false, "x.url",
+         "x.url a.url b.url"},
+        {"a title too long for a path is not named", std::string(21, 'L') + "=3 y=4 x=9 a=1", false,
+         "y.url", "y.url x.url a.url"},
+        {"a repeated title gains only what changed, placed where its link came from",
+         "a=5 z=6 a=1 y=4", false, "z.url", "z.url a.url y.url"},
+        {"names sharing one file are one", wideA + "=7 " + wideSmallA + "=8 z=6", false,
+         wideA + ".url", wideA + ".url z.url"},
+        {"a duplicate code named as the folder lists it", nec + "=7 z=6", false, preferred + ".url",
+         preferred + ".url z.url"},
+        {"a link that cannot be read back", "q=" + wide + "1 z=6", false, "q.url", "q.url z.url"},
+        {"counts as unchanged while the name stays", "q=" + wide + "2 z=6", false, "",
+         "q.url z.url"},
+    };
+    RecordingHost host;
+    host.folders[0] = {{"a.url", "A.URL", true, "1"}, {"b.url", "B.URL", true, "2"}};
+    PollCycle cycle(host);
+    RunFirstPass(host, cycle, "error");
+    for (const Visit& visit : visits) {
+        SCOPED_TRACE(visit.what);
+        host.download.clear();
+        std::istringstream in(visit.items);
+        for (std::string item; in >> item;)
+            host.download.push_back(
+                {item.substr(0, item.find('=')), item.substr(item.find('=') + 1)});
+        host.lockedFile = visit.lockedFile;
+        host.announced.clear();
+        VisitSlot(host, cycle, Outcome(0, "dateless"));
+        EXPECT_EQ(host.log.back(),
+                  std::string(visit.lockedFile ? "0 ERROR" : "0 UPDATE") + " http://feeds.test/0");
+        EXPECT_EQ(host.announced, visit.announced);
+        EXPECT_EQ(host.order, visit.order);
     }
 }
 

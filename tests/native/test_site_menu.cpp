@@ -75,9 +75,14 @@ class QuietHost : public PollHost
     void StoreFeedTime(int, int64_t) override {}
     bool ReadDownloadItems(std::vector<ItemShortcut>&) override { return true; }
     bool WriteSiteItems(int, const std::vector<ItemShortcut>&) override { return true; }
-    FolderState SiteFolderState(int, const std::vector<ItemShortcut>&) override { return {}; }
+    std::vector<WantedShortcut> WantedShortcuts(int, const std::vector<ItemShortcut>&) override
+    {
+        return {};
+    }
+    FolderListing ListSiteFolder(int) override { return {}; }
+    void KeepItemOrder(int, const std::vector<CString>*) override {}
     void DeleteDownload() override {}
-    void NotifyChange(int) override {}
+    void NotifyChange(int, const std::vector<CString>&) override {}
     void BlinkIcon() override {}
     void WriteLog(const CString&) override {}
     SiteEdit EditSite(int) override { return SiteEdit::unchanged; }
