@@ -109,6 +109,12 @@ class PollCycle
     // A Site item: cancels a running fetch; otherwise, unless a site dialog
     // is already open, edits the slot and fetches it when it was changed.
     void OnSiteCommand(int siteIndex);
+    // Slots an import filled (they were free): each is handled as a slot the
+    // site dialog changed, and all are fetched at once, one after the other,
+    // after a fetch that is running.
+    void OnSitesImported(const std::vector<int>& siteIndexes);
+    // True while a site dialog is open.
+    bool Editing() const { return m_editing; }
 
     int nextSite() const { return m_nextSite; }
     PollPhase phase() const { return m_phase; }
@@ -142,14 +148,18 @@ class PollCycle
     void RememberFeedUrl(const FetchResult& result);
     void VisitWithoutRequest(int siteIndex);
     void RememberAnswer(const FetchResult& result);
+    void ForgetImportedSlot(int siteIndex);
+    void TakeOverImportedSlot(int siteIndex);
 
     PollHost& m_host;
     int m_nextSite = 0;
     PollPhase m_phase = PollPhase::firstPass;
-    bool m_editing = false;      // a site dialog is open
-    int m_pendingSite = -1;      // slot edited while a fetch ran, fetched after it
-    int m_overtakenSite = -1;    // slot edited while a fetch ran: its result is dropped
-    bool m_resultLogged = false; // the result being handled has its log line
+    bool m_editing = false;           // a site dialog is open
+    int m_pendingSite = -1;           // slot edited while a fetch ran, fetched after it
+    int m_overtakenSite = -1;         // slot edited while a fetch ran: its result is dropped
+    std::vector<int> m_importedSites; // imported slots still to be fetched, in order
+    bool m_importedMidFetch[kSiteCount] = {}; // filled while the running fetch ran
+    bool m_resultLogged = false;              // the result being handled has its log line
     bool m_lastFetchFailed[kSiteCount] = {};
     // Per slot, what the folder holds since the last list written to it in
     // this run; none before the first write, after an edit, an unreadable

@@ -120,3 +120,22 @@ TEST(SiteMenuText, AfterAPassWithAUsedAnEmptyAndAFailingSlot)
     EXPECT_TRUE(cycle.LastFetchFailed(0));
     EXPECT_FALSE(cycle.LastFetchFailed(1));
 }
+
+TEST(SiteListMenu, GreyWhileADialogIsOpenAndExportWithoutSites)
+{
+    SiteTable sites;
+    sites.slots[4].name = "only a name";
+    const struct {
+        bool dialogOpen;
+        const char* url;
+        bool importEnabled, exportEnabled;
+    } cases[] = {{false, "", true, false},
+                 {false, "http://a.test/", true, true},
+                 {true, "http://a.test/", false, false}};
+    for (const auto& c : cases) {
+        sites.slots[7].url = c.url;
+        const SiteListMenuState state = SiteListMenu(c.dialogOpen, sites);
+        EXPECT_EQ(state.importEnabled, c.importEnabled) << c.url << c.dialogOpen;
+        EXPECT_EQ(state.exportEnabled, c.exportEnabled) << c.url << c.dialogOpen;
+    }
+}
