@@ -28,5 +28,5 @@ class CSiteList
 
     PollCycle& m_poll;
     SiteNews& m_news;
-    bool m_dialogOpen = false; // one of the two file dialogs is open
+    bool m_dialogOpen = false; // a command's file dialog or message box is open
 };

@@ -68,6 +68,20 @@ class FavoritesFolders : public SiteFolders
     bool FolderExists(const CString& name) const override { return SiteFolderExists(name); }
 };
 
+// Marks one of the commands' dialogs (file dialog or message box) as open
+// for as long as the command runs: the tray menu stays usable meanwhile.
+class OpenDialogScope
+{
+  public:
+    explicit OpenDialogScope(bool& open) : m_open(open) { m_open = true; }
+    ~OpenDialogScope() { m_open = false; }
+    OpenDialogScope(const OpenDialogScope&) = delete;
+    OpenDialogScope& operator=(const OpenDialogScope&) = delete;
+
+  private:
+    bool& m_open;
+};
+
 void ShowMessage(const CString& text, UINT icon)
 {
     MessageBoxA(nullptr, text, kMessageTitle, MB_OK | icon | MB_SETFOREGROUND);
@@ -93,9 +107,7 @@ bool CSiteList::AskForFile(bool open, CString& path)
     // The dialog may leave the process in whatever folder the user browsed
     // to; the current directory goes back to where it was.
     const CString current = GetCurrentDir();
-    m_dialogOpen = true;
     const INT_PTR chosen = chooser.DoModal();
-    m_dialogOpen = false;
     if (!current.IsEmpty()) SetCurrentDir(current);
     if (chosen != IDOK) return false;
     path = chooser.GetPathName();
@@ -106,6 +118,7 @@ bool CSiteList::AskForFile(bool open, CString& path)
 BOOL CSiteList::OnImport()
 {
     if (!SiteListMenu(DialogOpen(), g_sites).importEnabled) return TRUE;
+    const OpenDialogScope open(m_dialogOpen);
     CString path;
     if (!AskForFile(true, path)) return TRUE;
     std::vector<OpmlOutline> outlines;
@@ -137,6 +150,7 @@ BOOL CSiteList::OnImport()
 BOOL CSiteList::OnExport()
 {
     if (!SiteListMenu(DialogOpen(), g_sites).exportEnabled) return TRUE;
+    const OpenDialogScope open(m_dialogOpen);
     CString path;
     if (!AskForFile(false, path)) return TRUE;
     std::vector<OpmlSite> sites;
