@@ -2,7 +2,7 @@
 // free slots filled from a file.
 #include <gtest/gtest.h>
 
-#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,6 +25,30 @@ std::string Outlines(const std::vector<OpmlOutline>& outlines)
 }
 
 const std::string kNews = "\x83\x6A\x83\x85\x81\x5B\x83\x58"; // ニュース in CP932
+const std::string kUtf8News = "\xE3\x83\x8B\xE3\x83\xA5\xE3\x83\xBC\xE3\x82\xB9";
+
+std::vector<std::string> Split(const std::string& text, char separator)
+{
+    std::vector<std::string> parts;
+    std::istringstream in(text);
+    for (std::string part; std::getline(in, part, separator);)
+        parts.push_back(part);
+    return parts;
+}
+
+// Folder names compared as upper-case ASCII; only "Links" stands in Favorites.
+class FakeFolders : public SiteFolders
+{
+  public:
+    std::string FolderKey(const CString& name) const override
+    {
+        std::string key = name.str();
+        for (char& c : key)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        return key;
+    }
+    bool FolderExists(const CString& name) const override { return FolderKey(name) == "LINKS"; }
+};
 
 } // namespace
 
@@ -63,220 +87,105 @@ TEST(OpmlRead, OutlinesAsExportersWriteThem)
 
 TEST(OpmlRead, FileIsDecodedAsAFeedAndHeldToOneMebibyte)
 {
-    const std::string body = "<outline text=\"%\" xmlUrl=\"http://a.test/\"/>";
-    const struct {
-        const char* what;
-        std::string bytes; // '%' stands for the name in the file's code
-        std::string name;
-        OpmlFileStatus status;
-    } cases[] = {
-        {"UTF-8 with a BOM", "\xEF\xBB\xBF" + body,
-         "\xE3\x83\x8B\xE3\x83\xA5\xE3\x83\xBC\xE3\x82\xB9", OpmlFileStatus::read},
-        {"Shift_JIS", body, kNews, OpmlFileStatus::read},
-        {"EUC-JP", body, "\xA5\xCB\xA5\xE5\xA1\xBC\xA5\xB9", OpmlFileStatus::read},
-        {"one byte too large", body + std::string(kOpmlFileMaxBytes, ' '), "x",
-         OpmlFileStatus::tooLarge},
+    const auto body = [](const std::string& name) {
+        return "<outline text=\"" + name + "\" xmlUrl=\"http://a.test/\"/>";
     };
+    const std::string files[] = {"\xEF\xBB\xBF" + body(kUtf8News), body(kNews),
+                                 body("\xA5\xCB\xA5\xE5\xA1\xBC\xA5\xB9"), // EUC-JP
+                                 body(kNews) + std::string(kOpmlFileMaxBytes - 50, ' '),
+                                 body(kNews) + std::string(kOpmlFileMaxBytes - 49, ' ')};
     TempDir dir;
-    for (const auto& c : cases) {
-        std::string bytes = c.bytes;
-        bytes.replace(bytes.find('%'), 1, c.name);
-        if (c.status == OpmlFileStatus::tooLarge) bytes.resize(kOpmlFileMaxBytes + 1);
+    for (const std::string& bytes : files) {
+        const bool fits = bytes.size() <= kOpmlFileMaxBytes; // the last one is a byte more
         dir.write("sites.opml", bytes);
         std::vector<OpmlOutline> outlines;
-        EXPECT_EQ(ReadOpmlFile(dir.file("sites.opml").c_str(), outlines), c.status) << c.what;
-        EXPECT_EQ(Outlines(outlines),
-                  c.status == OpmlFileStatus::read ? kNews + "||http://a.test/" : "")
-            << c.what;
+        EXPECT_EQ(ReadOpmlFile(dir.file("sites.opml").c_str(), outlines),
+                  fits ? OpmlFileStatus::read : OpmlFileStatus::tooLarge);
+        EXPECT_EQ(Outlines(outlines), fits ? kNews + "||http://a.test/" : "") << bytes.size();
     }
     std::vector<OpmlOutline> outlines;
     EXPECT_EQ(ReadOpmlFile(dir.file("missing.opml").c_str(), outlines), OpmlFileStatus::unreadable);
 }
 
-TEST(OpmlWrite, AttributeTextAndDate)
+TEST(OpmlWrite, DocumentEscapedDatedAndReadBack)
 {
-    EXPECT_EQ(OpmlAttributeText("a&b<c>\"d' e\tf\r\ng\x01\x1F\x7F"),
-              "a&amp;b&lt;c&gt;&quot;d' e&#9;f&#13;&#10;g\x7F");
-    const struct {
-        int64_t seconds;
-        const char* date;
-    } dates[] = {
-        {0, "Thu, 01 Jan 1970 00:00:00 GMT"},
-        {951782400 + 86399, "Tue, 29 Feb 2000 23:59:59 GMT"},
-        {int64_t(4102444800), "Fri, 01 Jan 2100 00:00:00 GMT"}, // past the 32-bit time_t
-    };
-    for (const auto& d : dates)
-        EXPECT_EQ(Rfc822Date(d.seconds), d.date);
-}
-
-TEST(OpmlWrite, DocumentReadsBackAsItsSites)
-{
-    const std::vector<OpmlSite> sites = {
-        {"\xE3\x83\x8B\xE3\x83\xA5\xE3\x83\xBC\xE3\x82\xB9 & <b>", "http://a.test/?x=1&y=2"},
-        {"B", "https://b.test/"}};
-    const std::string document = OpmlDocument(sites, 0);
-    EXPECT_EQ(document.substr(0, document.find("<body>")),
-              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<opml version=\"2.0\">\r\n  <head>\r\n"
-              "    <title>Tansy sites</title>\r\n    <dateCreated>Thu, 01 Jan 1970 00:00:00 GMT"
-              "</dateCreated>\r\n  </head>\r\n  ");
+    const std::string& news = kUtf8News;
+    const std::string document = OpmlDocument(
+        {{news + " & <b>\"\t\x01", "http://a.test/?x=1&y=2"}, {"B", "https://b.test/"}}, 951868799);
+    EXPECT_EQ(
+        document,
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<opml version=\"2.0\">\r\n  <head>\r\n"
+        "    <title>Tansy sites</title>\r\n    <dateCreated>Tue, 29 Feb 2000 23:59:59 GMT"
+        "</dateCreated>\r\n  </head>\r\n  <body>\r\n    <outline type=\"rss\" text=\"" +
+            news + " &amp; &lt;b&gt;&quot;&#9;\" title=\"" + news +
+            " &amp; &lt;b&gt;&quot;&#9;\" xmlUrl=\"http://a.test/?x=1&amp;y=2\"/>\r\n"
+            "    <outline type=\"rss\" text=\"B\" title=\"B\" xmlUrl=\"https://b.test/\"/>\r\n"
+            "  </body>\r\n</opml>\r\n");
+    EXPECT_EQ(Rfc822Date(int64_t(4102444800)),
+              "Fri, 01 Jan 2100 00:00:00 GMT"); // past 32-bit time_t
     TempDir dir;
     dir.write("sites.opml", "old");
     ASSERT_TRUE(SaveOpmlFile(dir.file("sites.opml").c_str(), document));
-    EXPECT_EQ(dir.read("sites.opml"), document);
     std::vector<OpmlOutline> outlines;
     ReadOpmlFile(dir.file("sites.opml").c_str(), outlines);
+    const std::string name = kNews + " & <b>\"";
     EXPECT_EQ(Outlines(outlines),
-              kNews + " & <b>|" + kNews + " & <b>|http://a.test/?x=1&y=2; B|B|https://b.test/");
+              name + "|" + name + "|http://a.test/?x=1&y=2; B|B|https://b.test/");
     EXPECT_FALSE(SaveOpmlFile(dir.file("no folder/sites.opml").c_str(), document));
 }
 
-namespace
-{
-
-// Folder names compared as upper-case ASCII; `existing` stands in Favorites.
-class FakeFolders : public SiteFolders
-{
-  public:
-    std::set<std::string> existing;
-    std::string FolderKey(const CString& name) const override
-    {
-        std::string key = name.str();
-        for (char& c : key)
-            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        return key;
-    }
-    bool FolderExists(const CString& name) const override
-    {
-        for (const std::string& folder : existing)
-            if (FolderKey(folder.c_str()) == FolderKey(name)) return true;
-        return false;
-    }
-};
-
-} // namespace
-
-TEST(SiteImport, FeedsFillTheFreeSlotsInOrder)
+TEST(SiteImport, FeedsFillTheFreeSlotsInOrderAndTheReportSaysSo)
 {
     const struct {
         const char* what;
-        std::vector<std::string> before; // "url|name" per slot from 0
-        std::vector<OpmlOutline> feeds;
-        std::vector<std::string> filled; // "url|name" of the slots filled, in order
-        std::vector<int> added;
-        int noFreeSlot, alreadyWatched, notWebAddress;
+        std::string slots;  // "url|name;..." from slot 0, each with a sound
+        std::string feeds;  // "text|title|url;..."
+        std::string filled; // "url|name sound;..." of the slots filled, and the report
     } cases[] = {
         {"free slots in order, stale lines replaced, name from text, title or host",
-         {"http://x.test/|X", "|stale"},
-         {{"A", "T", "http://a.test/"},
-          {"", "T", " https://b.test/ "},
-          {"", "", "http://u@c.test:8080/rss"}},
-         {"http://a.test/|A", "https://b.test/|T", "http://u@c.test:8080/rss|c.test"},
-         {1, 2, 3},
-         0,
-         0,
-         0},
-        {"watched or repeated addresses, scheme and host in any case, the rest exactly",
-         {"http://x.test/Feed|X"},
-         {{"", "", "HTTP://X.TEST/Feed"},
-          {"", "", "http://x.test/feed"},
-          {"", "", "http://X.test/feed"}},
-         {"http://x.test/feed|x.test"},
-         {1},
-         0,
-         2,
-         0},
-        {"not web addresses",
-         {},
-         {{"", "", "file:///c:/x"},
-          {"", "", "javascript:alert(1)"},
-          {"", "", "http:///x"},
-          {"", "", "http://a.test/\x01"}},
-         {},
-         {},
-         0,
-         0,
-         4},
+         "http://x.test/|X;|stale", "A|T|http://a.test/;|T| https://b.test/ ;||http://u@c.test:81/",
+         "http://a.test/|A;https://b.test/|T;http://u@c.test:81/|c.test;3 sites added, as 2, 3 and "
+         "4."},
+        {"watched or repeated addresses: scheme and host in any case, the rest exactly",
+         "http://x.test/Feed|X", "||HTTP://X.TEST/Feed;||http://x.test/feed;||http://X.test/feed",
+         "http://x.test/feed|x.test;1 site added, as 2.\r\nLeft out: 2 already watched."},
+        {"not web addresses", "", "||file:///c:/x;||javascript:x;||http:///x;||http://a.test/\x01",
+         "No sites added.\r\nLeft out: 4 not a web address."},
         {"names of other slots and the user's folders are never shared",
-         {"http://x.test/|News", "http://y.test/|News (2)"},
-         {{"news", "", "http://a.test/"},
-          {"NEWS.", "", "http://b.test/"},
-          {"Links", "", "http://c.test/"}},
-         {"http://a.test/|news (3)", "http://b.test/|NEWS. (2)", "http://c.test/|Links (2)"},
-         {2, 3, 4},
-         0,
-         0,
-         0},
-        {"hostile names become folder names inside Favorites",
-         {},
-         {{"a/b:c", "", "http://a.test/"},
-          {"..", "", "http://b.test/"},
-          {"CON", "", "http://c.test/"},
-          {"\x01 ", "..", "http://../"},
-          {std::string(70, 'n'), "", "http://d.test/"}},
-         {"http://a.test/|a\x81\x5E"
-          "b\x81\x46"
-          "c",
-          "http://b.test/|b.test", "http://c.test/|CON_", "http://../|Site",
-          "http://d.test/|" + std::string(64, 'n')},
-         {0, 1, 2, 3, 4},
-         0,
-         0,
-         0},
+         "http://x.test/|News;http://y.test/|News (2)",
+         "news||http://a/;NEWS.||http://b/;Links||http://c/",
+         "http://a/|news (3);http://b/|NEWS. (2);http://c/|Links (2);3 sites added, as 3, 4 and "
+         "5."},
+        {"hostile names become folder names inside Favorites", "",
+         "a/b:c||http://a/;..||http://b/;CON||http://c/;\x01 |..|http://../;" +
+             std::string(70, 'n') + "||http://d/",
+         "http://a/|a\201\136b\201\106c;http://b/|b;http://c/|CON_;http://../|Site;http://d/|" +
+             std::string(64, 'n') + ";5 sites added, as 1, 2, 3, 4 and 5."},
         {"more feeds than free slots",
-         {"http://1.test/|1", "http://2.test/|2", "http://3.test/|3", "http://4.test/|4",
-          "http://5.test/|5", "http://6.test/|6", "http://7.test/|7", "http://8.test/|8"},
-         {{"A", "", "http://a.test/"},
-          {"B", "", "http://b.test/"},
-          {"", "", "http://1.test/"},
-          {"C", "", "ftp://c.test/"}},
-         {"http://a.test/|A"},
-         {8},
-         1,
-         1,
-         1},
+         "http://1/|1;http://2/|2;http://3/|3;http://4/|4;http://5/|5;http://6/|6;http://7/"
+         "|7;http://8/|8",
+         "A||http://a/;B||http://b/;||http://1/;C||ftp://c/",
+         "http://a/|A;1 site added, as 9.\r\nLeft out: 1 no free slot, 1 already watched, 1 not a "
+         "web address."},
     };
     for (const auto& c : cases) {
         SiteEntry slots[kSiteCount];
-        for (size_t i = 0; i < c.before.size(); ++i) {
-            const size_t bar = c.before[i].find('|');
-            slots[i].url = c.before[i].substr(0, bar).c_str();
-            slots[i].name = c.before[i].substr(bar + 1).c_str();
-            slots[i].sound = "C:\\old.wav";
-        }
-        FakeFolders folders;
-        folders.existing = {"Links"};
-        const std::vector<SiteEntry> old(slots, slots + kSiteCount);
-        const ImportReport report = ImportSites(slots, c.feeds, folders);
-        std::vector<std::string> filled;
-        for (int i = 0; i < kSiteCount; ++i) {
-            if (!old[i].url.IsEmpty()) {
-                EXPECT_EQ(slots[i].url + "|" + slots[i].name + "|" + slots[i].sound,
-                          old[i].url + "|" + old[i].name + "|C:\\old.wav")
-                    << c.what;
-            } else if (!slots[i].url.IsEmpty()) {
-                EXPECT_TRUE(slots[i].sound.IsEmpty()) << c.what;
-                filled.push_back(slots[i].url.str() + "|" + slots[i].name.str());
-            }
-        }
-        EXPECT_EQ(filled, c.filled) << c.what;
-        EXPECT_EQ(report.added, c.added) << c.what;
-        EXPECT_EQ(report.noFreeSlot, c.noFreeSlot) << c.what;
-        EXPECT_EQ(report.alreadyWatched, c.alreadyWatched) << c.what;
-        EXPECT_EQ(report.notWebAddress, c.notWebAddress) << c.what;
+        const std::vector<std::string> before = Split(c.slots, ';');
+        for (size_t i = 0; i < before.size(); ++i)
+            slots[i] = {Split(before[i], '|')[0].c_str(), Split(before[i], '|')[1].c_str(),
+                        "C:\\x.wav"};
+        std::vector<OpmlOutline> feeds;
+        for (const std::string& feed : Split(c.feeds, ';'))
+            feeds.push_back({Split(feed, '|')[0].c_str(), Split(feed, '|')[1].c_str(),
+                             Split(feed, '|')[2].c_str()});
+        const ImportReport report = ImportSites(slots, feeds, FakeFolders());
+        std::string filled;
+        for (const int i : report.added)
+            filled += slots[i].url.str() + "|" + slots[i].name.str() + slots[i].sound.str() + ";";
+        EXPECT_EQ(filled + ImportReportText(report).str(), c.filled) << c.what;
+        for (size_t i = 0; i < before.size(); ++i) // the used slots stay as they were
+            if (before[i][0] != '|')
+                EXPECT_EQ(slots[i].url + "|" + slots[i].name + slots[i].sound,
+                          before[i] + "C:\\x.wav");
     }
-}
-
-TEST(SiteImport, ReportSaysWhatWasAddedAndWhatLeftOut)
-{
-    const struct {
-        ImportReport report;
-        const char* text;
-    } cases[] = {
-        {{{3}, 0, 0, 0}, "1 site added, as 4."},
-        {{{0, 1, 5}, 2, 0, 1},
-         "3 sites added, as 1, 2 and 6.\r\nLeft out: 2 no free slot, 1 not a web address."},
-        {{{}, 0, 4, 0}, "No sites added.\r\nLeft out: 4 already watched."},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(ImportReportText(c.report).str(), c.text);
 }

@@ -124,18 +124,11 @@ TEST(SiteMenuText, AfterAPassWithAUsedAnEmptyAndAFailingSlot)
 TEST(SiteListMenu, GreyWhileADialogIsOpenAndExportWithoutSites)
 {
     SiteTable sites;
-    sites.slots[4].name = "only a name";
-    const struct {
-        bool dialogOpen;
-        const char* url;
-        bool importEnabled, exportEnabled;
-    } cases[] = {{false, "", true, false},
-                 {false, "http://a.test/", true, true},
-                 {true, "http://a.test/", false, false}};
-    for (const auto& c : cases) {
-        sites.slots[7].url = c.url;
-        const SiteListMenuState state = SiteListMenu(c.dialogOpen, sites);
-        EXPECT_EQ(state.importEnabled, c.importEnabled) << c.url << c.dialogOpen;
-        EXPECT_EQ(state.exportEnabled, c.exportEnabled) << c.url << c.dialogOpen;
-    }
+    sites.slots[4].name = "a name without a URL"; // no used slot
+    EXPECT_EQ(SiteListMenu(false, sites).importEnabled, true);
+    EXPECT_EQ(SiteListMenu(false, sites).exportEnabled, false);
+    sites.slots[7].url = "http://a.test/";
+    EXPECT_EQ(SiteListMenu(false, sites).exportEnabled, true);
+    EXPECT_EQ(SiteListMenu(true, sites).importEnabled || SiteListMenu(true, sites).exportEnabled,
+              false);
 }

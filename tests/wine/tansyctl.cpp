@@ -114,11 +114,6 @@ BOOL CALLBACK Collect(HWND hwnd, LPARAM param)
     return TRUE;
 }
 
-UINT_PTR Number(const wchar_t* text)
-{
-    return static_cast<UINT_PTR>(wcstoull(text, nullptr, 0));
-}
-
 std::vector<HWND> FindAll(const wchar_t* title)
 {
     Search search{title, {}};
@@ -129,7 +124,7 @@ std::vector<HWND> FindAll(const wchar_t* title)
 HWND Find(const wchar_t* title)
 {
     if (title[0] == L'0' && title[1] == L'x') {
-        HWND hwnd = reinterpret_cast<HWND>(Number(title));
+        HWND hwnd = reinterpret_cast<HWND>(static_cast<UINT_PTR>(wcstoull(title, nullptr, 16)));
         return IsWindow(hwnd) ? hwnd : nullptr;
     }
     const std::vector<HWND> all = FindAll(title);
@@ -142,6 +137,11 @@ HWND FindPopupMenu()
     while ((menu = FindWindowExW(nullptr, menu, L"#32768", nullptr)) != nullptr)
         if (IsWindowVisible(menu)) return menu;
     return nullptr;
+}
+
+UINT_PTR Number(const wchar_t* text)
+{
+    return static_cast<UINT_PTR>(wcstoull(text, nullptr, 0));
 }
 
 HWND Require(const wchar_t* title)
