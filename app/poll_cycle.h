@@ -1,6 +1,7 @@
 // The poll cycle's decisions: which slot the next tick fetches, which timer
 // interval follows, when the first pass ends, what a fetch outcome leads to,
-// and what a Site command does around its dialog.
+// what a Site command does around its dialog, and how imported slots are
+// fetched.
 //
 // PollCycle holds the cycle's state and tells its host what to do, in the
 // order it must be done. The main dialog is the real host; the unit tests use
