@@ -155,12 +155,10 @@ class PollCycle
     PollHost& m_host;
     int m_nextSite = 0;
     PollPhase m_phase = PollPhase::firstPass;
-    bool m_editing = false;           // a site dialog is open
-    int m_pendingSite = -1;           // slot edited while a fetch ran, fetched after it
-    int m_overtakenSite = -1;         // slot edited while a fetch ran: its result is dropped
-    std::vector<int> m_importedSites; // imported slots still to be fetched, in order
-    bool m_importedMidFetch[kSiteCount] = {}; // filled while the running fetch ran
-    bool m_resultLogged = false;              // the result being handled has its log line
+    bool m_editing = false;      // a site dialog is open
+    int m_pendingSite = -1;      // slot edited while a fetch ran, fetched after it
+    int m_overtakenSite = -1;    // slot edited while a fetch ran: its result is dropped
+    bool m_resultLogged = false; // the result being handled has its log line
     bool m_lastFetchFailed[kSiteCount] = {};
     // Per slot, what the folder holds since the last list written to it in
     // this run; none before the first write, after an edit, an unreadable
@@ -172,6 +170,10 @@ class PollCycle
     // Per slot, what its server told the program in this run.
     FetchMemory m_serverMemory[kSiteCount];
     std::vector<CString> m_goneFeedUrls[kSiteCount];
+    // Slots an import filled that are still to be fetched, in order; and
+    // those filled while the running fetch ran.
+    std::vector<int> m_importedSites;
+    bool m_importedMidFetch[kSiteCount] = {};
 };
 
 // The log text of one fetch outcome: slot index, blank, keyword, URL.
