@@ -113,7 +113,7 @@ FUZZ_SECONDS ?= 300
 FUZZ_SMOKE_SECONDS ?= 30
 # Longest input the fuzzers try, in bytes.
 export FUZZ_MAX_LEN ?= 4096
-FUZZ_TARGETS := fuzz_feed_text fuzz_jis1997 fuzz_status_dat
+FUZZ_TARGETS := fuzz_feed_text fuzz_jis1997 fuzz_status_dat fuzz_opml
 
 $(BUILD)/fuzz/CMakeCache.txt:
 	cmake -S . -B $(BUILD)/fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \

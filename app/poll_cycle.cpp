@@ -58,6 +58,7 @@ bool PollCycle::MayExit()
     // A slot edited meanwhile is not fetched after the cancel, so that the
     // next Exit ends the program.
     m_pendingSite = -1;
+    m_importedSites.clear();
     return false;
 }
 
@@ -74,6 +75,7 @@ CString FetchLogText(const FetchResult& result)
 
 void PollCycle::OnFetchDone(const FetchResult& result)
 {
+    TakeOverImportedSlot(result.siteIndex);
     m_resultLogged = false;
     try {
         HandleFetchResult(result);
@@ -317,11 +319,53 @@ void PollCycle::OnSiteCommand(int siteIndex)
 // Starts the fetch of a slot edited while another fetch was running.
 void PollCycle::StartPendingSiteFetch()
 {
-    if (m_pendingSite < 0 || m_host.FetchInProgress()) return;
-    const int slot = m_pendingSite;
-    m_pendingSite = -1;
+    if (m_host.FetchInProgress()) return;
+    int slot = m_pendingSite;
+    if (slot >= 0) {
+        m_pendingSite = -1;
+    } else if (!m_importedSites.empty()) {
+        slot = m_importedSites.front();
+        m_importedSites.erase(m_importedSites.begin());
+    } else {
+        return;
+    }
     m_host.KillPollTimer();
     m_host.StartFetch(slot);
+}
+
+void PollCycle::OnSitesImported(const std::vector<int>& siteIndexes)
+{
+    for (const int slot : siteIndexes) {
+        if (slot < 0 || slot >= kSiteCount) continue;
+        ForgetImportedSlot(slot);
+        // A fetch of the slot while it was free may be running: its result,
+        // for no URL, is not used.
+        if (m_host.FetchInProgress()) m_importedMidFetch[slot] = true;
+        m_importedSites.push_back(slot);
+    }
+    // The timer stays stopped while the imported slots are fetched; the last
+    // one's result arms it.
+    StartPendingSiteFetch();
+}
+
+// What the cycle knew of a slot before it was filled no longer counts.
+void PollCycle::ForgetImportedSlot(int siteIndex)
+{
+    m_serverMemory[siteIndex].Forget();
+    m_goneFeedUrls[siteIndex].clear();
+    m_host.StoreFeedTime(siteIndex, 0);
+    m_writtenItems[siteIndex].reset();
+    m_feedUrls[siteIndex].Empty();
+}
+
+// The result of the fetch that ran while the slots were imported: dropped,
+// as after an edit, when it is for one of them.
+void PollCycle::TakeOverImportedSlot(int siteIndex)
+{
+    if (siteIndex >= 0 && siteIndex < kSiteCount && m_importedMidFetch[siteIndex])
+        m_overtakenSite = siteIndex;
+    for (bool& filled : m_importedMidFetch)
+        filled = false;
 }
 
 CString ChangeTooltip(const CString& name, const CString& hourMinute, int maxBytes)

@@ -1,6 +1,7 @@
 // The poll cycle's decisions: which slot the next tick fetches, which timer
 // interval follows, when the first pass ends, what a fetch outcome leads to,
-// and what a Site command does around its dialog.
+// what a Site command does around its dialog, and how imported slots are
+// fetched.
 //
 // PollCycle holds the cycle's state and tells its host what to do, in the
 // order it must be done. The main dialog is the real host; the unit tests use
@@ -120,6 +121,12 @@ class PollCycle
     // A Site item: cancels a running fetch; otherwise, unless a site dialog
     // is already open, edits the slot and fetches it when it was changed.
     void OnSiteCommand(int siteIndex);
+    // Slots an import filled (they were free): each is handled as a slot the
+    // site dialog changed, and all are fetched at once, one after the other,
+    // after a fetch that is running.
+    void OnSitesImported(const std::vector<int>& siteIndexes);
+    // True while a site dialog is open.
+    bool Editing() const { return m_editing; }
 
     int nextSite() const { return m_nextSite; }
     PollPhase phase() const { return m_phase; }
@@ -154,6 +161,8 @@ class PollCycle
     void RememberFeedUrl(const FetchResult& result);
     void VisitWithoutRequest(int siteIndex);
     void RememberAnswer(const FetchResult& result);
+    void ForgetImportedSlot(int siteIndex);
+    void TakeOverImportedSlot(int siteIndex);
 
     PollHost& m_host;
     int m_nextSite = 0;
@@ -179,6 +188,10 @@ class PollCycle
     // Per slot, what its server told the program in this run.
     FetchMemory m_serverMemory[kSiteCount];
     std::vector<CString> m_goneFeedUrls[kSiteCount];
+    // Slots an import filled that are still to be fetched, in order; and
+    // those filled while the running fetch ran.
+    std::vector<int> m_importedSites;
+    bool m_importedMidFetch[kSiteCount] = {};
 };
 
 // The log text of one fetch outcome: slot index, blank, keyword, URL.

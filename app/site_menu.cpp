@@ -17,3 +17,11 @@ CString SiteMenuText(int siteIndex, const SiteEntry& site, bool lastFetchFailed)
     if (lastFetchFailed) text += " (error)";
     return text;
 }
+
+SiteListMenuState SiteListMenu(bool dialogOpen, const SiteTable& sites)
+{
+    bool anyUsed = false;
+    for (const SiteEntry& site : sites.slots)
+        if (!site.url.IsEmpty()) anyUsed = true;
+    return {!dialogOpen, !dialogOpen && anyUsed};
+}

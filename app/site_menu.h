@@ -13,3 +13,12 @@ constexpr int kMenuNameMaxBytes = 64;
 // it shows as itself; and " (error)" when the slot's last fetch in this run
 // ended as ERROR. An empty slot shows its number alone.
 CString SiteMenuText(int siteIndex, const SiteEntry& site, bool lastFetchFailed);
+
+// Whether Import sites and Export sites can be chosen: neither while a site
+// dialog or one of their own file dialogs is open, and Export only while
+// some slot is used (has a URL).
+struct SiteListMenuState {
+    bool importEnabled;
+    bool exportEnabled;
+};
+SiteListMenuState SiteListMenu(bool dialogOpen, const SiteTable& sites);

@@ -6,6 +6,7 @@
 
 #include "app/news_menu.h"
 #include "app/poll_cycle.h"
+#include "app/site_list.h"
 #include "app/site_news.h"
 #include "config/site_table.h"
 #include "fetch/fetch_task.h"
@@ -78,6 +79,7 @@ class CTrayDlg : public CDialog, private PollHost
     PollCycle m_poll;
     SiteNews m_news;
     CNewsMenu m_newsMenu;
+    CSiteList m_siteList;
     RunningFetch m_fetch;
     std::unique_ptr<FetchTask> m_finished; // the task whose result is being handled
 };

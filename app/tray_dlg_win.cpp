@@ -70,7 +70,8 @@ BOOL Notify(DWORD message, TrayIconRecord& record)
 
 CTrayDlg::CTrayDlg()
     : CDialog(IDD_TANSY_DIALOG),
-      m_hIcon(LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))), m_poll(*this)
+      m_hIcon(LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))), m_poll(*this),
+      m_siteList(m_poll, m_news)
 {
 }
 
@@ -120,6 +121,10 @@ BOOL CTrayDlg::OnCommand(UINT command)
         return OnAbout();
     case IDM_REFRESH:
         return OnRefresh();
+    case IDM_IMPORT:
+        return m_siteList.OnImport();
+    case IDM_EXPORT:
+        return m_siteList.OnExport();
     default:
         if (m_newsMenu.OnCommand(command)) return TRUE;
         return OnSiteCommand(SiteIndexOfCommand(command));
@@ -169,6 +174,7 @@ void CTrayDlg::OnTrayNotify(LPARAM mouseMessage)
     ::SetForegroundWindow(m_hWnd);
     MenuHandle menu(LoadMenuA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_TRAYMENU)));
     ShowSiteNames(menu.get());
+    m_siteList.ShowMenuState(menu.get());
     m_newsMenu.Insert(GetSubMenu(menu.get(), 0), g_sites, m_poll, m_news);
     TrackPopupMenu(GetSubMenu(menu.get(), 0), TPM_RIGHTBUTTON, pt.x, pt.y, 0, m_hWnd, nullptr);
     PostMessageA(m_hWnd, WM_NULL, 0, 0);

@@ -29,6 +29,8 @@
 #define IDM_SITE7 32784
 #define IDM_SITE8 32785
 #define IDM_SITE9 32786
+#define IDM_IMPORT 32788
+#define IDM_EXPORT 32789
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

@@ -932,6 +932,49 @@ TEST(PollCycleSiteCommand, ExitDropsTheQueuedSlot)
     EXPECT_TRUE(cycle.MayExit()); // so the second one ends the program
 }
 
+TEST(PollCycleImport, ImportedSlotsAreFetchedAtOnceAfterARunningFetch)
+{
+    const struct {
+        const char* name;
+        int running; // the slot whose fetch (failing) runs when the import comes; -1 = none
+        std::vector<std::string> actions;
+        std::vector<std::string> log; // the log lines from the import on, without the URLs
+    } cases[] = {
+        {"idle: the first at once",
+         -1,
+         {"store 2", "store 5", "kill", "fetch 2"},
+         {"2 NOMODIFY", "5 NOMODIFY"}},
+        {"another slot's fetch runs",
+         0,
+         {"store 2", "store 5"},
+         {"0 ERROR", "2 NOMODIFY", "5 NOMODIFY"}},
+        {"the free slot's own fetch is dropped",
+         2,
+         {"store 2", "store 5"},
+         {"2 CANCEL", "2 NOMODIFY", "5 NOMODIFY"}},
+    };
+    for (const auto& c : cases) {
+        RecordingHost host;
+        PollCycle cycle(host);
+        RunFirstPass(host, cycle, "unchanged");
+        if (c.running >= 0) RunToVisit(host, cycle, c.running);
+        host.actions.clear();
+        host.log.clear();
+        cycle.OnSitesImported({2, 5});
+        EXPECT_EQ(host.actions, c.actions) << c.name;
+        for (bool first = true; host.inFlight; first = false) {
+            const int slot = host.fetches.back().second;
+            cycle.OnFetchDone(first && slot == c.running ? Answer(slot, 0)
+                                                         : Outcome(slot, "unchanged"));
+        }
+        std::vector<std::string> log;
+        for (const std::string& line : host.log)
+            log.push_back(line.substr(0, line.find(" http")));
+        EXPECT_EQ(log, c.log) << c.name;
+        EXPECT_GE(host.timerDue, 0) << c.name; // the cycle goes on
+    }
+}
+
 TEST(PollCycleServerMemory, WhatAnOutcomeDoesToTheValidatorsAndRequests)
 {
     // Every slot was written once with the validators of a response tagged

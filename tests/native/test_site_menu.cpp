@@ -125,3 +125,15 @@ TEST(SiteMenuText, AfterAPassWithAUsedAnEmptyAndAFailingSlot)
     EXPECT_TRUE(cycle.LastFetchFailed(0));
     EXPECT_FALSE(cycle.LastFetchFailed(1));
 }
+
+TEST(SiteListMenu, GreyWhileADialogIsOpenAndExportWithoutSites)
+{
+    SiteTable sites;
+    sites.slots[4].name = "a name without a URL"; // no used slot
+    EXPECT_EQ(SiteListMenu(false, sites).importEnabled, true);
+    EXPECT_EQ(SiteListMenu(false, sites).exportEnabled, false);
+    sites.slots[7].url = "http://a.test/";
+    EXPECT_EQ(SiteListMenu(false, sites).exportEnabled, true);
+    EXPECT_EQ(SiteListMenu(true, sites).importEnabled || SiteListMenu(true, sites).exportEnabled,
+              false);
+}

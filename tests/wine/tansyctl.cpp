@@ -11,6 +11,8 @@
 //   tansyctl click TITLE ID         post the click of button ID in dialog TITLE
 //   tansyctl settext TITLE ID TEXT  set the text of control ID
 //   tansyctl show TITLE             print the window's style and its controls
+//   tansyctl showall TITLE          the same for every window of that title, each
+//                                   after a line "window=HANDLE"
 //   tansyctl menu                   print the open popup menu window, if any
 //   tansyctl menukey VK             post a key press to the open popup menu
 //   tansyctl count TITLE            print how many top-level windows have that title
@@ -28,6 +30,7 @@
 //
 // TITLE may end in "|TEXT": then only windows of a process whose program path
 // contains TEXT count, which tells apart two copies run from two folders.
+// A TITLE of the form "0x..." is the handle showall printed.
 #include <windows.h>
 #include <commctrl.h>
 #include <psapi.h>
@@ -120,6 +123,10 @@ std::vector<HWND> FindAll(const wchar_t* title)
 
 HWND Find(const wchar_t* title)
 {
+    if (title[0] == L'0' && title[1] == L'x') {
+        HWND hwnd = reinterpret_cast<HWND>(static_cast<UINT_PTR>(wcstoull(title, nullptr, 16)));
+        return IsWindow(hwnd) ? hwnd : nullptr;
+    }
     const std::vector<HWND> all = FindAll(title);
     return all.empty() ? nullptr : all.front();
 }
@@ -346,6 +353,14 @@ int wmain(int argc, wchar_t** argv)
                                    SMTO_ABORTIFHUNG, 5000, &result)
                    ? 0
                    : 1;
+    }
+    if (verb == L"showall" && argc == 3) {
+        for (HWND hwnd : FindAll(argv[2])) {
+            std::printf("window=0x%llx\n",
+                        static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(hwnd)));
+            Show(hwnd);
+        }
+        return 0;
     }
     if (verb == L"show" && argc == 3) {
         Show(Require(argv[2]));
