@@ -29,6 +29,7 @@
 #define IDM_SITE7 32784
 #define IDM_SITE8 32785
 #define IDM_SITE9 32786
+#define IDM_STARTUP 32787
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)
