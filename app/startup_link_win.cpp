@@ -138,13 +138,13 @@ bool WriteLink(const CString& linkPath, const CString& program)
     const CString directory = program.Left(program.ReverseFind('\\') + 1);
     ComPtr<IShellLinkA> link;
     ComPtr<IPersistFile> file;
-    const bool saved =
-        SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                   link.outVoid())) &&
-        SUCCEEDED(link->SetPath(program)) && SUCCEEDED(link->SetWorkingDirectory(directory)) &&
-        SUCCEEDED(link->SetIconLocation(program, 0)) &&
-        SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.outVoid())) &&
-        SUCCEEDED(file->Save(Widen(tempPath).c_str(), TRUE));
+    const bool saved = SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                                  IID_IShellLinkA, link.outVoid())) &&
+                       SUCCEEDED(link->SetPath(program)) &&
+                       SUCCEEDED(link->SetWorkingDirectory(directory)) &&
+                       SUCCEEDED(link->SetIconLocation(program, 0)) &&
+                       SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.outVoid())) &&
+                       SUCCEEDED(file->Save(Widen(tempPath).c_str(), TRUE));
     if (saved && MoveFileExA(tempPath, linkPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
         return true;
     DeleteFileA(tempPath);
@@ -167,7 +167,8 @@ void ShowStartWithWindows(HMENU menu, UINT command)
 {
     ComScope com;
     CString folder;
-    const bool ticked = StartupFolder(folder) && StartsWithWindows(ReadState(folder, ProgramPath()));
+    const bool ticked =
+        StartupFolder(folder) && StartsWithWindows(ReadState(folder, ProgramPath()));
     CheckMenuItem(menu, command, MF_BYCOMMAND | (ticked ? MF_CHECKED : MF_UNCHECKED));
 }
 

@@ -5,49 +5,29 @@
 
 #include "app/icon_blink.h"
 
-namespace
-{
-
-// "A750": the alert icon, next step in 750 ms; "N250": the normal icon;
-// "-0": the icon stays and the timer stops.
-std::string Text(const BlinkStep& step)
-{
-    const char* icon = step.icon == BlinkStep::Icon::alert    ? "A"
-                       : step.icon == BlinkStep::Icon::normal ? "N"
-                                                              : "-";
-    return icon + std::to_string(step.nextMs);
-}
-
-// Runs `events` ('s' start, 't' tick) on a fresh blink; the steps, blank-separated.
-std::string Steps(const std::string& events)
-{
-    IconBlink blink;
-    std::string steps;
-    for (char event : events) {
-        if (!steps.empty()) steps += ' ';
-        steps += Text(event == 's' ? blink.Start() : blink.OnTick());
-    }
-    return steps;
-}
-
-} // namespace
-
+// Events 's' (start) and 't' (tick) on a fresh blink give steps "A750" (the
+// alert icon, next step in 750 ms), "N250" (the normal icon), "-0" (no
+// change, timer stopped).
 TEST(IconBlink, StepsOfItsTimer)
 {
-    const std::string cycle = " N250 A750";
-    struct Case {
-        const char* what;
-        std::string events, steps;
+    const std::string cycle = " N250 A750", end = cycle + cycle + cycle + cycle + " N250 -0";
+    const std::pair<std::string, std::string> cases[] = {
+        {"s" + std::string(10, 't'), "A750" + end},         // five cycles, ending normal
+        {"s" + std::string(11, 't'), "A750" + end + " -0"}, // a late tick changes nothing
+        {"t", "-0"},                                        // so does one before any blink
+        {"sttts" + std::string(10, 't'), "A750 N250 A750 N250 A750" + end}, // a start restarts
     };
-    const Case cases[] = {
-        {"five cycles ending on the normal icon", "s" + std::string(10, 't'),
-         "A750" + cycle + cycle + cycle + cycle + " N250 -0"},
-        {"a tick after the end changes nothing", "s" + std::string(11, 't'),
-         "A750" + cycle + cycle + cycle + cycle + " N250 -0 -0"},
-        {"a tick before any blink changes nothing", "t", "-0"},
-        {"a start while blinking begins again", "sttts" + std::string(10, 't'),
-         "A750 N250 A750 N250 A750" + cycle + cycle + cycle + cycle + " N250 -0"},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(Steps(c.events), c.steps) << c.what;
+    for (const auto& [events, expected] : cases) {
+        IconBlink blink;
+        std::string steps;
+        for (char event : events) {
+            const BlinkStep step = event == 's' ? blink.Start() : blink.OnTick();
+            steps += steps.empty() ? "" : " ";
+            steps += step.icon == BlinkStep::Icon::alert    ? "A"
+                     : step.icon == BlinkStep::Icon::normal ? "N"
+                                                            : "-";
+            steps += std::to_string(step.nextMs);
+        }
+        EXPECT_EQ(steps, expected) << events;
+    }
 }
