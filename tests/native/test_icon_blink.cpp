@@ -5,9 +5,8 @@
 
 #include "app/icon_blink.h"
 
-// Events 's' (start) and 't' (tick) on a fresh blink give steps "A750" (the
-// alert icon, next step in 750 ms), "N250" (the normal icon), "-0" (no
-// change, timer stopped).
+// Events 's' (start) and 't' (tick) give steps "A750" (the alert icon, next
+// step in 750 ms), "N250" (the normal icon), "-0" (no change, timer stopped).
 TEST(IconBlink, StepsOfItsTimer)
 {
     const std::string cycle = " N250 A750", end = cycle + cycle + cycle + cycle + " N250 -0";

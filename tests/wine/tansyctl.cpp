@@ -360,10 +360,8 @@ int wmain(int argc, wchar_t** argv)
         RECT r;
         if (!hwnd || !GetWindowRect(hwnd, &r)) return 1;
         const int w = r.right - r.left, h = r.bottom - r.top;
-        BITMAPINFO info = {};
-        info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        HDC screen = GetDC(nullptr);
-        HDC memory = CreateCompatibleDC(screen);
+        BITMAPINFO info = {{sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
+        HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
         void* bits = nullptr;
         HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
         HGDIOBJ old = SelectObject(memory, bitmap);
@@ -371,7 +369,7 @@ int wmain(int argc, wchar_t** argv)
         unsigned red = 0;
         const unsigned char* p = static_cast<const unsigned char*>(bits); // blue, green, red, 0
         for (int i = 0; bits && i < w * h; ++i, p += 4)
-            if (p[2] > 100 && p[2] > 2 * p[1] + 20 && p[2] > 2 * p[0] + 20) ++red;
+            red += p[2] > 100 && p[2] > 2 * p[1] + 20 && p[2] > 2 * p[0] + 20;
         SelectObject(memory, old);
         DeleteObject(bitmap);
         DeleteDC(memory);

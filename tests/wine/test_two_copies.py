@@ -1,8 +1,7 @@
-"""Two copies of Tansy: run from two folders with the same sites, both run
-their own poll cycle into the same site folders of Favorites. Neither may
-crash, status.dat stays a valid file after an edit in one copy, and the log
-keeps whole lines. A second start of the same program file only opens the
-running copy's menu."""
+"""Two copies of Tansy in two folders with the same sites run their own poll
+cycles into the same site folders. Neither may crash, status.dat stays a
+valid file after an edit in one copy, and the log keeps whole lines. A second
+start of the same program file only opens the running copy's menu."""
 import re
 import shutil
 import time
@@ -99,5 +98,3 @@ def test_a_second_start_opens_the_running_copys_menu(start_tansy, wine):
         stop_process(again)
     wait_until(lambda: first.ctl("menu")[0] == 0, "the running copy opened no menu")
     assert first.ctl("count", "Tansy")[1].strip() == "1"
-    first.ctl("menukey", 0x1B)
-    assert first.running()
