@@ -10,9 +10,9 @@ from pathlib import Path
 
 import pytest
 
-from conftest import (IDM_EXIT, IDM_REFRESH, OWN_FEEDS, WM_TRAYNOTIFY, clean_favorites, corpus_feed,
-                      refused_url, shortcuts, status_file, tray_tooltip, wait_for_download,
-                      wait_until)
+from conftest import (IDM_EXIT, IDM_REFRESH, OWN_FEEDS, clean_favorites, corpus_feed, refused_url,
+                      shortcuts, status_file, tray_tooltip, wait_for_download)
+from conftest import WM_TRAYNOTIFY, wait_until
 
 
 WM_TIMER, WM_RBUTTONUP, VK_ESCAPE = 0x0113, 0x0205, 0x1B
@@ -249,6 +249,7 @@ def test_feed_is_compared_by_its_shortcuts(start_tansy, server, favorites, dated
     visit_slot_0(20)
     assert tansy.messages()[19] == f"0 UPDATE {url}"
     assert icon_blinks(tansy), "no blink"
+    wait_until(lambda: not icon_blinks(tansy, 1.5), "the blink did not end", 10)
     assert shortcuts(folder) == [f"記事{i}：その{i}.url" for i in range(3)]
     assert tray_tooltip(tansy).startswith(UTF8_NAME + "\r\n")
 
