@@ -65,8 +65,9 @@ BOOL CALLBACK FindCopyWindow(HWND window, LPARAM param)
     char className[16] = {};
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
-    if (process == GetCurrentProcessId() || !GetWindowTextA(window, title, sizeof title) ||
-        lstrcmpA(title, kMainWindowTitle) != 0 ||
+    // The main dialog has no owner; its message boxes share its title and class.
+    if (process == GetCurrentProcessId() || GetWindow(window, GW_OWNER) ||
+        !GetWindowTextA(window, title, sizeof title) || lstrcmpA(title, kMainWindowTitle) != 0 ||
         !GetClassNameA(window, className, sizeof className) ||
         lstrcmpA(className, kDialogClass) != 0)
         return TRUE;
