@@ -40,16 +40,16 @@ class NamedMutex
 NamedMutex g_claim;
 
 // The mutex's name, made from the program's full path as the file system
-// compares it: ASCII letters in one case, and no backslash, which a name of
-// the session's namespace may not hold.
+// compares it: in upper case (two-byte characters left whole), and without
+// backslashes, which a name of the session's namespace may not hold. A path
+// holds no "/", so no two paths give one name.
 std::string ClaimName(const char* program)
 {
-    std::string name = "Local\\Tansy ";
-    for (const char* p = program; *p; ++p) {
-        const char c = *p;
-        name += c == '\\' ? '/' : c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-    }
-    return name;
+    std::string path = program;
+    if (!path.empty()) CharUpperBuffA(&path[0], static_cast<DWORD>(path.size()));
+    for (char& c : path)
+        if (c == '\\') c = '/';
+    return "Local\\Tansy " + path;
 }
 
 struct WindowSearch {
