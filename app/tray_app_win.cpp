@@ -1,5 +1,6 @@
 #include "app/tray_app.h"
 
+#include "app/single_copy.h"
 #include "app/tray_dlg.h"
 #include "config/site_table.h"
 #include "framework/file.h"
@@ -8,6 +9,9 @@ CTrayApp theApp;
 
 BOOL CTrayApp::InitInstance()
 {
+    // This program file runs already: its copy opens its menu instead.
+    if (HandOverToRunningCopy()) return FALSE;
+
     // The program's files (status.dat, log.txt, dl.dat) live beside it.
     char path[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, MAX_PATH);

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "app/icon_blink.h"
 #include "app/news_menu.h"
 #include "app/poll_cycle.h"
 #include "app/site_list.h"
@@ -51,6 +52,7 @@ class CTrayDlg : public CDialog, private PollHost
     void AddTrayIcon();
     void ShowTrayIcon(UINT iconId);
     void Blink();
+    void ShowBlinkStep(const BlinkStep& step);
 
     // What the poll cycle asks of the window.
     void ArmPollTimer(unsigned intervalMs) override;
@@ -77,6 +79,7 @@ class CTrayDlg : public CDialog, private PollHost
     HICON m_hIcon;
     TrayIconRecord m_nid{};
     PollCycle m_poll;
+    IconBlink m_blink;
     SiteNews m_news;
     CNewsMenu m_newsMenu;
     CSiteList m_siteList;

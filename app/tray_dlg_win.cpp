@@ -7,6 +7,7 @@
 #include "app/about_dlg.h"
 #include "app/messages.h"
 #include "app/site_menu.h"
+#include "app/startup_link_win.h"
 #include "app/tray_notice.h"
 #include "config/site_dlg.h"
 #include "config/site_table.h"
@@ -27,9 +28,6 @@ namespace
 {
 
 constexpr UINT kTrayIconId = 0;
-constexpr DWORD kBlinkAlertMs = 750;
-constexpr DWORD kBlinkNormalMs = 250;
-constexpr int kBlinkCycles = 5;
 
 // Site menu commands in slot order; the ids are not contiguous.
 constexpr UINT kSiteCommands[kSiteCount] = {IDM_SITE1, IDM_SITE2, IDM_SITE3, IDM_SITE4, IDM_SITE5,
@@ -125,6 +123,8 @@ BOOL CTrayDlg::OnCommand(UINT command)
         return m_siteList.OnImport();
     case IDM_EXPORT:
         return m_siteList.OnExport();
+    case IDM_STARTUP:
+        return ToggleStartWithWindows(m_hWnd);
     default:
         if (m_newsMenu.OnCommand(command)) return TRUE;
         return OnSiteCommand(SiteIndexOfCommand(command));
@@ -175,6 +175,7 @@ void CTrayDlg::OnTrayNotify(LPARAM mouseMessage)
     MenuHandle menu(LoadMenuA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_TRAYMENU)));
     ShowSiteNames(menu.get());
     m_siteList.ShowMenuState(menu.get());
+    ShowStartWithWindows(GetSubMenu(menu.get(), 0), IDM_STARTUP);
     m_newsMenu.Insert(GetSubMenu(menu.get(), 0), g_sites, m_poll, m_news);
     TrackPopupMenu(GetSubMenu(menu.get(), 0), TPM_RIGHTBUTTON, pt.x, pt.y, 0, m_hWnd, nullptr);
     PostMessageA(m_hWnd, WM_NULL, 0, 0);
@@ -220,6 +221,8 @@ BOOL CTrayDlg::OnExit()
 {
     if (!m_poll.MayExit()) return TRUE;
     KillTimer(m_hWnd, kPollTimerId);
+    KillTimer(m_hWnd, kBlinkTimerId);
+    PlaySoundA(nullptr, nullptr, 0);
     Notify(NIM_DELETE, m_nid);
     CWinApp* app = AfxGetApp();
     PostMessageA(app && app->m_pMainWnd ? app->m_pMainWnd->m_hWnd : m_hWnd, WM_CLOSE, 0, 0);
@@ -238,6 +241,7 @@ BOOL CTrayDlg::OnAbout()
 void CTrayDlg::OnTimer(UINT_PTR timerId)
 {
     if (timerId == kPollTimerId) m_poll.OnTick();
+    if (timerId == kBlinkTimerId) ShowBlinkStep(m_blink.OnTick());
 }
 
 BOOL CTrayDlg::OnRefresh()
@@ -374,12 +378,13 @@ void CTrayDlg::DeleteDownload()
     DeleteFileNamed(DownloadPath());
 }
 
-// A changed feed in steady polling: the site's sound (to its end), its name
-// and the time in the tooltip, the blink, and a notice naming the new items.
+// A changed feed in steady polling: the site's sound, its name and the time
+// in the tooltip, the blink, and a notice naming the new items. The sound and
+// the blink go on while the menu and the commands answer.
 void CTrayDlg::NotifyChange(int siteIndex, const std::vector<CString>& added)
 {
     const SiteEntry& site = g_sites.slots[siteIndex];
-    PlaySoundA(site.sound, nullptr, SND_FILENAME | SND_NODEFAULT);
+    PlaySoundA(site.sound, nullptr, SND_FILENAME | SND_NODEFAULT | SND_ASYNC);
 
     std::tm local;
     char hourMinute[16] = "";
@@ -402,16 +407,20 @@ void CTrayDlg::ShowTrayIcon(UINT iconId)
     Notify(NIM_MODIFY, m_nid);
 }
 
-// Five cycles of the alert icon and the normal one, five seconds in all. The
-// user-interface thread handles no messages meanwhile.
+// Starts the blink on its own timer, or starts it again when one is running.
 void CTrayDlg::Blink()
 {
-    for (int i = 0; i < kBlinkCycles; ++i) {
-        ShowTrayIcon(IDI_TRAY_ALERT);
-        Sleep(kBlinkAlertMs);
-        ShowTrayIcon(IDI_TRAY);
-        Sleep(kBlinkNormalMs);
-    }
+    ShowBlinkStep(m_blink.Start());
+}
+
+void CTrayDlg::ShowBlinkStep(const BlinkStep& step)
+{
+    if (step.icon != BlinkStep::Icon::keep)
+        ShowTrayIcon(step.icon == BlinkStep::Icon::alert ? IDI_TRAY_ALERT : IDI_TRAY);
+    if (step.nextMs != 0)
+        SetTimer(m_hWnd, kBlinkTimerId, step.nextMs, nullptr);
+    else
+        KillTimer(m_hWnd, kBlinkTimerId);
 }
 
 void CTrayDlg::WriteLog(const CString& text)

@@ -11,6 +11,7 @@
 #include <shlobj.h>
 
 #include "feed/site_folder_name.h"
+#include "framework/com_win.h"
 
 namespace
 {
@@ -45,23 +46,6 @@ class FindHandle
     HANDLE m_h;
 };
 
-// CoInitialize for one shortcut, balanced on the way out.
-class ComScope
-{
-  public:
-    ComScope() : m_hr(CoInitialize(nullptr)) {}
-    ~ComScope()
-    {
-        if (SUCCEEDED(m_hr)) CoUninitialize();
-    }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
-    bool ok() const { return SUCCEEDED(m_hr); } // S_FALSE (already initialised) is success
-
-  private:
-    HRESULT m_hr;
-};
-
 class FileHandle
 {
   public:
@@ -77,25 +61,6 @@ class FileHandle
 
   private:
     HANDLE m_h;
-};
-
-template <class T> class ComPtr
-{
-  public:
-    ComPtr() = default;
-    ~ComPtr()
-    {
-        if (m_p) m_p->Release();
-    }
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
-    T** out() { return &m_p; }
-    void** outVoid() { return reinterpret_cast<void**>(&m_p); }
-    T* operator->() const { return m_p; }
-    explicit operator bool() const { return m_p != nullptr; }
-
-  private:
-    T* m_p = nullptr;
 };
 
 std::wstring Widen(const char* text)

@@ -252,7 +252,7 @@ def take(build, out_dir):
                 session.ctl("post", "Tansy", WM_TIMER, 1, 0)
                 wait_until(lambda: (folder / "log.txt").read_bytes().count(b"\r\n") >= lines,
                            "a fetch of steady polling", timeout=60)
-            # The notice follows the five seconds of blinking.
+            # The notice shows as the blink starts.
             def notice():
                 rects = [r for _, r in session.x11_windows() if r not in before]
                 return rects or None

@@ -25,6 +25,8 @@
 //                                   for a tooltip, "balloon=" for a balloon notice
 //   tansyctl stats TITLE            print the handle, GDI and USER object counts and
 //                                   the memory of the window's process
+//   tansyctl redpixels TITLE        how many pixels of the window's screen area are
+//                                   clearly red (the alert tray icon shows)
 //   tansyctl hold FILE SECONDS      open FILE (made if missing) without sharing, print
 //                                   "held", keep it open that long
 //
@@ -368,6 +370,28 @@ int wmain(int argc, wchar_t** argv)
     }
     if (verb == L"stats" && argc == 3) return Stats(Require(argv[2]));
     if (verb == L"hold" && argc == 4) return Hold(argv[2], static_cast<DWORD>(Number(argv[3])));
+    if (verb == L"redpixels" && argc == 3) {
+        HWND hwnd = FindWindowW(nullptr, argv[2]);
+        RECT r;
+        if (!hwnd || !GetWindowRect(hwnd, &r)) return 1;
+        const int w = r.right - r.left, h = r.bottom - r.top;
+        BITMAPINFO info = {{sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
+        HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
+        void* bits = nullptr;
+        HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+        unsigned red = 0;
+        const unsigned char* p = static_cast<const unsigned char*>(bits); // blue, green, red, 0
+        for (int i = 0; bits && i < w * h; ++i, p += 4)
+            red += p[2] > 100 && p[2] > 2 * p[1] + 20 && p[2] > 2 * p[0] + 20;
+        SelectObject(memory, old);
+        DeleteObject(bitmap);
+        DeleteDC(memory);
+        ReleaseDC(nullptr, screen);
+        std::printf("%u\n", red);
+        return 0;
+    }
     if (verb == L"menu" && argc == 2) {
         HWND menu = FindPopupMenu();
         if (!menu) {

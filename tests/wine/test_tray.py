@@ -4,12 +4,12 @@ import time
 
 import pytest
 
-from conftest import IDM_ABOUT, WM_TRAYNOTIFY, wait_until
+from conftest import IDM_ABOUT, WM_TRAYNOTIFY, unix_to_windows, wait_until
 
 WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP = 0x200, 0x201, 0x202
 WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_RBUTTONUP, WM_MBUTTONUP = 0x203, 0x204, 0x205, 0x208
 WM_HELP = 0x0053
-VK_ESCAPE = 0x1B
+VK_ESCAPE, VK_RETURN, VK_UP = 0x1B, 0x0D, 0x26
 WS_EX_TOOLWINDOW, WS_EX_APPWINDOW = 0x80, 0x40000
 
 
@@ -124,3 +124,25 @@ def test_tray_icon_comes_back_when_the_taskbar_is_created_anew(start_tansy):
     tansy.ctl("taskbarcreated", "Tansy")
     wait_until(lambda: icon() == "yes", "the tray icon was not added again")
     tansy.exit()
+
+
+def choose_start_with_windows(tansy):
+    """Opens the tray menu and chooses Start with Windows, the third item up."""
+    tansy.ctl("post", "Tansy", WM_TRAYNOTIFY, 0, WM_RBUTTONUP)
+    wait_until(lambda: tansy.ctl("menu")[0] == 0, "the tray menu did not open")
+    for key in (VK_UP, VK_UP, VK_UP, VK_RETURN):
+        tansy.ctl("menukey", key)
+
+
+def test_start_with_windows_is_ticked_and_unticked(start_tansy, wine):
+    startup = wine.favorites.parent / "AppData/Roaming/Microsoft/Windows/Start Menu/Programs/StartUp"
+    link = startup / "Tansy.lnk"
+    link.unlink(missing_ok=True)
+    tansy = start_tansy()
+    choose_start_with_windows(tansy)
+    wait_until(link.exists, "no link was put into the Startup folder")
+    program, data = unix_to_windows(tansy.folder / "Tansy.exe").lower(), link.read_bytes().lower()
+    assert program.encode() in data or program.encode("utf-16-le") in data
+    # Read as ticked when the menu opens again: choosing it takes the link away.
+    choose_start_with_windows(tansy)
+    wait_until(lambda: not link.exists(), "the link stayed in the Startup folder")

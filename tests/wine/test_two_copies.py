@@ -1,9 +1,9 @@
-"""Two copies of Tansy started from the same folder: both run their own poll
-cycle over the same status.dat, log.txt and dl.dat. Neither may crash,
-status.dat stays a valid file after an edit in one copy, and the log keeps
-whole lines (log.txt is opened without sharing, so a line written at the
-very instant the other copy writes is lost; that is allowed)."""
+"""Two copies of Tansy in two folders with the same sites run their own poll
+cycles into the same site folders. Neither may crash, status.dat stays a
+valid file after an edit in one copy, and the log keeps whole lines. A second
+start of the same program file only opens the running copy's menu."""
 import re
+import shutil
 import time
 
 import pytest
@@ -19,7 +19,7 @@ ROUNDS = 3
 
 # Long rounds of timed passes: run on one program only.
 @pytest.mark.one_width
-def test_two_copies_in_one_folder(start_tansy, wine, server):
+def test_two_copies_in_two_folders(start_tansy, wine, server):
     names = ["Twin A", "Twin B", "Twin C", "Twin edited"]
     fav = clean_favorites(wine, names)
     # No Last-Modified: every fetch of either copy downloads into dl.dat.
@@ -28,7 +28,9 @@ def test_two_copies_in_one_folder(start_tansy, wine, server):
     slots = [(server.url(f"/{t}.xml"), n, "") for t, n in zip("abc", names)]
     status = status_file(slots)
     first = start_tansy(status=status)
-    second = Tansy(wine, first.folder, wine.spawn([first.folder / "Tansy.exe"], name="twin"))
+    twin = first.folder.parent / "twin"
+    shutil.copytree(first.folder, twin)
+    second = Tansy(wine, twin, wine.spawn([twin / "Tansy.exe"], name="twin"))
     wait_until(lambda: first.ctl("count", "Tansy")[1].strip() == "2",
                "the second copy never showed its window", 30)
 
@@ -42,7 +44,7 @@ def test_two_copies_in_one_folder(start_tansy, wine, server):
             assert first.running() and second.running()
 
         # An edit in one copy: status.dat stays 27 whole lines.
-        first.command(SITE_COMMANDS[3])
+        assert first.ctl("command", f"Tansy|{first.folder.name}", SITE_COMMANDS[3])[0] == 0
         title = "Site 4"
         assert first.ctl("wait", title, 10000)[0] == 0
         first.ctl("settext", title, IDC_URL, server.url("/c.xml"))
@@ -85,3 +87,14 @@ def test_two_copies_in_one_folder(start_tansy, wine, server):
                 tansy.ctl("commandall", "Tansy", IDM_EXIT)
                 time.sleep(2)
         stop_process(second.proc)
+
+
+def test_a_second_start_opens_the_running_copys_menu(start_tansy, wine):
+    first = start_tansy()
+    again = wine.spawn([first.folder / "Tansy.exe"], name="again")
+    try:
+        again.wait(timeout=30)
+    finally:
+        stop_process(again)
+    wait_until(lambda: first.ctl("menu")[0] == 0, "the running copy opened no menu")
+    assert first.ctl("count", "Tansy")[1].strip() == "1"
