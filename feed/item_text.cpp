@@ -97,32 +97,29 @@ bool MakeSafeLink(CString& link)
     return true;
 }
 
-bool MakeItemFileTitle(CString& title)
+namespace
 {
-    const std::string& s = title.str();
-    const size_t n = s.size();
-    std::string clean;
-    clean.reserve(n);
-    for (size_t i = 0; i < n; ++i) {
-        const unsigned char c = static_cast<unsigned char>(s[i]);
-        if (sjis::IsLeadByte(c)) {
-            if (i + 1 < n && sjis::IsTrailByte(static_cast<unsigned char>(s[i + 1]))) {
-                clean.append(s, i, 2);
-                ++i;
-            }
-            continue; // a lead byte without its trail byte goes
-        }
-        if (!IsControl(c)) clean += static_cast<char>(c);
+
+// The number of bytes of the character at s[i] that a file name keeps, and
+// in `next` the position behind it. A control byte (below 0x20, and 0x7F)
+// goes, and so does a Shift_JIS lead byte without its trail byte, which would
+// swallow the next character (the dot of ".url", a '/' the sanitising must
+// see).
+size_t KeptLength(const std::string& s, size_t i, size_t& next)
+{
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    next = i + 1;
+    if (sjis::IsLeadByte(c)) {
+        if (i + 1 >= s.size() || !sjis::IsTrailByte(static_cast<unsigned char>(s[i + 1]))) return 0;
+        next = i + 2;
+        return 2;
     }
+    return IsControl(c) ? 0 : 1;
+}
 
-    // Blanks are single bytes and never trail bytes, so trimming cannot cut a
-    // double-byte character.
-    const size_t first = clean.find_first_not_of(' ');
-    if (first == std::string::npos) return false;
-    clean.erase(clean.find_last_not_of(' ') + 1);
-    clean.erase(0, first);
-    title = CString(std::move(clean));
-
+// The steps of MakeItemFileTitle behind the clean-up of its characters.
+bool FinishFileTitle(CString& title)
+{
     SanitizeFileName(title);
 
     if (title.str().find_first_not_of(". ") == std::string::npos) return false;
@@ -140,6 +137,27 @@ bool MakeItemFileTitle(CString& title)
     return true;
 }
 
+} // namespace
+
+bool MakeItemFileTitle(CString& title)
+{
+    const std::string& s = title.str();
+    const size_t n = s.size();
+    std::string clean;
+    clean.reserve(n);
+    for (size_t i = 0, next; i < n; i = next)
+        clean.append(s, i, KeptLength(s, i, next));
+
+    // Blanks are single bytes and never trail bytes, so trimming cannot cut a
+    // double-byte character.
+    const size_t first = clean.find_first_not_of(' ');
+    if (first == std::string::npos) return false;
+    clean.erase(clean.find_last_not_of(' ') + 1);
+    clean.erase(0, first);
+    title = CString(std::move(clean));
+    return FinishFileTitle(title);
+}
+
 namespace
 {
 
@@ -150,6 +168,35 @@ bool HasMarkup(const std::string& s)
     if (s.find('<') != std::string::npos) return true;
     const size_t amp = s.find('&');
     return amp != std::string::npos && s.find(';', amp) != std::string::npos;
+}
+
+// The file title of a title whose markup is gone: each run of white space
+// becomes one blank and the ends are trimmed once the characters that no
+// file name may hold are gone, so that "a &#11; b" gives "a b"; then the steps
+// of MakeItemFileTitle behind its clean-up.
+bool MakeNameOfText(CString& title)
+{
+    const std::string& s = title.str();
+    std::string out;
+    out.reserve(s.size());
+    bool blank = false;
+    // White space lies below the trail bytes of Shift_JIS: a byte walk never
+    // takes the second byte of a character for it.
+    for (size_t i = 0, next; i < s.size(); i = next) {
+        if (IsLinkSpace(s[i])) {
+            blank = true;
+            next = i + 1;
+            continue;
+        }
+        const size_t kept = KeptLength(s, i, next);
+        if (kept == 0) continue;
+        if (blank && !out.empty()) out += ' ';
+        blank = false;
+        out.append(s, i, kept);
+    }
+    if (out.empty()) return false;
+    title = CString(std::move(out));
+    return FinishFileTitle(title);
 }
 
 } // namespace
@@ -166,8 +213,7 @@ bool MakeItemName(CString& title, TitleMarkup markup)
             text = DecodeReferences(RemoveTags(text, TagsRemoved::All));
         title = CString(std::move(text));
     }
-    CollapseWhiteSpace(title);
-    return MakeItemFileTitle(title);
+    return MakeNameOfText(title);
 }
 
 bool MakeItemLink(CString& link)

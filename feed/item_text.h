@@ -3,11 +3,13 @@
 //   1. CDATA sections unwrapped and character references decoded once
 //      outside them (DecodeCharacterData);
 //   2. markup by the kind of title (see TitleMarkup);
-//   3. each run of white space made one blank, both ends trimmed;
-//   4. MakeItemFileTitle.
+//   3. MakeItemFileTitle, where each run of white space (blanks, tabs, CRs,
+//      LFs) becomes one blank once its step 1 has removed what it removes,
+//      so that no removed character leaves two blanks side by side.
 // A link gets step 1 and then MakeSafeLink. A title or link that holds no
 // '<', and no '&' with a ';' behind it, can hold no markup: it skips steps 1
-// and 2 and is not copied. Platform-free apart from the character-code library.
+// and 2 and is not copied. Every step is linear in the length of the text.
+// Platform-free apart from the character-code library.
 #pragma once
 
 #include "framework/cstring.h"

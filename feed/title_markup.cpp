@@ -1,6 +1,7 @@
 #include "feed/title_markup.h"
 
 #include <utility>
+#include <vector>
 
 #include "framework/cstring.h"
 
@@ -40,9 +41,71 @@ bool IsInlineTag(const std::string& s, size_t first, size_t last)
     return false;
 }
 
+// The searches for the end of tags that RemoveTags makes in one text, from
+// positions that only grow. A search that finds no '>' ran to the end of
+// the text; it marks each (position, quote) it passed, and a later search
+// that reaches a marked pair stops there, since it would take the same steps
+// from there on. So a title full of tags that are never closed is walked a
+// few times in all, not once for each of them.
+class TagEndSearch
+{
+  public:
+    explicit TagEndSearch(const std::string& s) : m_s(s) {}
+
+    // FindTagEnd(s, i).
+    size_t TagEnd(size_t i)
+    {
+        const size_t close = Walk(i, false);
+        if (close == std::string::npos) Walk(i, true);
+        return close;
+    }
+
+    // Position of the first "-->" at or after `from`, or npos. Once none is
+    // found from a position, none is behind any later one.
+    size_t CommentEnd(size_t from)
+    {
+        if (from >= m_noCommentEndFrom) return std::string::npos;
+        const size_t close = sjis::Find(m_s.data(), m_s.size(), "-->", 3, from);
+        if (close == std::string::npos) m_noCommentEndFrom = from;
+        return close;
+    }
+
+  private:
+    static unsigned char Bit(char quote) { return quote == 0 ? 1 : quote == '"' ? 2 : 4; }
+
+    // The walk of FindTagEnd from `i`, stopping at a marked pair; `mark`
+    // marks every pair it passes.
+    size_t Walk(size_t i, bool mark)
+    {
+        const size_t n = m_s.size();
+        if (mark && m_dead.empty()) m_dead.assign(n, 0);
+        char quote = 0;
+        for (; i < n; i += sjis::CharLength(m_s.data(), i, n)) {
+            if (!m_dead.empty()) {
+                if (m_dead[i] & Bit(quote)) return std::string::npos;
+                if (mark) m_dead[i] |= Bit(quote);
+            }
+            const char c = m_s[i];
+            if (quote) {
+                if (c == quote) quote = 0;
+            } else if (c == '"' || c == '\'') {
+                quote = c;
+            } else if (c == '>') {
+                return i;
+            }
+        }
+        return std::string::npos;
+    }
+
+    const std::string& m_s;
+    std::vector<unsigned char> m_dead; // by position: the quote states known to find no '>'
+    size_t m_noCommentEndFrom = std::string::npos;
+};
+
 // The tag of `which` that begins with the '<' at `at`: sets `end` behind
 // it and `lineBreak` for a <br>. False if none begins there.
-bool ReadTag(const std::string& s, size_t at, TagsRemoved which, size_t& end, bool& lineBreak)
+bool ReadTag(const std::string& s, size_t at, TagsRemoved which, TagEndSearch& search, size_t& end,
+             bool& lineBreak)
 {
     const size_t n = s.size();
     size_t name = at + 1;
@@ -50,14 +113,14 @@ bool ReadTag(const std::string& s, size_t at, TagsRemoved which, size_t& end, bo
     lineBreak = false;
     if (which == TagsRemoved::All && name == at + 1 && name < n && s[name] == '!' &&
         s.compare(name, 3, "!--") == 0) {
-        const size_t close = sjis::Find(s.data(), n, "-->", 3, name + 3);
+        const size_t close = search.CommentEnd(name + 3);
         if (close == std::string::npos) return false;
         end = close + 3;
         return true;
     }
     if (which == TagsRemoved::All && name == at + 1 && name < n &&
         (s[name] == '!' || s[name] == '?')) {
-        const size_t close = FindTagEnd(s, name + 1);
+        const size_t close = search.TagEnd(name + 1);
         if (close == std::string::npos) return false;
         end = close + 1;
         return true;
@@ -69,7 +132,7 @@ bool ReadTag(const std::string& s, size_t at, TagsRemoved which, size_t& end, bo
     if (nameEnd < n && !(s[nameEnd] == '>' || s[nameEnd] == '/' || IsWhiteSpace(s[nameEnd])))
         return false;
     if (which == TagsRemoved::Inline && !IsInlineTag(s, name, nameEnd)) return false;
-    const size_t close = FindTagEnd(s, nameEnd);
+    const size_t close = search.TagEnd(nameEnd);
     if (close == std::string::npos) return false;
     lineBreak =
         nameEnd - name == 2 && ascii::Lower(s[name]) == 'b' && ascii::Lower(s[name + 1]) == 'r';
@@ -99,6 +162,7 @@ std::string RemoveTags(const std::string& text, TagsRemoved which)
 {
     std::string out;
     out.reserve(text.size());
+    TagEndSearch search(text);
     size_t from = 0;
     for (size_t at = from;;) {
         at = sjis::Find(text.data(), text.size(), "<", 1, at);
@@ -111,7 +175,7 @@ std::string RemoveTags(const std::string& text, TagsRemoved which)
             at = close + 3;
             continue;
         }
-        if (!ReadTag(text, at, which, end, lineBreak)) {
+        if (!ReadTag(text, at, which, search, end, lineBreak)) {
             ++at;
             continue;
         }
@@ -121,45 +185,4 @@ std::string RemoveTags(const std::string& text, TagsRemoved which)
     }
     out.append(text, from, std::string::npos);
     return out;
-}
-
-namespace
-{
-
-// False when `text` has no white space but single blanks between words.
-bool NeedsCollapse(const std::string& s)
-{
-    if (s.empty()) return false;
-    if (IsWhiteSpace(s.front()) || IsWhiteSpace(s.back())) return true;
-    // The last byte is no white space, so s[i + 1] exists. White space lies
-    // at or below the blank: one comparison passes every other byte.
-    for (size_t i = 0; i < s.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(s[i]);
-        if (c > ' ') continue;
-        if (c == ' ' ? IsWhiteSpace(s[i + 1]) : IsWhiteSpace(s[i])) return true;
-    }
-    return false;
-}
-
-} // namespace
-
-void CollapseWhiteSpace(CString& title)
-{
-    const std::string& text = title.str();
-    if (!NeedsCollapse(text)) return;
-    std::string out;
-    out.reserve(text.size());
-    bool blank = false;
-    // White space lies below the trail bytes of Shift_JIS: a byte walk never
-    // takes the second byte of a character for it.
-    for (char c : text) {
-        if (IsWhiteSpace(c)) {
-            blank = !out.empty();
-            continue;
-        }
-        if (blank) out += ' ';
-        blank = false;
-        out += c;
-    }
-    title = CString(std::move(out));
 }

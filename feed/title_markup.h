@@ -1,5 +1,5 @@
-// Markup and white space in a feed title, taken out the way a reader shows
-// the title: as one line of plain text. Shift_JIS text; platform-free.
+// Markup in a feed title, taken out the way a reader shows the title.
+// Shift_JIS text; platform-free.
 #pragma once
 
 #include <string>
@@ -22,10 +22,6 @@ size_t FindTagEnd(const std::string& s, size_t i);
 
 // `text` without the tags of `which`; a <br> leaves one blank. A '<' whose
 // tag is never closed by '>' stays as text, and so does a CDATA section,
-// markers and all: the caller unwraps it.
+// markers and all: the caller unwraps it. Linear in the length of `text`,
+// however many tags are left open.
 std::string RemoveTags(const std::string& text, TagsRemoved which);
-
-// Turns each run of blanks, tabs, CRs and LFs into one blank and drops the
-// white space at both ends, in place; a title without such white space is
-// left as it is, not copied.
-void CollapseWhiteSpace(CString& title);

@@ -13,7 +13,9 @@
 
 #include "feed/feed_text.h"
 #include "tests/native/feed_text_reference.h"
+#include "tests/native/title_markup_reference.h"
 #include "feed/item_scan.h"
+#include "feed/title_markup.h"
 #include "framework/cstring.h"
 
 namespace
@@ -104,6 +106,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             CString name(raw);
             if (MakeItemName(name, markup)) CheckTitle(name);
         }
+        for (const TagsRemoved which : {TagsRemoved::All, TagsRemoved::Inline})
+            if (RemoveTags(raw, which) != reference::RemoveTags(raw, which))
+                Fail("RemoveTags differs from the plain search", CString(raw));
         CString decodedLink(raw);
         if (MakeItemLink(decodedLink)) CheckLink(decodedLink);
         for (const char* pat : {"<", "\x81", "</item>", "&amp;"}) {

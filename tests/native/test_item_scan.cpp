@@ -1,13 +1,16 @@
 // The item scan and the mends that make each title and link safe to use.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "feed/feed_text.h"
 #include "feed/item_scan.h"
+#include "feed/title_markup.h"
 #include "scan_items.h"
+#include "title_markup_reference.h"
 
 namespace
 {
@@ -143,6 +146,7 @@ TEST(ScanFeedItems, NamesItemsAsAReaderShowsTheirTitles)
          "3 \x81\x83p\x81\x84",
          "http://a/"},
         {nullptr, " \t one  \r\n two&#10;three ", "http://a/", "one two three", "http://a/"},
+        {nullptr, "a &#11; b\x01 c", "http://a/", "a b c", "http://a/"},
         {nullptr, "<![CDATA[]]>", "http://a/", nullptr, nullptr},
         {nullptr, "<b> </b>", "http://a/", nullptr, nullptr},
         {nullptr, "Empty link", "<![CDATA[ ]]>", nullptr, nullptr},
@@ -169,6 +173,58 @@ TEST(ScanFeedItems, NamesItemsAsAReaderShowsTheirTitles)
                                               : Item(row.title, row.link);
         const Items expected = row.name ? Items{{row.name, row.expectedLink}} : Items{};
         EXPECT_EQ(Scan(feed), expected) << row.title;
+    }
+}
+
+// Titles made of the pieces that tag removal must get right: tags left
+// open, quotes, comments, CDATA, and lead bytes in front of the brackets.
+std::string RandomTitle(unsigned& seed)
+{
+    static const char* const kPieces[] = {
+        "<",  ">",  "<a ",       "<a",    "</b>",  "<br/>",  "<!--",     "-->",
+        "<?", "<!", "<![CDATA[", "]]>",   "\"",    "'",      "<a \"",    "<span class='",
+        "x",  " ",  "\x81",      "\x81<", "\x82>", "\x83\"", "\x81\x40", "<p>",
+        "<3",
+    };
+    std::string title;
+    seed = seed * 1103515245u + 12345u;
+    const unsigned pieces = (seed >> 16) % 40;
+    for (unsigned k = 0; k < pieces; ++k) {
+        seed = seed * 1103515245u + 12345u;
+        title += kPieces[(seed >> 16) % (sizeof(kPieces) / sizeof(kPieces[0]))];
+    }
+    return title;
+}
+
+TEST(RemoveTags, GivesWhatThePlainSearchGivesOnRandomAndOpenTags)
+{
+    std::vector<std::string> titles = {
+        "<a <b>x</b>", "<a \"<b>\" >y", "<!-- <b>x</b>", "<? <!-- -->",  "\x81<b>x\x81>",
+        "<a '\">' x>", "<!--<!---->",   "<![CDATA[<b>",  "<b\x81>x</b>",
+    };
+    unsigned seed = 30;
+    for (int k = 0; k < 20000; ++k)
+        titles.push_back(RandomTitle(seed));
+    for (const std::string& title : titles)
+        for (const TagsRemoved which : {TagsRemoved::All, TagsRemoved::Inline})
+            ASSERT_EQ(RemoveTags(title, which), reference::RemoveTags(title, which)) << title;
+}
+
+// A megabyte of tags left open is read in a time that grows with its
+// length: far below the bound, which a search that starts again at each open
+// tag would pass many times over.
+TEST(MakeItemName, TakesAMegabyteOfOpenTagsInLinearTime)
+{
+    std::string title;
+    while (title.size() < 1000000)
+        title += "<a ";
+    for (const TitleMarkup markup :
+         {TitleMarkup::Rss, TitleMarkup::AtomText, TitleMarkup::AtomHtml, TitleMarkup::AtomXhtml}) {
+        CString name(title);
+        const auto start = std::chrono::steady_clock::now();
+        MakeItemName(name, markup);
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        EXPECT_LT(took.count(), 5.0) << static_cast<int>(markup);
     }
 }
 
