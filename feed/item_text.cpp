@@ -206,7 +206,8 @@ bool MakeItemName(CString& title, TitleMarkup markup)
     if (HasMarkup(title.str())) {
         std::string text = title.str();
         if (markup == TitleMarkup::AtomXhtml) text = RemoveTags(text, TagsRemoved::All);
-        text = DecodeCharacterData(text);
+        text = DecodeCharacterData(text, markup == TitleMarkup::Rss ? CdataContent::Decoded
+                                                                    : CdataContent::Literal);
         if (markup == TitleMarkup::Rss)
             text = RemoveTags(text, TagsRemoved::Inline);
         else if (markup == TitleMarkup::AtomHtml)

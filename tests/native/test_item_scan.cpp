@@ -127,8 +127,10 @@ TEST(ScanFeedItems, NamesItemsAsAReaderShowsTheirTitles)
         const char* name; // null: the item is skipped
         const char* expectedLink;
     } rows[] = {
-        {nullptr, "<![CDATA[a &lt; <b>b</b>]]> &lt; c", "http://a/", "a &lt; b \x81\x83 c",
+        {nullptr, "<![CDATA[a &lt; <b>b</b>]]> &lt; c", "http://a/", "a \x81\x83 b \x81\x83 c",
          "http://a/"},
+        {nullptr, "<![CDATA[&#x0024;4300 &hellip; &bogus;]]>", "http://a/",
+         "$4300 \x81\x63 &bogus;", "http://a/"},
         {nullptr, "<![CDATA[never closed &lt;", "http://a/", "\x81\x83![CDATA[never closed &lt;",
          "http://a/"},
         {nullptr, "&#8217;&#x2019;&#X2019;&#0038;&#146;", "http://a/?p=1&#038;c=2",
@@ -158,6 +160,8 @@ TEST(ScanFeedItems, NamesItemsAsAReaderShowsTheirTitles)
          "\x81\x83"
          "b\x81\x84 &hellip;",
          "http://a/"},
+        {"text", "<![CDATA[&#x0024;4300 &hellip; &bogus;]]>", "http://a/",
+         "&#x0024;4300 &hellip; &bogus;", "http://a/"},
         {"", "<![CDATA[<b>]]>", "http://a/",
          "\x81\x83"
          "b\x81\x84",
