@@ -20,3 +20,8 @@ void NormalizeFeedText(CString& text);
 // names (\ / : * ? " < > |) by its full-width Shift_JIS form. Nothing else is
 // touched: blanks, dots and other control characters stay.
 void SanitizeFileName(CString& text);
+
+// What SanitizeFileName writes for the one-byte character `c`: "" for CR and
+// LF, the two bytes of its full-width form for \ / : * ? " < > |, null for
+// every other byte, which stays.
+const char* FileNameReplacement(unsigned char c);
