@@ -189,34 +189,28 @@ void NormalizeFeedText(CString& text)
 namespace
 {
 
-// The bytes of FileNameReplacement, by character.
-struct FileNameReplacements {
-    const char* to[256] = {};
-    FileNameReplacements()
-    {
-        to[static_cast<unsigned char>('\r')] = "";
-        to[static_cast<unsigned char>('\n')] = "";
-        to[static_cast<unsigned char>('\\')] = "\x81\x8F"; // full-width yen sign
-        to[static_cast<unsigned char>('/')] = "\x81\x5E";
-        to[static_cast<unsigned char>(':')] = "\x81\x46";
-        to[static_cast<unsigned char>('*')] = "\x81\x96";
-        to[static_cast<unsigned char>('?')] = "\x81\x48";
-        to[static_cast<unsigned char>('"')] = "\x81\x68"; // right double quotation mark
-        to[static_cast<unsigned char>('<')] = "\x81\x83";
-        to[static_cast<unsigned char>('>')] = "\x81\x84";
-        to[static_cast<unsigned char>('|')] = "\x81\x62";
-    }
-};
-// Made before main, so that a lookup for each character of a title costs no
-// check of whether it is made yet.
-const FileNameReplacements kFileNameReplacements;
+constexpr std::array<const char*, 256> MakeFileNameReplacements()
+{
+    std::array<const char*, 256> to{};
+    to['\r'] = "";
+    to['\n'] = "";
+    to['\\'] = "\x81\x8F"; // full-width yen sign
+    to['/'] = "\x81\x5E";
+    to[':'] = "\x81\x46";
+    to['*'] = "\x81\x96";
+    to['?'] = "\x81\x48";
+    to['"'] = "\x81\x68"; // right double quotation mark
+    to['<'] = "\x81\x83";
+    to['>'] = "\x81\x84";
+    to['|'] = "\x81\x62";
+    return to;
+}
 
 } // namespace
 
-const char* FileNameReplacement(unsigned char c)
-{
-    return kFileNameReplacements.to[c];
-}
+// Made by the compiler: a lookup for each character of a title costs no
+// check of whether the table is made yet.
+const std::array<const char*, 256> kFileNameReplacements = MakeFileNameReplacements();
 
 void SanitizeFileName(CString& text)
 {

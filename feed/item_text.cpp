@@ -192,6 +192,18 @@ bool WriteNameCharacters(const std::string& s, bool stopAtMarkup, std::string& o
     for (size_t i = 0, next; i < n; i = next) {
         const unsigned char c = static_cast<unsigned char>(s[i]);
         next = i + 1;
+        if (c > ' ' && c < 0x7F && c != '<' && c != '&') { // most of any title
+            if (blank && p != begin) *p++ = ' ';
+            blank = false;
+            if (const char* to = FileNameReplacement(c)) {
+                *p++ = to[0];
+                *p++ = to[1];
+            } else {
+                *p++ = static_cast<char>(c);
+            }
+            if (c != '.') onlyDotsAndBlanks = false;
+            continue;
+        }
         if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
             blank = true;
             continue;
