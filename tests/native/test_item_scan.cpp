@@ -11,6 +11,7 @@
 #include "feed/title_markup.h"
 #include "scan_items.h"
 #include "title_markup_reference.h"
+#include "feed_text_reference.h"
 
 namespace
 {
@@ -185,10 +186,11 @@ TEST(ScanFeedItems, NamesItemsAsAReaderShowsTheirTitles)
 std::string RandomTitle(unsigned& seed)
 {
     static const char* const kPieces[] = {
-        "<",  ">",  "<a ",       "<a",    "</b>",  "<br/>",  "<!--",     "-->",
-        "<?", "<!", "<![CDATA[", "]]>",   "\"",    "'",      "<a \"",    "<span class='",
-        "x",  " ",  "\x81",      "\x81<", "\x82>", "\x83\"", "\x81\x40", "<p>",
-        "<3",
+        "<",   ">",  "<a ",       "<a",    "</b>",  "<br/>",  "<!--",     "-->",
+        "<?",  "<!", "<![CDATA[", "]]>",   "\"",    "'",      "<a \"",    "<span class='",
+        "x",   " ",  "\x81",      "\x81<", "\x82>", "\x83\"", "\x81\x40", "<p>",
+        "<3",  "&",  ";",         "&#11;", "\t",    "\r\n",   "\x01",     ".",
+        "con", ":",  "|",
     };
     std::string title;
     seed = seed * 1103515245u + 12345u;
@@ -212,6 +214,29 @@ TEST(RemoveTags, GivesWhatThePlainSearchGivesOnRandomAndOpenTags)
     for (const std::string& title : titles)
         for (const TagsRemoved which : {TagsRemoved::All, TagsRemoved::Inline})
             ASSERT_EQ(RemoveTags(title, which), reference::RemoveTags(title, which)) << title;
+}
+
+TEST(MakeItemName, GivesWhatItsStepsOneAPassGiveOnRandomTitlesAndLinks)
+{
+    unsigned seed = 33;
+    for (int k = 0; k < 5000; ++k) {
+        const std::string title = RandomTitle(seed);
+        for (const TitleMarkup markup : {TitleMarkup::Rss, TitleMarkup::AtomText,
+                                         TitleMarkup::AtomHtml, TitleMarkup::AtomXhtml}) {
+            CString name(title), steps(title);
+            const bool named = MakeItemName(name, markup);
+            ASSERT_EQ(named, reference::MakeItemName(steps, markup)) << title;
+            if (named) {
+                EXPECT_EQ(name, steps) << title;
+            }
+        }
+        CString link("http://a/" + title), steps("http://a/" + title);
+        const bool linked = MakeItemLink(link);
+        ASSERT_EQ(linked, reference::MakeItemLink(steps)) << title;
+        if (linked) {
+            EXPECT_EQ(link, steps) << title;
+        }
+    }
 }
 
 // A megabyte of tags left open is read in a time that grows with its
