@@ -1,8 +1,12 @@
 // The replace-all steps that NormalizeFeedText and SanitizeFileName each do in
-// one pass, written out one step at a time. The tests and the fuzzer compare
-// the one-pass rewrites with them.
+// one pass, and the steps that MakeItemName and MakeItemLink take in one walk,
+// written out one step at a time. The tests and the fuzzer compare the
+// one-pass rewrites with them.
 #pragma once
 
+#include "feed/character_data.h"
+#include "feed/item_text.h"
+#include "feed/title_markup.h"
 #include "framework/cstring.h"
 
 namespace reference
@@ -31,40 +35,19 @@ inline void SanitizeFileName(CString& text)
         text.Replace(step[0], step[1]);
 }
 
-} // namespace reference
-
-#include <algorithm>
-#include <string>
-
-#include "feed/character_data.h"
-#include "feed/item_text.h"
-#include "feed/title_markup.h"
-
-namespace reference
-{
-
-inline bool HasMarkup(const std::string& s)
-{
-    const size_t amp = s.find('&');
-    return s.find('<') != std::string::npos ||
-           (amp != std::string::npos && s.find(';', amp) != std::string::npos);
-}
-
-// MakeItemName one step a pass: markup, white space made blanks,
-// MakeItemFileTitle's own steps, then each run of blanks made one.
+// The markup steps, white space made blanks, MakeItemFileTitle, each run of
+// blanks made one. (A title without markup passes the markup steps as it is.)
 inline bool MakeItemName(CString& title, TitleMarkup markup)
 {
     std::string text = title.str();
-    if (HasMarkup(text)) {
-        if (markup == TitleMarkup::AtomXhtml) text = ::RemoveTags(text, TagsRemoved::All);
-        text = DecodeCharacterData(text, markup == TitleMarkup::Rss ? CdataContent::Decoded
-                                                                    : CdataContent::Literal);
-        if (markup == TitleMarkup::Rss) text = ::RemoveTags(text, TagsRemoved::Inline);
-        if (markup == TitleMarkup::AtomHtml)
-            text = DecodeReferences(::RemoveTags(text, TagsRemoved::All));
-    }
-    for (const char c : {'\t', '\r', '\n'})
-        std::replace(text.begin(), text.end(), c, ' ');
+    if (markup == TitleMarkup::AtomXhtml) text = ::RemoveTags(text, TagsRemoved::All);
+    const bool rss = markup == TitleMarkup::Rss;
+    text = DecodeCharacterData(text, rss ? CdataContent::Decoded : CdataContent::Literal);
+    if (rss) text = ::RemoveTags(text, TagsRemoved::Inline);
+    if (markup == TitleMarkup::AtomHtml)
+        text = DecodeReferences(::RemoveTags(text, TagsRemoved::All));
+    for (char& c : text)
+        c = c == '\t' || c == '\r' || c == '\n' ? ' ' : c;
     title = CString(text);
     if (!MakeItemFileTitle(title)) return false;
     while (title.Replace("  ", " ") > 0) {
@@ -74,7 +57,7 @@ inline bool MakeItemName(CString& title, TitleMarkup markup)
 
 inline bool MakeItemLink(CString& link)
 {
-    if (HasMarkup(link.str())) link = CString(DecodeCharacterData(link.str()));
+    link = CString(DecodeCharacterData(link.str()));
     return MakeSafeLink(link);
 }
 

@@ -181,16 +181,16 @@ TEST(ScanFeedItems, NamesItemsAsAReaderShowsTheirTitles)
     }
 }
 
-// Titles made of the pieces that tag removal must get right: tags left
-// open, quotes, comments, CDATA, and lead bytes in front of the brackets.
+// Titles made of the pieces that tag removal and names must get right: tags
+// left open, quotes, comments, CDATA, lead bytes, white space, controls.
 std::string RandomTitle(unsigned& seed)
 {
     static const char* const kPieces[] = {
-        "<",   ">",  "<a ",       "<a",    "</b>",  "<br/>",  "<!--",     "-->",
-        "<?",  "<!", "<![CDATA[", "]]>",   "\"",    "'",      "<a \"",    "<span class='",
-        "x",   " ",  "\x81",      "\x81<", "\x82>", "\x83\"", "\x81\x40", "<p>",
-        "<3",  "&",  ";",         "&#11;", "\t",    "\r\n",   "\x01",     ".",
-        "con", ":",  "|",
+        "<",  ">",  "<a ",       "<a",    "</b>",  "<br/>",  "<!--",     "-->",
+        "<?", "<!", "<![CDATA[", "]]>",   "\"",    "'",      "<a \"",    "<span class='",
+        "x",  " ",  "\x81",      "\x81<", "\x82>", "\x83\"", "\x81\x40", "<p>",
+        "<3", "&",  ";",         "&#11;", "\t",    "\r\n",   "\x01",     "con",
+        ".",  ":",  "|",
     };
     std::string title;
     seed = seed * 1103515245u + 12345u;
@@ -224,18 +224,14 @@ TEST(MakeItemName, GivesWhatItsStepsOneAPassGiveOnRandomTitlesAndLinks)
         for (const TitleMarkup markup : {TitleMarkup::Rss, TitleMarkup::AtomText,
                                          TitleMarkup::AtomHtml, TitleMarkup::AtomXhtml}) {
             CString name(title), steps(title);
-            const bool named = MakeItemName(name, markup);
-            ASSERT_EQ(named, reference::MakeItemName(steps, markup)) << title;
-            if (named) {
-                EXPECT_EQ(name, steps) << title;
-            }
+            EXPECT_EQ(MakeItemName(name, markup) ? name : "refused",
+                      reference::MakeItemName(steps, markup) ? steps : "refused")
+                << title;
         }
         CString link("http://a/" + title), steps("http://a/" + title);
-        const bool linked = MakeItemLink(link);
-        ASSERT_EQ(linked, reference::MakeItemLink(steps)) << title;
-        if (linked) {
-            EXPECT_EQ(link, steps) << title;
-        }
+        EXPECT_EQ(MakeItemLink(link) ? link : "refused",
+                  reference::MakeItemLink(steps) ? steps : "refused")
+            << title;
     }
 }
 
