@@ -136,7 +136,7 @@ std::string DecodeReferences(const std::string& text)
     return out;
 }
 
-std::string DecodeCharacterData(const std::string& text)
+std::string DecodeCharacterData(const std::string& text, CdataContent cdata)
 {
     std::string out;
     out.reserve(text.size());
@@ -149,7 +149,10 @@ std::string DecodeCharacterData(const std::string& text)
             sjis::Find(text.data(), text.size(), kCdataClose, kCdataCloseLength, content);
         if (close == std::string::npos) break;
         AppendDecoded(text, from, open, out);
-        out.append(text, content, close - content);
+        if (cdata == CdataContent::Decoded)
+            AppendDecoded(text, content, close, out);
+        else
+            out.append(text, content, close - content);
         from = close + kCdataCloseLength;
     }
     const size_t open = FindCdata(text, from);

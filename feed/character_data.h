@@ -5,11 +5,20 @@
 
 #include <string>
 
-// Replaces each "<![CDATA[" ... "]]>" section by its content, taken as it
-// stands, and decodes the character references outside the sections, once
-// (see DecodeReferences). An unclosed "<![CDATA[" and everything behind it
-// stay as written.
-std::string DecodeCharacterData(const std::string& text);
+// What a CDATA section's content takes.
+enum class CdataContent {
+    // Taken as it stands, as XML reads it.
+    Literal,
+    // Its references decoded once too, like the text outside: an RSS title
+    // is HTML inside the section as well.
+    Decoded,
+};
+
+// Replaces each "<![CDATA[" ... "]]>" section by its content and decodes the
+// character references outside the sections, once (see DecodeReferences).
+// An unclosed "<![CDATA[" and everything behind it stay as written.
+std::string DecodeCharacterData(const std::string& text,
+                                CdataContent content = CdataContent::Literal);
 
 // Decodes every character reference of `text` once: the XML five (&lt;
 // &gt; &quot; &apos; &amp;), the named entities of HTML 4, and decimal and

@@ -186,35 +186,42 @@ void NormalizeFeedText(CString& text)
     text = CString(std::move(bytes));
 }
 
+namespace
+{
+
+constexpr std::array<const char*, 256> MakeFileNameReplacements()
+{
+    std::array<const char*, 256> to{};
+    to['\r'] = "";
+    to['\n'] = "";
+    to['\\'] = "\x81\x8F"; // full-width yen sign
+    to['/'] = "\x81\x5E";
+    to[':'] = "\x81\x46";
+    to['*'] = "\x81\x96";
+    to['?'] = "\x81\x48";
+    to['"'] = "\x81\x68"; // right double quotation mark
+    to['<'] = "\x81\x83";
+    to['>'] = "\x81\x84";
+    to['|'] = "\x81\x62";
+    return to;
+}
+
+} // namespace
+
+// Made by the compiler: a lookup for each character of a title costs no
+// check of whether the table is made yet.
+const std::array<const char*, 256> kFileNameReplacements = MakeFileNameReplacements();
+
 void SanitizeFileName(CString& text)
 {
     // One walk by characters does what the eleven replace-all steps do one
     // after the other: each step replaces a one-byte character by nothing or
     // by a double-byte one whose trail byte no later step looks for.
-    struct Table {
-        const char* to[256] = {};
-        Table()
-        {
-            to[static_cast<unsigned char>('\r')] = "";
-            to[static_cast<unsigned char>('\n')] = "";
-            to[static_cast<unsigned char>('\\')] = "\x81\x8F"; // full-width yen sign
-            to[static_cast<unsigned char>('/')] = "\x81\x5E";
-            to[static_cast<unsigned char>(':')] = "\x81\x46";
-            to[static_cast<unsigned char>('*')] = "\x81\x96";
-            to[static_cast<unsigned char>('?')] = "\x81\x48";
-            to[static_cast<unsigned char>('"')] = "\x81\x68"; // right double quotation mark
-            to[static_cast<unsigned char>('<')] = "\x81\x83";
-            to[static_cast<unsigned char>('>')] = "\x81\x84";
-            to[static_cast<unsigned char>('|')] = "\x81\x62";
-        }
-    };
-    static const Table table;
-
     const std::string& s = text.str();
     const size_t n = s.size();
     size_t i = 0;
     for (; i < n; i += sjis::CharLength(s.data(), i, n))
-        if (table.to[static_cast<unsigned char>(s[i])]) break;
+        if (FileNameReplacement(static_cast<unsigned char>(s[i]))) break;
     if (i == n) return;
 
     std::string out;
@@ -222,7 +229,8 @@ void SanitizeFileName(CString& text)
     out.append(s, 0, i);
     while (i < n) {
         const size_t length = sjis::CharLength(s.data(), i, n);
-        const char* to = length == 1 ? table.to[static_cast<unsigned char>(s[i])] : nullptr;
+        const char* to =
+            length == 1 ? FileNameReplacement(static_cast<unsigned char>(s[i])) : nullptr;
         if (to)
             out.append(to, to[0] ? 2 : 0);
         else

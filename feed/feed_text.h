@@ -8,6 +8,8 @@
 // Platform-free.
 #pragma once
 
+#include <array>
+
 #include "framework/cstring.h"
 
 // Lower-cases the item, title and link tags the scan looks for, turns the
@@ -20,3 +22,13 @@ void NormalizeFeedText(CString& text);
 // names (\ / : * ? " < > |) by its full-width Shift_JIS form. Nothing else is
 // touched: blanks, dots and other control characters stay.
 void SanitizeFileName(CString& text);
+
+// What SanitizeFileName writes for each one-byte character, by its byte: ""
+// for CR and LF, the two bytes of its full-width form for \ / : * ? " < > |,
+// null for every other byte, which stays.
+extern const std::array<const char*, 256> kFileNameReplacements;
+
+inline const char* FileNameReplacement(unsigned char c)
+{
+    return kFileNameReplacements[c];
+}

@@ -46,6 +46,22 @@ void TrimLinkSpace(const std::string& s, size_t& first, size_t& last)
         --last;
 }
 
+// True if `t` starts with "http://" or "https://" (scheme in any case) and a
+// host part: a character after the "//" that is not '/', '\\', '?' or '#'.
+bool HasWebStart(const std::string& t)
+{
+    size_t schemeLength;
+    if (ascii::StartsWithNoCase(t.data(), t.size(), "http://"))
+        schemeLength = 7;
+    else if (ascii::StartsWithNoCase(t.data(), t.size(), "https://"))
+        schemeLength = 8;
+    else
+        return false;
+    if (t.size() <= schemeLength) return false;
+    const char hostStart = t[schemeLength];
+    return !(hostStart == '/' || hostStart == '\\' || hostStart == '?' || hostStart == '#');
+}
+
 } // namespace
 
 bool IsReservedDeviceName(const CString& name)
@@ -82,16 +98,7 @@ bool MakeSafeLink(CString& link)
     if (first > 0 || last < s.size()) link = CString(s.substr(first, last - first));
 
     const std::string& t = link.str();
-    size_t schemeLength;
-    if (ascii::StartsWithNoCase(t.data(), t.size(), "http://"))
-        schemeLength = 7;
-    else if (ascii::StartsWithNoCase(t.data(), t.size(), "https://"))
-        schemeLength = 8;
-    else
-        return false;
-    if (t.size() <= schemeLength) return false;
-    const char hostStart = t[schemeLength];
-    if (hostStart == '/' || hostStart == '\\' || hostStart == '?' || hostStart == '#') return false;
+    if (!HasWebStart(t)) return false;
     for (char c : t)
         if (IsControl(static_cast<unsigned char>(c))) return false;
     return true;
@@ -117,12 +124,12 @@ size_t KeptLength(const std::string& s, size_t i, size_t& next)
     return IsControl(c) ? 0 : 1;
 }
 
-// The steps of MakeItemFileTitle behind the clean-up of its characters.
-bool FinishFileTitle(CString& title)
+// The last steps of a file title whose characters are made: refused if
+// `onlyDotsAndBlanks`; a first dot made full-width, a device name given a
+// "_".
+bool FinishFileTitle(CString& title, bool onlyDotsAndBlanks)
 {
-    SanitizeFileName(title);
-
-    if (title.str().find_first_not_of(". ") == std::string::npos) return false;
+    if (onlyDotsAndBlanks) return false;
 
     // The folder is emptied of everything but names that begin with a dot,
     // so such a shortcut would never go again: its first dot becomes the
@@ -155,69 +162,127 @@ bool MakeItemFileTitle(CString& title)
     clean.erase(clean.find_last_not_of(' ') + 1);
     clean.erase(0, first);
     title = CString(std::move(clean));
-    return FinishFileTitle(title);
+    SanitizeFileName(title);
+    return FinishFileTitle(title, title.str().find_first_not_of(". ") == std::string::npos);
 }
 
 namespace
 {
 
-// True if `s` may hold a CDATA section, a tag or a character reference:
-// the first two need a '<', a reference an '&' and a ';' behind it.
-bool HasMarkup(const std::string& s)
+// Writes the file title that the characters of `s` make, in one walk: what
+// MakeItemFileTitle's step 1 removes goes, each run of white space left
+// between the characters kept becomes one blank and the ends are trimmed
+// (so that "a &#11; b" gives "a b"), and SanitizeFileName's replacements are
+// made. Sets `onlyDotsAndBlanks` if nothing but dots is kept. If `stopAtMarkup`
+// and `s` may hold markup (a '<', or an '&' with a ';' behind it: a CDATA
+// section, a tag or a character reference), returns false at once.
+bool WriteNameCharacters(const std::string& s, bool stopAtMarkup, std::string& out,
+                         bool& onlyDotsAndBlanks)
 {
-    if (s.find('<') != std::string::npos) return true;
-    const size_t amp = s.find('&');
-    return amp != std::string::npos && s.find(';', amp) != std::string::npos;
-}
-
-// The file title of a title whose markup is gone: each run of white space
-// becomes one blank and the ends are trimmed once the characters that no
-// file name may hold are gone, so that "a &#11; b" gives "a b"; then the steps
-// of MakeItemFileTitle behind its clean-up.
-bool MakeNameOfText(CString& title)
-{
-    const std::string& s = title.str();
-    std::string out;
-    out.reserve(s.size());
+    const size_t n = s.size();
+    out.resize(2 * n); // a character kept gives at most two bytes
+    char* const begin = &out[0];
+    char* p = begin;
     bool blank = false;
-    // White space lies below the trail bytes of Shift_JIS: a byte walk never
-    // takes the second byte of a character for it.
-    for (size_t i = 0, next; i < s.size(); i = next) {
-        if (IsLinkSpace(s[i])) {
-            blank = true;
-            next = i + 1;
+    bool semicolonBehind = stopAtMarkup;
+    onlyDotsAndBlanks = true;
+    // White space and the other ASCII bytes lie below the trail bytes of
+    // Shift_JIS or are checked as such: a walk that takes each lead byte with
+    // its trail byte never takes the second byte of a character for them.
+    for (size_t i = 0, next; i < n; i = next) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        next = i + 1;
+        if (c > ' ' && c < 0x7F && c != '<' && c != '&') { // most of any title
+            if (blank && p != begin) *p++ = ' ';
+            blank = false;
+            if (const char* to = FileNameReplacement(c)) {
+                *p++ = to[0];
+                *p++ = to[1];
+            } else {
+                *p++ = static_cast<char>(c);
+            }
+            if (c != '.') onlyDotsAndBlanks = false;
             continue;
+        }
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+            blank = true;
+            continue;
+        }
+        if (stopAtMarkup && (c == '<' || c == '&')) {
+            if (c == '<') return false;
+            if (semicolonBehind && std::memchr(s.data() + i, ';', n - i)) return false;
+            semicolonBehind = false; // none behind this '&', so none behind a later one
         }
         const size_t kept = KeptLength(s, i, next);
         if (kept == 0) continue;
-        if (blank && !out.empty()) out += ' ';
+        if (blank && p != begin) *p++ = ' ';
         blank = false;
-        out.append(s, i, kept);
+        const char* to = kept == 1 ? FileNameReplacement(c) : nullptr;
+        if (to) {
+            *p++ = to[0];
+            *p++ = to[1];
+        } else {
+            *p++ = static_cast<char>(c);
+            if (kept == 2) *p++ = s[i + 1];
+        }
+        if (c != '.') onlyDotsAndBlanks = false;
     }
-    if (out.empty()) return false;
-    title = CString(std::move(out));
-    return FinishFileTitle(title);
+    out.resize(static_cast<size_t>(p - begin));
+    return true;
+}
+
+// Whether the trimmed link of `s`, [first, last), holds a '<', or an '&' with
+// a ';' behind it (`markup`), and a control character (`control`). The
+// control walk has no branch to leave early, so the compiler may take many
+// bytes at a time.
+void ScanLink(const std::string& s, size_t first, size_t last, bool& markup, bool& control)
+{
+    const char* const p = s.data() + first;
+    const size_t n = last - first;
+    const char* amp = static_cast<const char*>(std::memchr(p, '&', n));
+    markup = std::memchr(p, '<', n) || (amp && std::memchr(amp, ';', p + n - amp));
+    unsigned char any = 0;
+    for (size_t i = 0; i < n; ++i)
+        any |= IsControl(static_cast<unsigned char>(p[i]));
+    control = any != 0;
 }
 
 } // namespace
 
 bool MakeItemName(CString& title, TitleMarkup markup)
 {
-    if (HasMarkup(title.str())) {
+    std::string out;
+    bool onlyDotsAndBlanks;
+    if (!WriteNameCharacters(title.str(), true, out, onlyDotsAndBlanks)) {
         std::string text = title.str();
         if (markup == TitleMarkup::AtomXhtml) text = RemoveTags(text, TagsRemoved::All);
-        text = DecodeCharacterData(text);
+        text = DecodeCharacterData(text, markup == TitleMarkup::Rss ? CdataContent::Decoded
+                                                                    : CdataContent::Literal);
         if (markup == TitleMarkup::Rss)
             text = RemoveTags(text, TagsRemoved::Inline);
         else if (markup == TitleMarkup::AtomHtml)
             text = DecodeReferences(RemoveTags(text, TagsRemoved::All));
-        title = CString(std::move(text));
+        WriteNameCharacters(text, false, out, onlyDotsAndBlanks);
     }
-    return MakeNameOfText(title);
+    if (out.empty()) return false;
+    title = CString(std::move(out));
+    return FinishFileTitle(title, onlyDotsAndBlanks);
 }
 
 bool MakeItemLink(CString& link)
 {
-    if (HasMarkup(link.str())) link = CString(DecodeCharacterData(link.str()));
-    return MakeSafeLink(link);
+    const std::string& s = link.str();
+    size_t first = 0;
+    size_t last = s.size();
+    TrimLinkSpace(s, first, last);
+    bool markup, control;
+    ScanLink(s, first, last, markup, control);
+    if (markup) {
+        link = CString(DecodeCharacterData(s));
+        return MakeSafeLink(link);
+    }
+    // Without a '<' there is no CDATA section to unwrap: what MakeSafeLink
+    // would do is left, the control characters already looked for.
+    if (first > 0 || last < s.size()) link = CString(s.substr(first, last - first));
+    return HasWebStart(link.str()) && !control;
 }

@@ -16,8 +16,10 @@
 
 // How a title's text carries markup.
 enum class TitleMarkup {
-    // RSS, where feeds mix text and escaped HTML: the inline HTML tags are
-    // removed (RemoveTags with TagsRemoved::Inline), any other '<' is text.
+    // RSS, where feeds mix text and escaped HTML: references are decoded
+    // inside CDATA sections too, as readers read HTML there; then the inline
+    // HTML tags are removed (RemoveTags with TagsRemoved::Inline), any other
+    // '<' is text.
     Rss,
     // Atom type="text" or no type: nothing more is removed.
     AtomText,

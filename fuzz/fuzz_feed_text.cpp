@@ -103,8 +103,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (MakeSafeLink(link)) CheckLink(link);
         for (const TitleMarkup markup : {TitleMarkup::Rss, TitleMarkup::AtomText,
                                          TitleMarkup::AtomHtml, TitleMarkup::AtomXhtml}) {
-            CString name(raw);
-            if (MakeItemName(name, markup)) CheckTitle(name);
+            CString name(raw), steps(raw);
+            const bool named = MakeItemName(name, markup);
+            if (named) CheckTitle(name);
+            if (named != reference::MakeItemName(steps, markup) || (named && name != steps))
+                Fail("MakeItemName differs from its steps", CString(raw));
         }
         for (const TagsRemoved which : {TagsRemoved::All, TagsRemoved::Inline})
             if (RemoveTags(raw, which) != reference::RemoveTags(raw, which))

@@ -11,6 +11,7 @@
 #include "feed/title_markup.h"
 #include "scan_items.h"
 #include "title_markup_reference.h"
+#include "feed_text_reference.h"
 
 namespace
 {
@@ -127,8 +128,10 @@ TEST(ScanFeedItems, NamesItemsAsAReaderShowsTheirTitles)
         const char* name; // null: the item is skipped
         const char* expectedLink;
     } rows[] = {
-        {nullptr, "<![CDATA[a &lt; <b>b</b>]]> &lt; c", "http://a/", "a &lt; b \x81\x83 c",
+        {nullptr, "<![CDATA[a &lt; <b>b</b>]]> &lt; c", "http://a/", "a \x81\x83 b \x81\x83 c",
          "http://a/"},
+        {nullptr, "<![CDATA[&#x0024;4300 &hellip; &bogus;]]>", "http://a/",
+         "$4300 \x81\x63 &bogus;", "http://a/"},
         {nullptr, "<![CDATA[never closed &lt;", "http://a/", "\x81\x83![CDATA[never closed &lt;",
          "http://a/"},
         {nullptr, "&#8217;&#x2019;&#X2019;&#0038;&#146;", "http://a/?p=1&#038;c=2",
@@ -158,6 +161,8 @@ TEST(ScanFeedItems, NamesItemsAsAReaderShowsTheirTitles)
          "\x81\x83"
          "b\x81\x84 &hellip;",
          "http://a/"},
+        {"text", "<![CDATA[&#x0024;4300 &hellip; &bogus;]]>", "http://a/",
+         "&#x0024;4300 &hellip; &bogus;", "http://a/"},
         {"", "<![CDATA[<b>]]>", "http://a/",
          "\x81\x83"
          "b\x81\x84",
@@ -176,15 +181,16 @@ TEST(ScanFeedItems, NamesItemsAsAReaderShowsTheirTitles)
     }
 }
 
-// Titles made of the pieces that tag removal must get right: tags left
-// open, quotes, comments, CDATA, and lead bytes in front of the brackets.
+// Titles made of the pieces that tag removal and names must get right: tags
+// left open, quotes, comments, CDATA, lead bytes, white space, controls.
 std::string RandomTitle(unsigned& seed)
 {
     static const char* const kPieces[] = {
         "<",  ">",  "<a ",       "<a",    "</b>",  "<br/>",  "<!--",     "-->",
         "<?", "<!", "<![CDATA[", "]]>",   "\"",    "'",      "<a \"",    "<span class='",
         "x",  " ",  "\x81",      "\x81<", "\x82>", "\x83\"", "\x81\x40", "<p>",
-        "<3",
+        "<3", "&",  ";",         "&#11;", "\t",    "\r\n",   "\x01",     "con",
+        ".",  ":",  "|",
     };
     std::string title;
     seed = seed * 1103515245u + 12345u;
@@ -208,6 +214,25 @@ TEST(RemoveTags, GivesWhatThePlainSearchGivesOnRandomAndOpenTags)
     for (const std::string& title : titles)
         for (const TagsRemoved which : {TagsRemoved::All, TagsRemoved::Inline})
             ASSERT_EQ(RemoveTags(title, which), reference::RemoveTags(title, which)) << title;
+}
+
+TEST(MakeItemName, GivesWhatItsStepsOneAPassGiveOnRandomTitlesAndLinks)
+{
+    unsigned seed = 33;
+    for (int k = 0; k < 5000; ++k) {
+        const std::string title = RandomTitle(seed);
+        for (const TitleMarkup markup : {TitleMarkup::Rss, TitleMarkup::AtomText,
+                                         TitleMarkup::AtomHtml, TitleMarkup::AtomXhtml}) {
+            CString name(title), steps(title);
+            EXPECT_EQ(MakeItemName(name, markup) ? name : "refused",
+                      reference::MakeItemName(steps, markup) ? steps : "refused")
+                << title;
+        }
+        CString link("http://a/" + title), steps("http://a/" + title);
+        EXPECT_EQ(MakeItemLink(link) ? link : "refused",
+                  reference::MakeItemLink(steps) ? steps : "refused")
+            << title;
+    }
 }
 
 // A megabyte of tags left open is read in a time that grows with its
