@@ -62,6 +62,17 @@ std::vector<ItemMenuRow> SiteItemRows(const std::vector<CString>& files, bool fo
         row.checked = marked.count(FileNameKey(files[order[i]])) != 0;
         rows.push_back(row);
     }
+    ItemMenuRow openAll;
+    for (const ItemMenuRow& row : rows)
+        if (row.checked) openAll.files.push_back(row.file);
+    if (!openAll.files.empty()) {
+        // The marks go when the submenu opens: the row keeps its files.
+        openAll.action = ItemAction::openAll;
+        openAll.caption.Format("Open the %u new items",
+                               static_cast<unsigned>(openAll.files.size()));
+        if (openAll.files.size() == 1) openAll.caption = "Open the new item";
+        rows.insert(rows.begin(), {openAll, ItemMenuRow()});
+    }
     if (rows.empty()) {
         ItemMenuRow none;
         none.caption = "(no items)";
@@ -85,4 +96,18 @@ bool AnyRowChecked(const std::vector<ItemMenuRow>& rows)
 {
     return std::any_of(rows.begin(), rows.end(),
                        [](const ItemMenuRow& row) { return row.checked; });
+}
+
+NoticeTarget NoticeClickTarget(const std::vector<CString>& named, const std::vector<CString>& files)
+{
+    NoticeTarget target;
+    for (size_t i = 0; i < files.size(); ++i)
+        for (const CString& name : named)
+            if (FileNameKey(files[i]) == FileNameKey(name)) {
+                target.action =
+                    named.size() == 1 ? NoticeAction::openItem : NoticeAction::showSubmenu;
+                target.file = i;
+                return target;
+            }
+    return target;
 }

@@ -18,12 +18,14 @@ enum class ItemAction {
     none,       // grey, or a separator
     openItem,   // opens shortcut `file`
     openFolder, // opens the site folder
+    openAll,    // opens shortcuts `files`, one after the other
 };
 
 struct ItemMenuRow {
     CString caption; // empty for a separator
     ItemAction action = ItemAction::none;
-    size_t file = 0; // for openItem: index into the files listed
+    size_t file = 0;           // for openItem: index into the files listed
+    std::vector<size_t> files; // for openAll: indices of the checked rows' files, menu order
     bool checked = false;
     bool grayed = false;
 };
@@ -40,8 +42,10 @@ std::vector<size_t> NewestFirst(const std::vector<CString>& files,
                                 const std::vector<CString>* written);
 
 // The submenu of a site whose folder holds `files` (none when the folder is
-// missing: `folderExists` false): at most kMenuItemsMax shortcuts newest
-// first, checked when their key (FileNameKey) is in `marked`; "(no items)",
+// missing: `folderExists` false): "Open the N new items" ("Open the new
+// item") and a separator when N > 0 of the rows below are checked; at most
+// kMenuItemsMax shortcuts newest first, checked when their key
+// (FileNameKey) is in `marked`; "(no items)",
 // grey, when there is none; a separator; "Open folder" (grey without a
 // folder); and "More in the folder..." when some are not listed.
 std::vector<ItemMenuRow> SiteItemRows(const std::vector<CString>& files, bool folderExists,
@@ -51,3 +55,21 @@ std::vector<ItemMenuRow> SiteItemRows(const std::vector<CString>& files, bool fo
 // A site's own mark in the tray menu: set while one of its listed rows is
 // checked, not for marks whose file has gone.
 bool AnyRowChecked(const std::vector<ItemMenuRow>& rows);
+
+enum class NoticeAction {
+    nothing,
+    openItem,    // opens shortcut `file` of the notice's site
+    showSubmenu, // shows the site's submenu at the pointer
+};
+
+struct NoticeTarget {
+    NoticeAction action = NoticeAction::nothing;
+    size_t file = 0; // for openItem: index into the files listed
+};
+
+// What a click on a notice opens, given the files it named (`named`, as the
+// folder listed them) and those its site's folder lists now: the one file
+// it named, or the submenu when it named several and one of them is still
+// there; nothing when what it named has gone.
+NoticeTarget NoticeClickTarget(const std::vector<CString>& named,
+                               const std::vector<CString>& files);

@@ -2,9 +2,11 @@
 // what the site folders hold then, and the commands of their rows.
 #pragma once
 
+#include <set>
 #include <string>
 #include <vector>
 
+#include "app/item_menu.h"
 #include "app/poll_cycle.h"
 #include "app/site_news.h"
 #include "config/site_table.h"
@@ -26,17 +28,24 @@ class CNewsMenu
     // `popup`, captioned as its Site item and checked while it holds marked
     // items, and a separator below them. With no such slot, `popup` stays.
     void Insert(HMENU popup, const SiteTable& sites, const PollCycle& poll, const SiteNews& news);
+    // A click on the latest notice: opens the one file it named, or shows
+    // its site's submenu at the pointer, owned by `owner`, with the files it
+    // named marked.
+    void OnNoticeClick(HWND owner, const SiteTable& sites, const SiteNews& news);
     // The slot whose submenu `submenu` is, or -1.
     int SlotOfSubmenu(HMENU submenu) const;
-    // A row's command: opens its shortcut or its folder. False for an id
+    // A row's command: opens its shortcuts or its folder. False for an id
     // outside the range; an id that no longer names a file does nothing.
     bool OnCommand(UINT command) const;
 
   private:
     struct Target {
-        bool folder;
-        std::wstring path;
+        ItemAction action;
+        std::vector<std::wstring> paths;
     };
+    HMENU SiteSubmenu(int slot, const SiteEntry& site, const SiteNews& news,
+                      const std::set<std::string>& marked, bool& checked);
+    static void OpenTarget(const Target& target);
     // What each id of the last menu built opens: the menu is gone by the
     // time its command arrives.
     std::vector<Target> m_targets;

@@ -35,6 +35,8 @@ void SiteNews::OnAnnounced(int siteIndex, const std::vector<CString>& added)
     if (!slot) return;
     for (const CString& file : added)
         slot->marked.insert(FileNameKey(file));
+    m_noticeSite = siteIndex;
+    m_noticeFiles = added;
 }
 
 void SiteNews::OnSubmenuOpened(int siteIndex)
@@ -45,6 +47,10 @@ void SiteNews::OnSubmenuOpened(int siteIndex)
 void SiteNews::Forget(int siteIndex)
 {
     if (Slot* slot = At(siteIndex)) *slot = Slot();
+    if (siteIndex == m_noticeSite) {
+        m_noticeSite = -1;
+        m_noticeFiles.clear();
+    }
 }
 
 const std::vector<CString>* SiteNews::WrittenFiles(int siteIndex) const

@@ -27,11 +27,12 @@ class SiteNews
     // folder whole, which leaves no order.
     void OnWritten(int siteIndex, const std::vector<CString>* files);
     // A change of the slot is announced: the files it added are marked,
-    // beside those still marked.
+    // beside those still marked, and are what its notice named.
     void OnAnnounced(int siteIndex, const std::vector<CString>& added);
     // The user opened the slot's submenu: its marks go.
     void OnSubmenuOpened(int siteIndex);
-    // The slot was edited: its folder is another one now.
+    // The slot was edited: its folder is another one now, and a notice of
+    // it names nothing there.
     void Forget(int siteIndex);
 
     // The shortcut file names of the list last written whole, in feed order;
@@ -39,6 +40,10 @@ class SiteNews
     const std::vector<CString>* WrittenFiles(int siteIndex) const;
     // Keys (FileNameKey) of the slot's marked shortcut files.
     const std::set<std::string>& MarkedKeys(int siteIndex) const;
+    // The site of the latest notice and the files it named; -1 when there
+    // is none, or its site has been edited since.
+    int NoticeSite() const { return m_noticeSite; }
+    const std::vector<CString>& NoticeFiles() const { return m_noticeFiles; }
 
   private:
     struct Slot {
@@ -48,4 +53,6 @@ class SiteNews
     };
     Slot* At(int siteIndex);
     Slot m_slots[kSiteCount];
+    int m_noticeSite = -1;
+    std::vector<CString> m_noticeFiles;
 };

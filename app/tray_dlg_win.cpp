@@ -161,12 +161,14 @@ void CTrayDlg::AddTrayIcon()
     Notify(NIM_ADD, m_nid);
 }
 
-// Called for every mouse event on the tray icon: a click of either button
-// opens the menu at the pointer.
+// Called for every mouse event on the tray icon and its notice: a click of
+// either button opens the menu at the pointer.
 void CTrayDlg::OnTrayNotify(LPARAM mouseMessage)
 {
     POINT pt;
     GetCursorPos(&pt);
+    // A click on the notice opens what it named.
+    if (mouseMessage == NIN_BALLOONUSERCLICK) m_newsMenu.OnNoticeClick(m_hWnd, g_sites, m_news);
     if (mouseMessage != WM_LBUTTONUP && mouseMessage != WM_RBUTTONUP) return;
 
     // Foreground first and WM_NULL after, or the menu would not close when

@@ -26,16 +26,20 @@ std::vector<CString> Words(const std::string& text)
     return words;
 }
 
-// Per row: "~" grey, "*" checked, caption or "-", ">" file index or "F" folder.
+// Per row: "~" grey, "*" checked, caption or "-", ">" file index (or
+// indices) or "F" folder.
 std::string Show(const std::vector<ItemMenuRow>& rows)
 {
     std::string text;
-    for (const ItemMenuRow& row : rows)
+    for (const ItemMenuRow& row : rows) {
         text += std::string(text.empty() ? "" : " ") + (row.grayed ? "~" : "") +
                 (row.checked ? "*" : "") + (row.caption.IsEmpty() ? "-" : row.caption.str()) +
                 (row.action == ItemAction::openItem     ? ">" + std::to_string(row.file)
                  : row.action == ItemAction::openFolder ? ">F"
                                                         : "");
+        for (size_t file : row.files)
+            text += ">" + std::to_string(file);
+    }
     return text;
 }
 
@@ -56,7 +60,11 @@ TEST(SiteItemRows, NewestFirstCappedCaptionedAndMarked)
     } cases[] = {
         {"the list's order, deleted ones gone, the others after it by name",
          "b.url A.URL c.url x.url", "c.url gone.url a.url", "a.url", true,
-         "c>2 *A>1 b>0 x>3 - Open folder>F"},
+         "Open the new item>1 - c>2 *A>1 b>0 x>3 - Open folder>F"},
+        {"the new items opened newest first, a mark beyond the 25 left out", many + "Z.url",
+         "z.url a.url", "a.url z.url y.url", true,
+         "Open the 2 new items>26>0 - *Z>26 *a>0 " + manyRows.substr(4, manyRows.size() - 9) +
+             "- Open folder>F More in the folder" + kDots + ">F"},
         {"no list written whole: by name, case aside", "b.url A.url a2.url", "?", "", true,
          "A>1 a2>2 b>0 - Open folder>F"},
         {"ampersands doubled, long names cut with an ellipsis on a character",
@@ -126,5 +134,36 @@ TEST(NewsNotice, NamesUpToThreeItemsWithinTheRecordsLimits)
         const TrayNotice notice = NewsNotice(CString(c.site), Words(c.names));
         EXPECT_EQ(notice.title.str(), c.title) << c.what;
         EXPECT_EQ(notice.text.str(), c.text) << c.what;
+    }
+}
+
+TEST(NoticeClickTarget, OpensWhatTheLatestNoticeNamedWhileItIsThere)
+{
+    struct Case {
+        const char* what;
+        std::string named, then, listed; // then: what happened after the notice
+        int site;
+        std::string opens;
+    } cases[] = {
+        {"one new item, listed in another case", "b.url", "", "a.url B.url", 2, "item 1"},
+        {"one new item gone", "b.url", "", "a.url", 2, "nothing"},
+        {"several: the submenu", "a.url b.url", "", "b.url", 2, "submenu"},
+        {"several, all gone", "a.url b.url", "", "c.url", 2, "nothing"},
+        {"the site edited since", "a.url", "edit", "a.url", -1, "nothing"},
+        {"another site's notice since", "a.url", "other", "o.url", 5, "item 0"},
+    };
+    for (const Case& c : cases) {
+        SiteNews news;
+        news.OnAnnounced(2, Words(c.named));
+        if (c.then == "edit") news.Forget(2);
+        if (c.then == "other") news.OnAnnounced(5, Words("o.url"));
+        news.Forget(7);
+        EXPECT_EQ(news.NoticeSite(), c.site) << c.what;
+        const NoticeTarget target = NoticeClickTarget(news.NoticeFiles(), Words(c.listed));
+        EXPECT_EQ(target.action == NoticeAction::openItem ? "item " + std::to_string(target.file)
+                  : target.action == NoticeAction::showSubmenu ? "submenu"
+                                                               : "nothing",
+                  c.opens)
+            << c.what;
     }
 }

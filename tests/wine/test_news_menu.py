@@ -7,6 +7,7 @@ import pytest
 from conftest import IDM_REFRESH, WM_TRAYNOTIFY, clean_favorites, status_file, wait_until
 
 WM_RBUTTONUP, VK_RETURN, VK_RIGHT, VK_DOWN = 0x205, 0x0D, 0x27, 0x28
+WM_TIMER, NIN_BALLOONUSERCLICK = 0x113, 0x405
 
 
 @pytest.fixture
@@ -20,14 +21,25 @@ def browser(wine, tmp_path):
     return record
 
 
-def choose_in_site(start_tansy, server, wine, count, downs):
-    """One site, items count-1 down to 0 (not by name); its row `downs` below the first chosen."""
-    clean_favorites(wine, ["News"])
+def news_feed(count):
+    """Items count-1 down to 0 (not by name)."""
     items = "".join(f"<item><title>item {i}</title><link>http://example.jp/item/{i}</link></item>"
                     for i in reversed(range(count)))
-    server.set_route("/feed.xml", body=f"<rss><channel>{items}</channel></rss>".encode())
+    return f"<rss><channel>{items}</channel></rss>".encode()
+
+
+def start_news(start_tansy, server, wine, count):
+    """Tansy with one site, News, after the first pass over its `count` items."""
+    clean_favorites(wine, ["News"])
+    server.set_route("/feed.xml", body=news_feed(count), last_modified=None)
     tansy = start_tansy(status=status_file([(server.url("/feed.xml"), "News", "")]))
     tansy.command(IDM_REFRESH)
+    return tansy
+
+
+def choose_in_site(start_tansy, server, wine, count, downs):
+    """The site's row `downs` below the first chosen."""
+    tansy = start_news(start_tansy, server, wine, count)
     tansy.wait_for_log(lambda m: "0 UPDATE " + server.url("/feed.xml") in m)
     tansy.ctl("post", "Tansy", WM_TRAYNOTIFY, 0, WM_RBUTTONUP)
     wait_until(lambda: tansy.ctl("menu")[0] == 0, "the tray menu did not open")
@@ -37,6 +49,17 @@ def choose_in_site(start_tansy, server, wine, count, downs):
 
 def test_first_item_opens_its_link_in_the_browser(start_tansy, server, wine, browser):
     choose_in_site(start_tansy, server, wine, 3, 0)
+    opened = wait_until(lambda: browser.exists() and browser.read_text(), "no browser ran", 20)
+    assert opened.split() == ["http://example.jp/item/2"]
+
+
+def test_a_click_on_the_notice_opens_its_one_new_item(start_tansy, server, wine, browser):
+    tansy = start_news(start_tansy, server, wine, 2)
+    tansy.wait_for_messages(10)  # START and the nine slots of the first pass
+    server.set_route("/feed.xml", body=news_feed(3), last_modified=None)
+    tansy.ctl("post", "Tansy", WM_TIMER, 1, 0)  # a steady visit of slot 0
+    assert tansy.wait_for_messages(11)[10].startswith("0 UPDATE ")
+    tansy.ctl("post", "Tansy", WM_TRAYNOTIFY, 0, NIN_BALLOONUSERCLICK)
     opened = wait_until(lambda: browser.exists() and browser.read_text(), "no browser ran", 20)
     assert opened.split() == ["http://example.jp/item/2"]
 
