@@ -6,7 +6,6 @@
 
 #include "feed/character_data.h"
 #include "feed/decode_feed.h"
-#include "feed/title_markup.h"
 #include "framework/file.h"
 #include "jis1997/jis1997.h"
 
@@ -61,11 +60,29 @@ size_t SkipDeclaration(const std::string& s, size_t from)
     return s.size();
 }
 
+// Each run of white space made one blank, both ends trimmed. White space
+// lies below the trail bytes of Shift_JIS, so a byte walk never takes the
+// second byte of a character for it.
+std::string FoldWhiteSpace(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    bool blank = false;
+    for (char c : text) {
+        if (IsSpace(c)) {
+            blank = !out.empty();
+            continue;
+        }
+        if (blank) out += ' ';
+        blank = false;
+        out += c;
+    }
+    return out;
+}
+
 CString AttributeValue(const std::string& s, size_t from, size_t to)
 {
-    CString value(DecodeReferences(s.substr(from, to - from)));
-    CollapseWhiteSpace(value);
-    return value;
+    return CString(FoldWhiteSpace(DecodeReferences(s.substr(from, to - from))));
 }
 
 // Reads the attributes of the tag whose name ends at `i` into `outline`;
