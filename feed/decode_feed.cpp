@@ -73,27 +73,19 @@ uint32_t DeclaredSingleByteCode(uint32_t detection, const char* source, uint32_t
 //
 // The text is first made right in a string of about the source's length,
 // which is zero-filled and then kept, so no copy is needed: the conversions
-// to Shift_JIS rarely write more than they read. That string is `spare`, a
-// string no longer needed whose pages are already in use, if it is long
-// enough. A conversion writes a prefix of what it would write with more
-// room, stopping only before a character (at most four bytes) that does not
-// fit; so if the text ends at least four bytes before the end of the room,
-// no room was missing and it is the whole text. Otherwise it is made again
-// into the full room.
+// to Shift_JIS rarely write more than they read. A conversion writes a
+// prefix of what it would write with more room, stopping only before a
+// character (at most four bytes) that does not fit; so if the text ends at
+// least four bytes before the end of the room, no room was missing and it is
+// the whole text. Otherwise it is made again into the full room.
 template <typename Convert>
 std::string ConvertToText(Convert convert, const char* source, size_t length,
-                          const feed_decode::BufferSizes& sizes, std::string* spare)
+                          const feed_decode::BufferSizes& sizes)
 {
     const uint64_t estimate = uint64_t(length) + 64;
     if (estimate < sizes.room) {
         const uint32_t room = static_cast<uint32_t>(estimate);
-        std::string text;
-        if (spare && spare->size() >= room + kTerminatorBytes) {
-            text.swap(*spare);
-            std::memset(&text[0], 0, room + kTerminatorBytes);
-        } else {
-            text.assign(room + kTerminatorBytes, '\0');
-        }
+        std::string text(room + kTerminatorBytes, '\0');
         convert(&text[0], source, room);
         const size_t written = TextLength(text.data(), room);
         if (written + 4 <= room) {
@@ -118,7 +110,7 @@ std::string ConvertSource(uint32_t detection, std::string& source, uint32_t leng
         const auto toSjis = [codePage](char* dst, const char* src, uint32_t max) {
             return JisSingleByteToSjis(dst, src, max, codePage);
         };
-        return ConvertToText(toSjis, source.data(), length, sizes, nullptr);
+        return ConvertToText(toSjis, source.data(), length, sizes);
     }
     if (IsUsedAsStored(detection)) {
         source.resize(TextLength(source.data(), length));
@@ -126,22 +118,23 @@ std::string ConvertSource(uint32_t detection, std::string& source, uint32_t leng
     }
     switch (detection) {
     case JIS_CODE_EUC_JP:
-        return ConvertToText(JisEucToSjis, source.data(), length, sizes, nullptr);
+        return ConvertToText(JisEucToSjis, source.data(), length, sizes);
     case JIS_CODE_ISO2022_JP:
-        return ConvertToText(JisIso2022ToSjis, source.data(), length, sizes, nullptr);
+        return ConvertToText(JisIso2022ToSjis, source.data(), length, sizes);
     case JIS_CODE_UTF8:
-        return ConvertToText(JisUtf8ToSjis, source.data(), length, sizes, nullptr);
+        return ConvertToText(JisUtf8ToSjis, source.data(), length, sizes);
     case JIS_CODE_UTF16_LE:
     case JIS_CODE_UTF16_BE: {
-        // The intermediate UTF-8 comes from calloc: only the pages the first
-        // step writes are touched. What the first step says it wrote only
-        // sizes the second step's first try, which ConvertToText checks; the
-        // second step may write into the source, which is done with.
-        const ZeroedBuffer intermediate = AllocZeroed(sizes.conversion);
-        const Conversion toUtf8 =
-            detection == JIS_CODE_UTF16_LE ? JisUtf16LeToUtf8 : JisUtf16BeToUtf8;
-        const uint32_t middle = toUtf8(intermediate.get(), source.data(), sizes.room);
-        return ConvertToText(JisUtf8ToSjis, intermediate.get(), middle, sizes, &source);
+        // In place, in one step: no character takes more bytes in CP932 than
+        // in UTF-16 (an odd last byte makes a unit with the first zero byte
+        // after it), so the source, with its zero bytes, has room for the
+        // text, which never holds a zero byte. The room is held to 4 x L
+        // all the same, as for the other codes (nothing for an empty text).
+        const Conversion toSjis =
+            detection == JIS_CODE_UTF16_LE ? JisUtf16LeToSjis : JisUtf16BeToSjis;
+        const size_t room = sizes.room < sizes.source ? sizes.room : sizes.source;
+        source.resize(toSjis(&source[0], source.data(), static_cast<uint32_t>(room)));
+        return std::move(source);
     }
     default:
         return std::string(); // not a code this program knows: no text

@@ -6,7 +6,7 @@
 // one-character-at-a-time path does.
 //
 // Input: one byte choosing the conversion, two bytes choosing the limit,
-// then the text. One conversion a run (not all five) keeps a run cheap
+// then the text. One conversion a run (not all seven) keeps a run cheap
 // enough for tens of millions of them.
 #include <cstdint>
 #include <cstdlib>
@@ -37,6 +37,8 @@ std::vector<char> Check(jis::Converter f, const std::vector<char>& src, uint32_t
 struct Conversion {
     jis::Converter exported;
     jis::Converter jis::CConverters::*function;
+    // For UTF-16 to CP932: the conversion to UTF-8 it replaces (see below).
+    jis::Converter jis::CConverters::*viaUtf8 = nullptr;
 };
 
 const Conversion kConversions[] = {
@@ -45,6 +47,8 @@ const Conversion kConversions[] = {
     {JisUtf8ToSjis, &jis::CConverters::utf8ToSjis},
     {JisUtf16LeToUtf8, &jis::CConverters::utf16LeToUtf8},
     {JisUtf16BeToUtf8, &jis::CConverters::utf16BeToUtf8},
+    {JisUtf16LeToSjis, &jis::CConverters::utf16LeToSjis, &jis::CConverters::utf16LeToUtf8},
+    {JisUtf16BeToSjis, &jis::CConverters::utf16BeToSjis, &jis::CConverters::utf16BeToUtf8},
 };
 
 // The exported function, then each path the library has, against the plain
@@ -59,6 +63,17 @@ void CheckPaths(const Conversion& c, const std::vector<char>& src, uint32_t max)
         abort();
     if (sse2 && &jis::ActiveConverters() != sse2 && Check(sse2->*c.function, src, max) != plain)
         abort();
+    if (!c.viaUtf8) return;
+    // UTF-16 to CP932 as the two steps through UTF-8 it replaces, with room
+    // enough in between; and in place, as the program converts.
+    std::vector<char> utf8(4 * src.size() + 4, '\0');
+    (jis::kPlainConverters.*c.viaUtf8)(utf8.data(), src.data(),
+                                       static_cast<uint32_t>(4 * src.size()));
+    if (Check(jis::kPlainConverters.utf8ToSjis, utf8, max) != plain) abort();
+    std::vector<char> inPlace = src;
+    const uint32_t n =
+        c.exported(inPlace.data(), inPlace.data(), static_cast<uint32_t>(src.size()));
+    if (n > src.size() || memcmp(inPlace.data(), Check(c.exported, src, n).data(), n) != 0) abort();
 }
 
 // The code page that the text being run declares, for DeclaredToSjis.

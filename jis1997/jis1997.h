@@ -118,6 +118,18 @@ uint32_t JIS_CALL JisUtf16LeToUtf8(char* dst, const char* src, uint32_t max);
 // Ordinal 66. UTF-16BE to UTF-8, otherwise as ordinal 63.
 uint32_t JIS_CALL JisUtf16BeToUtf8(char* dst, const char* src, uint32_t max);
 
+// Ordinal 72. UTF-16LE to CP932 in one step: the text that ordinal 63 and
+// then ordinal 31 make of it with room enough in between (a byte order mark
+// is dropped, and so is a second U+FEFF right after it; a character outside
+// the BMP is one geta mark; a surrogate without its partner is written as
+// U+FFFD is). No character is written ahead of its own two bytes, so `dst`
+// may be `src` itself: the text is then converted in place, and the bytes
+// past the count hold what is left of the source.
+uint32_t JIS_CALL JisUtf16LeToSjis(char* dst, const char* src, uint32_t max);
+
+// Ordinal 73. UTF-16BE to CP932, otherwise as ordinal 72.
+uint32_t JIS_CALL JisUtf16BeToSjis(char* dst, const char* src, uint32_t max);
+
 #ifdef __cplusplus
 }
 #endif

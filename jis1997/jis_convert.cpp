@@ -62,6 +62,19 @@ template <bool kBigEndian> uint32_t PlainUtf16ToUtf8(char* dst, const char* src,
     return out.Count();
 }
 
+template <bool kBigEndian> uint32_t PlainUtf16ToSjis(char* dst, const char* src, uint32_t max)
+{
+    const unsigned char* s = reinterpret_cast<const unsigned char*>(src);
+    size_t n = 0;
+    while (!IsZeroUnit(s, n))
+        ++n;
+    CSink out(dst, max);
+    size_t i = Utf16SjisMarkUnits<kBigEndian>(s, n);
+    while (i < n && Utf16SjisStep<kBigEndian>(s, n, i, out)) {
+    }
+    return out.Count();
+}
+
 // Every BMP character's CP932 bytes as the fast UTF-8 loops store them: the
 // first byte in the low eight bits, the second (a trail byte, 0x40 up, so
 // bit 6 or 7 is set) in the high eight, or zero for a one-byte code; the
@@ -105,8 +118,14 @@ namespace jis
 {
 
 const CConverters kPlainConverters = {
-    "plain",         PlainEucToSjis,          PlainIso2022ToSjis,
-    PlainUtf8ToSjis, PlainUtf16ToUtf8<false>, PlainUtf16ToUtf8<true>,
+    "plain",
+    PlainEucToSjis,
+    PlainIso2022ToSjis,
+    PlainUtf8ToSjis,
+    PlainUtf16ToUtf8<false>,
+    PlainUtf16ToUtf8<true>,
+    PlainUtf16ToSjis<false>,
+    PlainUtf16ToSjis<true>,
 };
 
 const uint16_t* BmpBytes()
@@ -167,4 +186,14 @@ extern "C" uint32_t JIS_CALL JisUtf16LeToUtf8(char* dst, const char* src, uint32
 extern "C" uint32_t JIS_CALL JisUtf16BeToUtf8(char* dst, const char* src, uint32_t max)
 {
     return jis::ActiveConverters().utf16BeToUtf8(dst, src, max);
+}
+
+extern "C" uint32_t JIS_CALL JisUtf16LeToSjis(char* dst, const char* src, uint32_t max)
+{
+    return jis::ActiveConverters().utf16LeToSjis(dst, src, max);
+}
+
+extern "C" uint32_t JIS_CALL JisUtf16BeToSjis(char* dst, const char* src, uint32_t max)
+{
+    return jis::ActiveConverters().utf16BeToSjis(dst, src, max);
 }

@@ -744,9 +744,127 @@ template <bool kBigEndian> uint32_t FastUtf16ToUtf8(char* dst, const char* src, 
     return out.Count();
 }
 
+// ---------------------------------------------------------------- UTF-16 to CP932
+
+// Each unit gives one or two bytes, stored as two at the count and no
+// further on than the unit's own bytes, so the loops below may run in
+// place. A one-byte code's second byte is written over by the next unit:
+// the loops keep one unit more ahead, and room for it, than they take.
+
+// The CP932 bytes of a unit that is not a surrogate, from jis::BmpBytes
+// (whose ASCII entries are the ASCII bytes themselves), written unchecked.
+inline void PutUnitUnchecked(CSink& out, const uint16_t* bmp, uint32_t u)
+{
+    const uint32_t bytes = bmp[u];
+    Store2Le(out.Cursor(), bytes);
+    out.Advance(bytes >= 0x100 ? 2 : 1);
+}
+
+#if JIS_FAST_SSE2
+// Blocks of eight units without a surrogate, while the source and the room
+// last: ASCII blocks packed in one store; blocks of two-byte codes (kana,
+// kanji) in two; others a unit at a time. Returns at a surrogate.
+template <bool kBigEndian>
+inline void Utf16SjisBlocksSse2(const unsigned char* s, size_t n, size_t& i, CSink& out,
+                                const uint16_t* bmp)
+{
+    const __m128i asciiBias = _mm_set1_epi16(0x7F80);
+    const __m128i topFive = _mm_set1_epi16(static_cast<short>(0xF800));
+    const __m128i surrogate = _mm_set1_epi16(static_cast<short>(0xD800));
+    while (n - i >= 9 && out.Room() >= 18) {
+        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 2 * i));
+        if (kBigEndian) x = _mm_or_si128(_mm_slli_epi16(x, 8), _mm_srli_epi16(x, 8));
+        unsigned char* d = out.Cursor();
+        // The sign bit of a lane of u + 0x7F80 (saturated) is set for u from
+        // U+0080 up.
+        if (_mm_movemask_epi8(_mm_srai_epi16(_mm_adds_epu16(x, asciiBias), 15)) == 0) {
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(d), _mm_packus_epi16(x, x));
+            out.Advance(8);
+            i += 8;
+            continue;
+        }
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(x, topFive), surrogate)) != 0) return;
+        alignas(16) uint16_t u[8];
+        _mm_store_si128(reinterpret_cast<__m128i*>(u), x);
+        const uint64_t first = bmp[u[0]] | static_cast<uint64_t>(bmp[u[1]]) << 16 |
+                               static_cast<uint64_t>(bmp[u[2]]) << 32 |
+                               static_cast<uint64_t>(bmp[u[3]]) << 48;
+        const uint64_t second = bmp[u[4]] | static_cast<uint64_t>(bmp[u[5]]) << 16 |
+                                static_cast<uint64_t>(bmp[u[6]]) << 32 |
+                                static_cast<uint64_t>(bmp[u[7]]) << 48;
+        // Bit 15 of each code: whether it has a trail byte (bit 6 or 7 of it).
+        const uint64_t both = (first | first << 1) & (second | second << 1);
+        if (JIS_LIKELY((both & 0x8000800080008000ull) == 0x8000800080008000ull)) {
+            Store8Le(d, first);
+            Store8Le(d + 8, second);
+            out.Advance(16);
+        } else {
+            for (unsigned k = 0; k < 8; ++k)
+                PutUnitUnchecked(out, bmp, u[k]);
+        }
+        i += 8;
+    }
+}
+#endif
+
+// Four units at a time while the source and the room last. Returns at a
+// surrogate, which the caller's step takes.
+template <bool kBigEndian>
+inline void Utf16SjisFourUnits(const unsigned char* s, size_t n, size_t& i, CSink& out,
+                               const uint16_t* bmp)
+{
+    while (n - i >= 5 && out.Room() >= 10) {
+        const uint64_t w = Load4Units<kBigEndian>(s + 2 * i);
+        if ((w & 0xFF80FF80FF80FF80ull) == 0) {
+            Store4Le(out.Cursor(),
+                     static_cast<uint32_t>((w & 0xFF) | (w >> 8 & 0xFF00) | (w >> 16 & 0xFF0000) |
+                                           (w >> 24 & 0xFF000000)));
+            out.Advance(4);
+            i += 4;
+            continue;
+        }
+        if (HasZeroUnit((w & 0xF800F800F800F800ull) ^ 0xD800D800D800D800ull)) {
+            for (; (Unit<kBigEndian>(s, i) & 0xF800) != 0xD800; ++i)
+                PutUnitUnchecked(out, bmp, Unit<kBigEndian>(s, i));
+            return;
+        }
+        for (unsigned k = 0; k < 4; ++k)
+            PutUnitUnchecked(out, bmp, static_cast<uint32_t>(w >> (16 * k)) & 0xFFFF);
+        i += 4;
+    }
+}
+
+template <bool kBigEndian> uint32_t FastUtf16ToSjis(char* dst, const char* src, uint32_t max)
+{
+    const unsigned char* s = reinterpret_cast<const unsigned char*>(src);
+    size_t n = 0;
+    bool whole = false;
+    ScanAhead16(s, n, whole);
+    CSink out(dst, max);
+    const uint16_t* bmp = jis::BmpBytes();
+    size_t i = Utf16SjisMarkUnits<kBigEndian>(s, n);
+    for (;;) {
+        if (!whole && n - i < kScanUnitMargin) ScanAhead16(s, n, whole);
+        if (i >= n) break;
+#if JIS_FAST_SSE2
+        Utf16SjisBlocksSse2<kBigEndian>(s, n, i, out, bmp);
+#endif
+        Utf16SjisFourUnits<kBigEndian>(s, n, i, out, bmp);
+        if (i >= n) continue;
+        if (!Utf16SjisStep<kBigEndian>(s, n, i, out)) break;
+    }
+    return out.Count();
+}
+
 constexpr jis::CConverters kFastConverters = {
-    JIS_FAST_SSE2 ? "sse2" : "word", FastEucToSjis,         FastIso2022ToSjis, FastUtf8ToSjis,
-    FastUtf16ToUtf8<false>,          FastUtf16ToUtf8<true>,
+    JIS_FAST_SSE2 ? "sse2" : "word",
+    FastEucToSjis,
+    FastIso2022ToSjis,
+    FastUtf8ToSjis,
+    FastUtf16ToUtf8<false>,
+    FastUtf16ToUtf8<true>,
+    FastUtf16ToSjis<false>,
+    FastUtf16ToSjis<true>,
 };
 
 } // namespace

@@ -20,6 +20,8 @@ struct CConverters {
     Converter utf8ToSjis;
     Converter utf16LeToUtf8;
     Converter utf16BeToUtf8;
+    Converter utf16LeToSjis;
+    Converter utf16BeToSjis;
 };
 
 // One character at a time: the reference the fast paths are held to.

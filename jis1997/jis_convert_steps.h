@@ -327,4 +327,37 @@ inline bool Utf16Step(const unsigned char* s, size_t n, size_t& i, CSink& out)
     return true;
 }
 
+// Units of UTF-16 text dropped at its start on the way to CP932: its byte
+// order mark, and a second U+FEFF right after it, which the conversion by
+// way of UTF-8 (ordinal 63, then 31) dropped as the UTF-8 text's mark.
+template <bool kBigEndian> inline size_t Utf16SjisMarkUnits(const unsigned char* s, size_t n)
+{
+    const size_t mark = Utf16MarkUnits<kBigEndian>(s, n);
+    return mark == 0 ? 0 : 1 + Utf16MarkUnits<kBigEndian>(s + 2, n - 1);
+}
+
+// One UTF-16 code unit or surrogate pair at unit i, i < n, written as CP932
+// as Utf16Step and then Utf8Step would write it: a character outside the
+// BMP as the geta mark, a lone surrogate as U+FFFD is. As Utf8Step.
+template <bool kBigEndian>
+inline bool Utf16SjisStep(const unsigned char* s, size_t n, size_t& i, CSink& out)
+{
+    const uint32_t u = Unit<kBigEndian>(s, i);
+    size_t used = 1;
+    uint16_t code;
+    if (u < 0x80) {
+        code = static_cast<uint16_t>(u);
+    } else if ((u & 0xF800) != 0xD800) {
+        code = BmpToCp932(u);
+    } else if (u <= 0xDBFF && i + 1 < n && (Unit<kBigEndian>(s, i + 1) & 0xFC00) == 0xDC00) {
+        code = 0;
+        used = 2;
+    } else {
+        code = BmpToCp932(0xFFFD);
+    }
+    if (!out.PutCode(code)) return false;
+    i += used;
+    return true;
+}
+
 } // namespace

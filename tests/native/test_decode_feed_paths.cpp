@@ -121,7 +121,7 @@ TEST(ConvertDetected, EqualsTheFullBufferConversionOnRandomText)
         "<title>",      "a",        "\r\n",   "\xA4\xA2", "\x8E\xB1",     "\x8F\xB0\xA1",
         "\x1B$B",       "F|",       "\x1B(B", "\x1B(I",   "\xE3\x81\x82", "\xF0\x9F\x98\x80",
         "\xEF\xBB\xBF", "\x80",     "\xFF",   "\xC3",     "\x82\xA0",     "\x83\x5C",
-        "\xD8\x3D",     "\xDE\x00", "\x00",   "\x30\x42"};
+        "\xD8\x3D",     "\xDE\x00", "\x00",   "\x30\x42", "\xFF\xFE",     "\xFE\xFF"};
     std::mt19937 rng(77);
     std::uniform_int_distribution<size_t> pick(0, sizeof(pieces) / sizeof(pieces[0]) - 1);
     std::uniform_int_distribution<int> count(0, 120);

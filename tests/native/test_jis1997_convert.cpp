@@ -208,6 +208,10 @@ TEST(ConvertFeeds, JapaneseFeedsMatchIconv)
          JisUtf8ToSjis},
         {"simplepie/utf16be-nobom_rss20_feed-utf16be.xml", "UTF-16BE", JisUtf16BeToUtf8,
          JisUtf8ToSjis},
+        {"feedparser/utf16le-bom_rss_empty_utf-16le-bom.xml", "UTF-16LE", JisUtf16LeToSjis,
+         nullptr},
+        {"simplepie/utf16le-nobom_rss20_feed-utf16le.xml", "UTF-16LE", JisUtf16LeToSjis, nullptr},
+        {"simplepie/utf16be-nobom_rss20_feed-utf16be.xml", "UTF-16BE", JisUtf16BeToSjis, nullptr},
     };
     for (const FeedCase& c : cases) {
         std::string bytes;
@@ -307,8 +311,8 @@ TEST(ConvertText, Utf16SurrogatesAndMarks)
 // unlimited output cut at a character boundary.
 TEST(ConvertLimits, NeverWritesPastMaxUnderRandomInput)
 {
-    const Converter all[] = {JisEucToSjis, JisIso2022ToSjis, JisUtf8ToSjis, JisUtf16LeToUtf8,
-                             JisUtf16BeToUtf8};
+    const Converter all[] = {JisEucToSjis,     JisIso2022ToSjis, JisUtf8ToSjis,   JisUtf16LeToUtf8,
+                             JisUtf16BeToUtf8, JisUtf16LeToSjis, JisUtf16BeToSjis};
     const unsigned char interesting[] = {0x1B, '$',  'B',  '(',  'I',  0x0E, 0x0F, 0x8E, 0x8F,
                                          0xA4, 0xA2, 0xE3, 0x81, 0x82, 0xD8, 0xDC, 0xF0, 0x9F,
                                          0xEF, 0xBB, 0xBF, 0xFF, 0xFE, 'a',  '\n'};

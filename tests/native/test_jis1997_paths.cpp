@@ -28,7 +28,21 @@ struct Code {
     const char* runStart;
     std::string runPiece;
     std::vector<std::string> pieces;
+    // For UTF-16 to CP932: the conversion to UTF-8 that, followed by UTF-8
+    // to CP932, it replaces.
+    Converter CConverters::*viaUtf8 = nullptr;
 };
+
+const std::vector<std::string> kUtf16LePieces({std::string("a\0", 2), std::string("<\0t\0>\0", 6),
+                                               "\x42\x30", "\xE5\x65\x2C\x67", "\x71\xFF",
+                                               std::string("\xE9\0", 2), "\xB1\x03",
+                                               "\x3D\xD8\x00\xDE", "\x3D\xD8", "\x00\xDC",
+                                               "\xFF\xFE", "\xAC\x20", "\x51\x01", "\xFD\xFF"});
+const std::vector<std::string> kUtf16BePieces({std::string("\0a", 2), std::string("\0<\0t\0>", 6),
+                                               "\x30\x42", "\x65\xE5\x67\x2C", "\xFF\x71",
+                                               std::string("\0\xE9", 2), "\x03\xB1",
+                                               "\xD8\x3D\xDE\x00", "\xD8\x3D", "\xDC\x00",
+                                               "\xFE\xFF", "\x20\xAC", "\x01\x51", "\xFF\xFD"});
 
 const Code kCodes[] = {
     {"euc",
@@ -51,20 +65,12 @@ const Code kCodes[] = {
      {"a", "<item>", "\xE3\x81\x82", "\xE6\x97\xA5\xE6\x9C\xAC", "\xEF\xBD\xB1", "\xE2\x82\xAC",
       "\xC3\xA9", "\xF0\x9F\x98\x80", "\x80", "\xE3\x81", "\xED\xA0\x80", "\xE0\x80\x80",
       "\xEF\xBB\xBF"}},
-    {"utf16le",
-     &CConverters::utf16LeToUtf8,
-     "",
-     "\x42\x30",
-     {std::string("a\0", 2), std::string("<\0t\0>\0", 6), "\x42\x30", "\xE5\x65\x2C\x67",
-      "\x71\xFF", std::string("\xE9\0", 2), "\xB1\x03", "\x3D\xD8\x00\xDE", "\x3D\xD8", "\x00\xDC",
-      "\xFF\xFE", "\xAC\x20"}},
-    {"utf16be",
-     &CConverters::utf16BeToUtf8,
-     "",
-     "\x30\x42",
-     {std::string("\0a", 2), std::string("\0<\0t\0>", 6), "\x30\x42", "\x65\xE5\x67\x2C",
-      "\xFF\x71", std::string("\0\xE9", 2), "\x03\xB1", "\xD8\x3D\xDE\x00", "\xD8\x3D", "\xDC\x00",
-      "\xFE\xFF", "\x20\xAC"}},
+    {"utf16le", &CConverters::utf16LeToUtf8, "", "\x42\x30", kUtf16LePieces},
+    {"utf16be", &CConverters::utf16BeToUtf8, "", "\x30\x42", kUtf16BePieces},
+    {"utf16le_sjis", &CConverters::utf16LeToSjis, "", "\x42\x30", kUtf16LePieces,
+     &CConverters::utf16LeToUtf8},
+    {"utf16be_sjis", &CConverters::utf16BeToSjis, "", "\x30\x42", kUtf16BePieces,
+     &CConverters::utf16BeToUtf8},
 };
 
 // Pieces in a row, some repeated into long runs, up to `length` bytes.
@@ -110,6 +116,14 @@ std::vector<const CConverters*> FastPaths()
 void ExpectSameAsPlain(const Code& code, const std::string& text, size_t offset, uint32_t max)
 {
     const Result plain = ConvertInto(jis::kPlainConverters.*code.function, text, offset, max);
+    if (code.viaUtf8) {
+        const Result utf8 = ConvertInto(jis::kPlainConverters.*code.viaUtf8, text, offset,
+                                        static_cast<uint32_t>(4 * text.size()));
+        const Result two = ConvertInto(jis::kPlainConverters.utf8ToSjis,
+                                       std::string(utf8.buffer.data(), utf8.count), 0, max);
+        ASSERT_EQ(plain.count, two.count) << code.name << " max " << max;
+        ASSERT_TRUE(plain.buffer == two.buffer) << code.name << " max " << max;
+    }
     for (const CConverters* path : FastPaths()) {
         const Result fast = ConvertInto(path->*code.function, text, offset, max);
         ASSERT_EQ(fast.count, plain.count) << code.name << " " << path->name << " max " << max;

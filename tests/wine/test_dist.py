@@ -16,7 +16,7 @@ from conftest import BUILDS, IDM_EXIT, MINGW, ROOT, stop_process
 sys.path.insert(0, str(ROOT / "tools"))
 import make_dist  # noqa: E402
 
-JIS_ORDINALS = {5, 31, 43, 51, 63, 66, 70, 71}
+JIS_ORDINALS = {5, 31, 43, 51, 63, 66, 70, 71, 72, 73}
 
 
 @pytest.fixture(scope="session")
