@@ -110,9 +110,16 @@ bench-wine: deps win64
 
 # libFuzzer targets, built with clang in a tree of their own.
 FUZZ_SECONDS ?= 300
-FUZZ_SMOKE_SECONDS ?= 30
+FUZZ_SMOKE_SECONDS ?= 20
 # Longest input the fuzzers try, in bytes.
 export FUZZ_MAX_LEN ?= 4096
+# An input slower than this many seconds is a finding.
+export FUZZ_TIMEOUT ?= 2
+# The feed text target runs again on inputs up to FUZZ_LARGE_LEN bytes, where
+# a cost that grows faster than the input shows (see tools/fuzz.sh).
+export FUZZ_LARGE_TARGETS ?= fuzz_feed_text
+export FUZZ_LARGE_LEN ?= 262144
+FUZZ_SMOKE_LARGE_SECONDS ?= 10
 FUZZ_TARGETS := fuzz_feed_text fuzz_jis1997 fuzz_status_dat
 
 $(BUILD)/fuzz/CMakeCache.txt:
@@ -126,11 +133,14 @@ fuzz: fuzz-build
 	@TANSY_FEEDS=$(FEEDS_DIR) tools/fuzz.sh $(BUILD)/fuzz $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 fuzz-smoke: fuzz-build
-	@TANSY_FEEDS=$(FEEDS_DIR) tools/fuzz.sh $(BUILD)/fuzz $(FUZZ_SMOKE_SECONDS) $(FUZZ_TARGETS)
+	@TANSY_FEEDS=$(FEEDS_DIR) FUZZ_LARGE_SECONDS=$(FUZZ_SMOKE_LARGE_SECONDS) \
+		tools/fuzz.sh $(BUILD)/fuzz $(FUZZ_SMOKE_SECONDS) $(FUZZ_TARGETS)
 
-# Ten million executions per target (at most a day each), for a release.
+# Ten million executions per target (at most a day each), for a release,
+# and half an hour of the long inputs.
 fuzz-long: fuzz-build
-	@TANSY_FEEDS=$(FEEDS_DIR) FUZZ_RUNS=10000000 tools/fuzz.sh $(BUILD)/fuzz 86400 $(FUZZ_TARGETS)
+	@TANSY_FEEDS=$(FEEDS_DIR) FUZZ_RUNS=10000000 FUZZ_LARGE_SECONDS=1800 \
+		tools/fuzz.sh $(BUILD)/fuzz 86400 $(FUZZ_TARGETS)
 
 # Long run under Wine: a thousand fetches and more, with the program's
 # handle, GDI, USER and memory figures at the start and the end.
