@@ -20,12 +20,16 @@ endif
 FEEDS_SETTING := $(FEEDS_DIR) $(FEEDS_REQUIRED)
 FEEDS_CMAKE := -DTANSY_FEEDS_DIR=$(FEEDS_DIR) -DTANSY_FEEDS_REQUIRED=$(FEEDS_REQUIRED)
 
-.PHONY: FORCE all deps build native native32 test-native32 win64 win32 test test-native test-wine run bench bench-wine fuzz fuzz-build fuzz-smoke fuzz-long soak dist screenshots clean
+.PHONY: FORCE all deps deps-test build native native32 test-native32 win64 win32 test test-native test-wine run bench bench-wine fuzz fuzz-build fuzz-smoke fuzz-long soak dist screenshots clean
 
 all: build
 
 deps:
 	@tools/install-deps.sh
+
+# What building and testing need, without the screenshot tools and fonts.
+deps-test:
+	@tools/install-deps.sh --tests
 
 build: native native32 win64 win32
 
@@ -64,8 +68,21 @@ win64: $(BUILD)/win64/CMakeCache.txt
 win32: $(BUILD)/win32/CMakeCache.txt
 	cmake --build $(BUILD)/win32 -j$(JOBS)
 
-test: deps build
-	@$(MAKE) --no-print-directory test-native test-native32 test-wine fuzz-smoke
+# Each step in turn, timed; the last line gives the whole run's seconds and
+# each step's, also when a step fails.
+TEST_STEPS := deps-test native native32 win64 win32 test-native test-native32 test-wine fuzz-smoke
+test:
+	@start=$$(date +%s); code=0; steps=(); \
+	for step in $(TEST_STEPS); do \
+		began=$$(date +%s); \
+		$(MAKE) --no-print-directory $$step || code=$$?; \
+		steps+=("$$step $$(( $$(date +%s) - began ))"); \
+		((code == 0)) || break; \
+	done; \
+	summary=$$(IFS=,; echo "$${steps[*]}" | sed 's/,/ s, /g'); \
+	echo "make test: $$( ((code)) && echo FAILED || echo passed) in $$(( $$(date +%s) - start )) s" \
+		"($$summary s)"; \
+	exit $$code
 
 # Builds the native tree first: the corpus setting is compiled into the tests.
 test-native: native
