@@ -274,10 +274,8 @@ def wine_prefix(tmp_path_factory):
     time.sleep(0.5)
     if server.poll() is not None:
         pytest.fail(f"the persistent wineserver did not start (exit {server.returncode})")
-    # Xvfb runs no window manager, and Wine waits up to two seconds for one
-    # whenever a window it handed to the manager is hidden: at every tray
-    # icon removed and every dialog closed. Unmanaged windows skip that wait;
-    # the programs' own timing is untouched.
+    # Xvfb runs no window manager, and Wine waits two seconds for one at every
+    # managed window hidden (each tray icon removed, dialog closed, exit).
     subprocess.run(["wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed",
                     "/d", "N", "/f"], env=env, stdin=subprocess.DEVNULL,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120, check=True)
@@ -372,8 +370,7 @@ class Tansy:
         return self.wait_for_log(lambda m: len(m) >= count, timeout=timeout)
 
     def wait_idle(self, timeout=30):
-        """Waits until the program handles messages again: the end of the
-        blink that follows a pass or an announced change."""
+        """Waits until the program handles messages again, as after a blink."""
         code, out = self.ctl("idle", "Tansy", timeout * 1000, timeout=timeout + 30)
         assert code == 0, f"the program never answered again: {out}"
 

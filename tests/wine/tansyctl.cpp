@@ -25,8 +25,7 @@
 //                                   the memory of the window's process
 //   tansyctl hold FILE SECONDS      open FILE (made if missing) without sharing, print
 //                                   "held", keep it open that long
-//   tansyctl idle TITLE MS          wait until the window's thread answers messages
-//                                   again (after a blink, say), for one second on end
+//   tansyctl idle TITLE MS          wait until the window's thread answers at once again
 //
 // TITLE may end in "|TEXT": then only windows of a process whose program path
 // contains TEXT count, which tells apart two copies run from two folders.
@@ -262,21 +261,16 @@ int Hold(const wchar_t* path, DWORD seconds)
 
 } // namespace
 
-// Answered at once, again and again for a second: longer than the longest
-// stretch the program spends without handling messages inside its blink
-// (where a sent message may still be answered between two icon changes).
+// A second of answers within 100 ms each: longer than any pause of a blink,
+// inside which a sent message may be answered between two icon changes.
 int Idle(HWND hwnd, DWORD ms)
 {
     const DWORD start = GetTickCount();
-    DWORD answering = start;
-    while (GetTickCount() - answering < 1000) {
-        if (GetTickCount() - start > ms) return 1;
-        DWORD_PTR result = 0;
-        if (!SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_NORMAL, 100, &result)) {
-            if (!IsWindow(hwnd)) return 2;
+    DWORD_PTR result = 0;
+    for (DWORD answering = start; GetTickCount() - answering < 1000; Sleep(20)) {
+        if (GetTickCount() - start > ms || !IsWindow(hwnd)) return 1;
+        if (!SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_NORMAL, 100, &result))
             answering = GetTickCount();
-        }
-        Sleep(20);
     }
     return 0;
 }
@@ -374,7 +368,8 @@ int wmain(int argc, wchar_t** argv)
     }
     if (verb == L"stats" && argc == 3) return Stats(Require(argv[2]));
     if (verb == L"hold" && argc == 4) return Hold(argv[2], static_cast<DWORD>(Number(argv[3])));
-    if (verb == L"idle" && argc == 4) return Idle(Require(argv[2]), static_cast<DWORD>(Number(argv[3])));
+    if (verb == L"idle" && argc == 4)
+        return Idle(Require(argv[2]), static_cast<DWORD>(Number(argv[3])));
     if (verb == L"menu" && argc == 2) {
         HWND menu = FindPopupMenu();
         if (!menu) {
