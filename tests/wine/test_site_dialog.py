@@ -97,7 +97,8 @@ def test_changed_sound_saves_clears_and_fetches_at_once(start_tansy, server, fav
     title = open_dialog(tansy, 0)
     edit(tansy, title, sound="C:\\sounds\\new.wav")
     press(tansy, title, IDC_OK)
-    assert tansy.wait_for_messages(2) == ["START", f"0 UPDATE {url}"]
+    # The first pass follows a quarter of a second later.
+    assert tansy.wait_for_messages(2)[:2] == ["START", f"0 UPDATE {url}"]
     assert read_slots(tansy.folder)[0] == (url, "Site news", "C:\\sounds\\new.wav")
     assert sorted(p.name for p in (favorites / "Site news").iterdir()) == [
         "fresh 0.url", "fresh 1.url"]
