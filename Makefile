@@ -20,12 +20,16 @@ endif
 FEEDS_SETTING := $(FEEDS_DIR) $(FEEDS_REQUIRED)
 FEEDS_CMAKE := -DTANSY_FEEDS_DIR=$(FEEDS_DIR) -DTANSY_FEEDS_REQUIRED=$(FEEDS_REQUIRED)
 
-.PHONY: FORCE all deps build native native32 test-native32 win64 win32 test test-native test-wine run bench bench-wine fuzz fuzz-build fuzz-smoke fuzz-long soak dist screenshots clean
+.PHONY: FORCE all deps deps-test build native native32 test-native32 win64 win32 test test-native test-wine run bench bench-wine fuzz fuzz-build fuzz-smoke fuzz-long soak dist screenshots clean
 
 all: build
 
 deps:
 	@tools/install-deps.sh
+
+# What building and testing need, without the screenshot tools and fonts.
+deps-test:
+	@tools/install-deps.sh --tests
 
 build: native native32 win64 win32
 
@@ -64,8 +68,21 @@ win64: $(BUILD)/win64/CMakeCache.txt
 win32: $(BUILD)/win32/CMakeCache.txt
 	cmake --build $(BUILD)/win32 -j$(JOBS)
 
-test: deps build
-	@$(MAKE) --no-print-directory test-native test-native32 test-wine fuzz-smoke
+# Each step in turn, timed; the last line gives the whole run's seconds and
+# each step's, also when a step fails.
+TEST_STEPS := deps-test native native32 win64 win32 test-native test-native32 test-wine fuzz-smoke
+test:
+	@start=$$(date +%s); code=0; steps=(); \
+	for step in $(TEST_STEPS); do \
+		began=$$(date +%s); \
+		$(MAKE) --no-print-directory $$step || code=$$?; \
+		steps+=("$$step $$(( $$(date +%s) - began ))"); \
+		((code == 0)) || break; \
+	done; \
+	summary=$$(IFS=,; echo "$${steps[*]}" | sed 's/,/ s, /g'); \
+	echo "make test: $$( ((code)) && echo FAILED || echo passed) in $$(( $$(date +%s) - start )) s" \
+		"($$summary s)"; \
+	exit $$code
 
 # Builds the native tree first: the corpus setting is compiled into the tests.
 test-native: native
@@ -110,9 +127,16 @@ bench-wine: deps win64
 
 # libFuzzer targets, built with clang in a tree of their own.
 FUZZ_SECONDS ?= 300
-FUZZ_SMOKE_SECONDS ?= 30
+FUZZ_SMOKE_SECONDS ?= 20
 # Longest input the fuzzers try, in bytes.
 export FUZZ_MAX_LEN ?= 4096
+# An input slower than this many seconds is a finding.
+export FUZZ_TIMEOUT ?= 2
+# The feed text target runs again on inputs up to FUZZ_LARGE_LEN bytes, where
+# a cost that grows faster than the input shows (see tools/fuzz.sh).
+export FUZZ_LARGE_TARGETS ?= fuzz_feed_text
+export FUZZ_LARGE_LEN ?= 262144
+FUZZ_SMOKE_LARGE_SECONDS ?= 10
 FUZZ_TARGETS := fuzz_feed_text fuzz_jis1997 fuzz_status_dat fuzz_opml
 
 $(BUILD)/fuzz/CMakeCache.txt:
@@ -126,11 +150,14 @@ fuzz: fuzz-build
 	@TANSY_FEEDS=$(FEEDS_DIR) tools/fuzz.sh $(BUILD)/fuzz $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 fuzz-smoke: fuzz-build
-	@TANSY_FEEDS=$(FEEDS_DIR) tools/fuzz.sh $(BUILD)/fuzz $(FUZZ_SMOKE_SECONDS) $(FUZZ_TARGETS)
+	@TANSY_FEEDS=$(FEEDS_DIR) FUZZ_LARGE_SECONDS=$(FUZZ_SMOKE_LARGE_SECONDS) \
+		tools/fuzz.sh $(BUILD)/fuzz $(FUZZ_SMOKE_SECONDS) $(FUZZ_TARGETS)
 
-# Ten million executions per target (at most a day each), for a release.
+# Ten million executions per target (at most a day each), for a release,
+# and half an hour of the long inputs.
 fuzz-long: fuzz-build
-	@TANSY_FEEDS=$(FEEDS_DIR) FUZZ_RUNS=10000000 tools/fuzz.sh $(BUILD)/fuzz 86400 $(FUZZ_TARGETS)
+	@TANSY_FEEDS=$(FEEDS_DIR) FUZZ_RUNS=10000000 FUZZ_LARGE_SECONDS=1800 \
+		tools/fuzz.sh $(BUILD)/fuzz 86400 $(FUZZ_TARGETS)
 
 # Long run under Wine: a thousand fetches and more, with the program's
 # handle, GDI, USER and memory figures at the start and the end.

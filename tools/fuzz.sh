@@ -13,33 +13,73 @@
 # every branch of the scan and the converters, and short inputs keep the rate
 # at thousands of executions per second. Seeds longer than that are cut.
 # With FUZZ_RUNS set, a target also stops after that many executions.
+#
+# An input that takes longer than FUZZ_TIMEOUT seconds (default 2) is a
+# finding like a crash: a path whose cost grows with the square of the input
+# freezes the program on one hostile feed. Short inputs hide such paths, so
+# the targets named in FUZZ_LARGE_TARGETS run a second time, for
+# FUZZ_LARGE_SECONDS (default SECONDS), on inputs up to FUZZ_LARGE_LEN bytes
+# (default 262144) in a corpus of their own, seeded besides with an item
+# whose title is "<a " over and over, every tag left open, up to that length.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
 build=$(realpath "$1") seconds=$2
 max_len=${FUZZ_MAX_LEN:-4096}
+timeout=${FUZZ_TIMEOUT:-2}
+large_len=${FUZZ_LARGE_LEN:-262144}
+large_seconds=${FUZZ_LARGE_SECONDS:-$seconds}
 shift 2
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/tansy-fuzz.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 
+large_seeds=$scratch/large-seeds
+mkdir -p "$large_seeds"
+/usr/bin/python3 -c '
+import sys
+head = b"<rss><channel><item><title>"
+tail = b"</title><link>http://example.jp/</link></item></channel></rss>\n"
+room = int(sys.argv[2]) - len(head) - len(tail)
+open(sys.argv[1], "wb").write(head + b"<a " * (room // 3) + tail)
+' "$large_seeds/open_tags_title.xml" "$large_len" || exit 1
+
+# Each target, and after it its run on long inputs where asked.
+runs=()
+for target in "$@"; do
+    runs+=("$target")
+    [[ " ${FUZZ_LARGE_TARGETS:-} " == *" $target "* ]] && runs+=("$target@large")
+done
+
 failed=0
 summary=()
-for target in "$@"; do
+for run in "${runs[@]}"; do
+    target=${run%@large}
     name=${target#fuzz_}
     exe=$build/fuzz/$target
-    corpus=$build/corpus/$target
-    artifacts=$build/artifacts/$target
-    mkdir -p "$corpus" "$artifacts"
     # Absolute paths throughout: a target may change its working directory.
     seeds=()
     [[ -d fuzz/seeds/$name ]] && seeds+=("$PWD/fuzz/seeds/$name")
     [[ -n ${TANSY_FEEDS:-} && -d $TANSY_FEEDS ]] && seeds+=("$(realpath "$TANSY_FEEDS")")
-    options=(-max_total_time="$seconds" -max_len="$max_len" -print_final_stats=1 -timeout=20
-             -rss_limit_mb=2048 -artifact_prefix="$artifacts/")
+    options=(-print_final_stats=1 -timeout="$timeout" -rss_limit_mb=2048)
+    if [[ $run == *@large ]]; then
+        label=$target@$large_len
+        corpus=$build/corpus/$target-large
+        seeds+=("$large_seeds")
+        options+=(-max_total_time="$large_seconds" -max_len="$large_len")
+        run_seconds=$large_seconds
+    else
+        label=$target
+        corpus=$build/corpus/$target
+        options+=(-max_total_time="$seconds" -max_len="$max_len")
+        [[ -n ${FUZZ_RUNS:-} ]] && options+=(-runs="$FUZZ_RUNS")
+        run_seconds=$seconds
+    fi
+    artifacts=$build/artifacts/$target
+    mkdir -p "$corpus" "$artifacts"
+    options+=(-artifact_prefix="$artifacts/")
     [[ -f fuzz/$name.dict ]] && options+=(-dict="$PWD/fuzz/$name.dict")
-    [[ -n ${FUZZ_RUNS:-} ]] && options+=(-runs="$FUZZ_RUNS")
-    log=$build/$target.log
-    echo "fuzz: $target for ${seconds}s (log $log)"
+    log=$build/${label/@/-}.log
+    echo "fuzz: $label for ${run_seconds}s (log $log)"
     # The status.dat target writes a file per input: keep that in memory.
     TMPDIR=$( [[ -d /dev/shm && -w /dev/shm ]] && echo /dev/shm || echo "$scratch") \
         "$exe" "${options[@]}" "$corpus" "${seeds[@]}" >"$log" 2>&1
@@ -48,13 +88,16 @@ for target in "$@"; do
     rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
     cov=$(grep -o 'cov: [0-9]*' "$log" | tail -1)
     units=$(find "$corpus" -type f | wc -l)
+    outcome=ok
     if ((code != 0)); then
         failed=1
-        echo "fuzz: $target FAILED (exit $code); the input is in $artifacts/" >&2
-        grep -m1 -A12 -E '^==[0-9]+==ERROR|SUMMARY|deadly signal|^[a-z].*\(slot' "$log" >&2
+        outcome=CRASH
+        grep -q 'ERROR: libFuzzer: timeout' "$log" && outcome="SLOW (over ${timeout}s)"
+        echo "fuzz: $label FAILED (exit $code); the input is in $artifacts/" >&2
+        grep -m1 -A12 -E '^==[0-9]+==ERROR|SUMMARY|deadly signal|ALARM|^[a-z].*\(slot' "$log" >&2
     fi
-    summary+=("$(printf '%-16s %10s execs %7s/s  %-9s corpus %5s  %s' "$target" "${execs:-?}" \
-        "${rate:-?}" "${cov:-cov: ?}" "$units" "$( ((code)) && echo CRASH || echo ok)")")
+    summary+=("$(printf '%-23s %10s execs %7s/s  %-9s corpus %5s  %s' "$label" "${execs:-?}" \
+        "${rate:-?}" "${cov:-cov: ?}" "$units" "$outcome")")
 done
 printf '%s\n' "${summary[@]}"
 exit $failed

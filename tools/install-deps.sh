@@ -2,6 +2,11 @@
 # Installs the Debian packages that building, running and testing Tansy need,
 # and the ja_JP.UTF-8 locale (Wine started with it has the Japanese ANSI code
 # page 932). Idempotent: does nothing when everything is there. Run as root.
+#
+#   tools/install-deps.sh          everything, for every make target
+#   tools/install-deps.sh --tests  what building and `make test` need: not
+#                                  the tools and fonts of the screenshots
+#                                  and of the demo a person looks at
 set -euo pipefail
 
 packages=(
@@ -9,9 +14,17 @@ packages=(
     libgtest-dev libicu-dev clang libclang-rt-14-dev
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
     binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
-    wine wine64 xvfb x11-utils xauth locales zip imagemagick python3-cryptography
-    fonts-ipafont-gothic fonts-wine xdotool g++-multilib qemu-user
+    wine wine64 xvfb locales python3-cryptography
+    fonts-wine xdotool g++-multilib qemu-user
 )
+# The screenshots (import, convert, xwininfo) and Japanese text on screen.
+desktop=(x11-utils xauth zip imagemagick fonts-ipafont-gothic)
+[[ ${1:-} == --tests ]] || packages+=("${desktop[@]}")
+
+# Unpacking without a sync per file: the packages are fetched again should
+# the machine stop halfway.
+apt_install=(apt-get install -y -qq --no-install-recommends -o Dpkg::Options::=--force-unsafe-io)
+updated=0
 
 # The 32-bit program runs under 32-bit Wine, which comes from the i386 side
 # of the archive and is itself a 32-bit Linux program. Some kernels cannot
@@ -26,6 +39,7 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
     echo "install-deps: enabling the i386 architecture for 32-bit Wine"
     dpkg --add-architecture i386
     apt-get update -qq
+    updated=1
 fi
 if [[ "$(dpkg-query -W -f='${Status}' libc6:i386 2>/dev/null || true)" != "install ok installed" ]]; then
     if [[ $(id -u) -ne 0 ]]; then
@@ -33,7 +47,7 @@ if [[ "$(dpkg-query -W -f='${Status}' libc6:i386 2>/dev/null || true)" != "insta
         exit 1
     fi
     echo "install-deps: installing libc6:i386 to see whether 32-bit programs run here"
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends libc6:i386 >/dev/null
+    DEBIAN_FRONTEND=noninteractive "${apt_install[@]}" libc6:i386 >/dev/null
 fi
 if /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
     packages+=(wine32:i386)
@@ -61,8 +75,8 @@ if ((${#missing[@]})); then
     fi
     echo "install-deps: installing ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    ((updated)) || apt-get update -qq
+    "${apt_install[@]}" "${missing[@]}" >/dev/null
 fi
 
 if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then

@@ -274,6 +274,11 @@ def wine_prefix(tmp_path_factory):
     time.sleep(0.5)
     if server.poll() is not None:
         pytest.fail(f"the persistent wineserver did not start (exit {server.returncode})")
+    # Xvfb runs no window manager, and Wine waits two seconds for one at every
+    # managed window hidden (each tray icon removed, dialog closed, exit).
+    subprocess.run(["wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed",
+                    "/d", "N", "/f"], env=env, stdin=subprocess.DEVNULL,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120, check=True)
     # A prefix made before 32-bit Wine was installed lacks the 32-bit system
     # files; updating it adds them.
     wow64 = PREFIX / "drive_c" / "windows" / "syswow64" / "kernel32.dll"
@@ -363,6 +368,17 @@ class Tansy:
     def wait_for_messages(self, count, timeout=60):
         """Waits until the log holds at least `count` messages; returns them."""
         return self.wait_for_log(lambda m: len(m) >= count, timeout=timeout)
+
+    def wait_blink_end(self, timeout=30):
+        """Waits until the tray shows no red alert icon for a second: longer
+        than the normal icon's phase of a blink, so the blink has ended."""
+        deadline = time.time() + timeout
+        quiet_since = time.time()
+        while time.time() - quiet_since < 1.0:
+            assert time.time() < deadline, "the icon never stopped blinking"
+            if int(self.ctl("redpixels", "Wine System Tray")[1] or 0):
+                quiet_since = time.time()
+            time.sleep(0.05)
 
     def running(self):
         return self.proc.poll() is None

@@ -25,7 +25,7 @@
 //                                   for a tooltip, "balloon=" for a balloon notice
 //   tansyctl stats TITLE            print the handle, GDI and USER object counts and
 //                                   the memory of the window's process
-//   tansyctl redpixels TITLE        how many pixels of the window's screen area are
+//   tansyctl redpixels TITLE        how many pixels of the window's client area are
 //                                   clearly red (the alert tray icon shows)
 //   tansyctl hold FILE SECONDS      open FILE (made if missing) without sharing, print
 //                                   "held", keep it open that long
@@ -372,8 +372,10 @@ int wmain(int argc, wchar_t** argv)
     if (verb == L"hold" && argc == 4) return Hold(argv[2], static_cast<DWORD>(Number(argv[3])));
     if (verb == L"redpixels" && argc == 3) {
         HWND hwnd = FindWindowW(nullptr, argv[2]);
+        // The client area only: a frame Wine draws itself carries its red logo.
         RECT r;
-        if (!hwnd || !GetWindowRect(hwnd, &r)) return 1;
+        if (!hwnd || !GetClientRect(hwnd, &r)) return 1;
+        MapWindowPoints(hwnd, nullptr, reinterpret_cast<POINT*>(&r), 2);
         const int w = r.right - r.left, h = r.bottom - r.top;
         BITMAPINFO info = {{sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
         HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);

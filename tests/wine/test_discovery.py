@@ -1,5 +1,4 @@
 """Slots that name a site's home page instead of its feed."""
-import time
 
 from conftest import IDM_REFRESH, clean_favorites, numbered_feed, shortcuts, status_file
 
@@ -47,7 +46,7 @@ def test_home_pages_lead_to_their_feeds(wine, start_tansy, server):
         asked = len(server.requests)
         tansy.command(IDM_REFRESH)
         messages = tansy.wait_for_messages(1 + 9 * number)[1 + 9 * (number - 1):][:5]
-        time.sleep(6)  # the end-of-pass blink
+        tansy.wait_blink_end()  # the end-of-pass blink
         return [r.path for r in server.requests[asked:]], messages
 
     asked, messages = refresh_pass(1)

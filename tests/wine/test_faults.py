@@ -54,7 +54,7 @@ def run_pass(tansy, count, timeout=90):
     """Refresh, then wait for the pass's nine lines and its blink."""
     tansy.command(IDM_REFRESH)
     messages = tansy.wait_for_messages(count, timeout)
-    time.sleep(BLINK_S)
+    tansy.wait_blink_end()
     return messages
 
 
@@ -366,7 +366,7 @@ def test_stalling_server_keeps_the_program_responsive_and_cancellable(start_tans
     messages = tansy.wait_for_messages(10, timeout=60)
     assert messages[1:4] == [f"{i} UPDATE {urls[i]}" for i in range(3)]
     assert shortcuts(favorites / "Fault pause") == sorted(f"pause {i}.url" for i in range(100))
-    time.sleep(BLINK_S)
+    tansy.wait_blink_end()
 
     # Cancelled in the middle of the pause: logged as such once the server
     # goes on, and then the program waits for the user. The pause is longer

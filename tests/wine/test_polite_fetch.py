@@ -4,7 +4,6 @@ and 304 taken as unchanged, gzip bodies decoded by WinINet, and a server's
 import gzip
 import json
 import random
-import time
 
 import pytest
 
@@ -90,7 +89,7 @@ def test_two_passes_over_polite_and_refusing_servers(start_tansy, server, wine):
     written = {name: folder_state(favorites / name)
                for name in ("ETag news", "Dated news", "Zipped news")}
 
-    time.sleep(6)  # the end-of-pass blink
+    tansy.wait_blink_end()  # the end-of-pass blink
     tansy.command(IDM_REFRESH)
     assert tansy.wait_for_messages(19, timeout=120)[10:] == [
         f"0 NOMODIFY {urls[0]}", f"1 NOMODIFY {urls[1]}", f"2 NOMODIFY {urls[2]}",

@@ -82,7 +82,7 @@ def test_a_pass_over_nine_slots(start_tansy, server, favorites):
 
     # A second pass: where the time held the feed is unchanged; a feed
     # without Last-Modified that calls for the same shortcuts is too.
-    time.sleep(6)  # the end-of-pass blink
+    tansy.wait_blink_end()  # the end-of-pass blink
     tansy.command(IDM_REFRESH)
     messages = tansy.wait_for_messages(19)
     assert messages[10:13] == [f"0 NOMODIFY {slots[0][0]}", f"1 NOMODIFY {slots[1][0]}",
@@ -174,7 +174,7 @@ def test_change_in_steady_polling_is_notified(start_tansy, server, favorites, tm
     tansy.wait_for_messages(10)
     first_pass = [r for r in server.requests if r.path == "/utf8.xml"]
     assert len(first_pass) == 1
-    time.sleep(6)  # the end-of-pass blink
+    tansy.wait_blink_end()  # the end-of-pass blink
     # A change in the first pass leaves the tooltip alone.
     assert tray_tooltip(tansy) == "Tansy"
 
@@ -216,7 +216,7 @@ def test_feed_is_compared_by_its_shortcuts(start_tansy, server, favorites, dated
     folder = favorites / UTF8_NAME
     written = {p.name: p.stat().st_mtime_ns for p in folder.iterdir()}
     assert sorted(written) == ["記事0：その0.url", "記事1：その1.url"]
-    time.sleep(6)  # the end-of-pass blink
+    tansy.wait_blink_end()  # the end-of-pass blink
 
     def visit_slot_0(count):
         """Ticks of steady polling up to slot 0's outcome, the `count`th log
