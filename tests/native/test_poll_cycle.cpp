@@ -324,7 +324,7 @@ TEST(PollCycle, EveryDownloadIsComparedByWhatItLeavesInTheFolder)
     const Items duplicate = {{"two", "http://x/2b"}, {"Two", "http://x/2c"}};
     const Items winnerChanged = {{"Two", "http://x/2c"}, {"two", "http://x/2b"}};
     const Items repeated = {{"one", "http://x/5"}, a[1], a[0]};
-    const std::string nec = "\x87\x90", wide = "\x82\xA0"; // "≒" in NEC's code; "あ", in no URL
+    const std::string nec = "\x87\x90", wide = "\x82\xA0"; // NEC's "≒"; "あ", altered in a URL
     enum Expect { unchanged, announced, silent, failed };  // NOMODIFY, UPDATE+notify, UPDATE, ERROR
     struct Visit {
         const char* what;
