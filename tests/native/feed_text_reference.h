@@ -63,9 +63,8 @@ inline bool MakeItemLink(CString& link)
     return MakeSafeLink(link);
 }
 
-// RemoveTags as first written: each tag's end is searched from its '<', to
-// the end of the text when it is left open. Slow on long titles, but plainly
-// right.
+// RemoveTags as first written: each tag's end is searched from its '<', to the end of the text
+// when it is left open. Slow on long titles, but plainly right.
 inline std::string RemoveTags(const std::string& s, TagsRemoved which)
 {
     // The start of a tag of `which`; group 1 matches where it is a <br>.

@@ -226,8 +226,7 @@ TEST(MakeItemName, GivesWhatItsStepsOneAPassGiveOnRandomTitlesAndLinks)
     }
 }
 
-// A megabyte of tags left open takes far less than the bound, which a search
-// starting again at each of them would pass many times over.
+// Far below a bound that a search starting again at each tag left open would pass many times.
 TEST(MakeItemName, TakesAMegabyteOfOpenTagsInLinearTime)
 {
     const auto start = std::chrono::steady_clock::now();
