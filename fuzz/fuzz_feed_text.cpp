@@ -13,7 +13,6 @@
 
 #include "feed/feed_text.h"
 #include "tests/native/feed_text_reference.h"
-#include "tests/native/title_markup_reference.h"
 #include "feed/item_scan.h"
 #include "feed/title_markup.h"
 #include "framework/cstring.h"

@@ -72,8 +72,7 @@ TEST(SiteItemRows, NewestFirstCappedCaptionedAndMarked)
          Repeat("m", 64) + ">2 n" + Repeat(kWide, 30) + kDots + ">1 Q&&A>0 - Open folder>F"},
         {"empty folder", "", "a.url", "", true, "~(no items) - Open folder>F"},
         {"no folder", "", "?", "", false, "~(no items) - ~Open folder"},
-        {"a mark whose file has gone leaves the site unmarked", "b.url", "?", "a.url", true,
-         "b>0 - Open folder>F"},
+        {"a mark whose file has gone", "b.url", "?", "a.url", true, "b>0 - Open folder>F"},
         {"25 listed of 26", many, "?", "", true,
          manyRows + "- Open folder>F More in the folder" + kDots + ">F"},
     };
@@ -87,27 +86,27 @@ TEST(SiteItemRows, NewestFirstCappedCaptionedAndMarked)
     }
 }
 
-TEST(SiteNews, MarksTheFilesOfAnnouncedChangesUntilTheSubmenuOpens)
+TEST(SiteNews, MarksTheItemsOfAnnouncedChangesUntilTheSubmenuOpens)
 {
     enum Step { write, writePart, announce, open, forget };
     struct Case {
         const char* what;
         Step step;
-        std::string files, marked; // files: written, or announced
+        std::string files, announced, marked;
     } steps[] = {
-        {"a list written whole keeps its order", write, "b.url a.url", ""},
-        {"announced: marked", announce, "a.url", "a.url"},
-        {"marks add up, in one case", announce, "B.url", "a.url b.url"},
-        {"the submenu opened", open, "", ""},
-        {"a write that did not reach the folder whole keeps no order", writePart, "c.url", ""},
-        {"an edit forgets the marks", forget, "", ""},
+        {"a list written whole keeps its order", write, "b.url a.url", "", ""},
+        {"announced: marked", announce, "", "a.url", "a.url"},
+        {"marks add up, in one case", announce, "", "B.url", "a.url b.url"},
+        {"the submenu opened", open, "", "", ""},
+        {"a write that did not reach the folder whole keeps no order", writePart, "c.url", "", ""},
+        {"an edit forgets the marks", forget, "", "", ""},
     };
     SiteNews news;
     for (const Case& c : steps) {
         const std::vector<CString> files = Words(c.files);
         if (c.step == write) news.OnWritten(4, &files);
         if (c.step == writePart) news.OnWritten(4, nullptr);
-        if (c.step == announce) news.OnAnnounced(4, files);
+        if (c.step == announce) news.OnAnnounced(4, Words(c.announced));
         if (c.step == open) news.OnSubmenuOpened(4);
         if (c.step == forget) news.Forget(4);
         const std::set<std::string>& marked = news.MarkedKeys(4);

@@ -3,14 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <functional>
 #include <new>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/poll_cycle.h"
+#include "app/site_news.h"
 
 namespace
 {
@@ -73,68 +72,45 @@ class RecordingHost : public PollHost
         items = download;
         return true;
     }
-    // The site folders: a list written whole leaves, per file name as the
-    // file system compares names, the name of its first item and the URL of
-    // its last, listed in name order.
+    // The site folders as a write, even a failed one, leaves them (MirroredState), listed back
+    // with NEC's "≒" in its preferred code and no URL that the shell stores otherwise.
     FolderListing folders[9];
-    bool lockedFile = false; // a shortcut the write must replace is locked: it fails
     bool WriteSiteItems(int slot, const std::vector<ItemShortcut>& items) override
     {
         Record("write " + std::to_string(slot) + ":" + std::to_string(items.size()));
-        if (noFolder) return false;
         folders[slot].clear();
-        // A URL that the shell stores otherwise cannot be read back.
-        for (const auto& file : MirroredState(WantedShortcuts(slot, items)))
-            folders[slot].push_back(
-                {file.first, Key(file.first), UrlStoredVerbatim(file.second), file.second});
-        return !lockedFile;
+        for (const auto& [name, url] : MirroredState(WantedShortcuts(slot, items)))
+            folders[slot].push_back({name == "\x87\x90" ? "\x81\xE0" : name, FileNameKey(name),
+                                     UrlStoredVerbatim(url), url});
+        return !noFolder;
     }
-    // Names come back as the folder gives them, NEC's "≒" in its preferred
-    // code; a title of more than 20 bytes makes too long a path.
-    std::vector<WantedShortcut> WantedShortcuts(int,
-                                                const std::vector<ItemShortcut>& items) override
+    // A title of more than 20 bytes makes too long a path.
+    std::vector<WantedShortcut> WantedShortcuts(int, const std::vector<ItemShortcut>& list) override
     {
         std::vector<WantedShortcut> wanted;
-        for (const ItemShortcut& item : items) {
-            const std::string name = Replaced(item.title.str() + ".url", "\x87\x90", "\x81\xE0");
-            if (item.title.GetLength() <= 20) wanted.push_back({name, Key(name), item.link.str()});
+        for (const ItemShortcut& item : list) {
+            if (item.title.GetLength() <= 20)
+                wanted.push_back({item.title.str(), FileNameKey(item.title), item.link.str()});
         }
         return wanted;
     }
-    static std::string Replaced(std::string s, const std::string& from, const std::string& to)
-    {
-        for (size_t at; (at = s.find(from)) != std::string::npos;)
-            s.replace(at, from.size(), to);
-        return s;
-    }
-    // Names compare in upper case, "ａ" as "Ａ".
-    static std::string Key(const std::string& name)
-    {
-        std::string key = Replaced(name, "\x82\x81", "\x82\x60");
-        for (char& c : key)
-            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        return key;
-    }
     FolderListing ListSiteFolder(int slot) override { return folders[slot]; }
-    std::string order = "?"; // the files of the last list written whole, in feed order
+    // The files of the last list written ("?": not whole), then " new:" and the notice's.
+    std::string news;
     void KeepItemOrder(int, const std::vector<CString>* files) override
     {
-        order = files ? Joined(*files) : "?";
+        news = files ? "" : "?";
+        for (size_t i = 0; files && i < files->size(); ++i)
+            news += (i ? " " : "") + (*files)[i].str();
     }
     void DeleteDownload() override { Record("delete"); }
-    std::string announced; // the new files of the last notice
     void NotifyChange(int slot, const std::vector<CString>& added) override
     {
         now += kBlinkMs;
-        announced = Joined(added);
+        news += " new:";
+        for (const CString& file : added)
+            news += " " + file.str();
         Record("notify " + std::to_string(slot));
-    }
-    static std::string Joined(const std::vector<CString>& names)
-    {
-        std::string text;
-        for (const CString& name : names)
-            text += (text.empty() ? "" : " ") + name.str();
-        return text;
     }
     void BlinkIcon() override
     {
@@ -347,39 +323,52 @@ TEST(PollCycle, EveryDownloadIsComparedByWhatItLeavesInTheFolder)
     const Items added = {{"two", "http://x/2b"}, {"one", "http://x/1"}, {"three", "http://x/3"}};
     const Items duplicate = {{"two", "http://x/2b"}, {"Two", "http://x/2c"}};
     const Items winnerChanged = {{"Two", "http://x/2c"}, {"two", "http://x/2b"}};
-    enum Expect { unchanged, announced, silent }; // NOMODIFY, UPDATE + notify, UPDATE alone
+    const Items repeated = {{"one", "http://x/5"}, a[1], a[0]};
+    const std::string nec = "\x87\x90", wide = "\x82\xA0"; // NEC's "≒"; "あ", altered in a URL
+    enum Expect { unchanged, announced, silent, failed };  // NOMODIFY, UPDATE+notify, UPDATE, ERROR
     struct Visit {
         const char* what;
         int64_t date; // the response's feed time; 0 = none
         Items download;
         Expect outcome;
+        std::string news = ""; // RecordingHost::news, where given
     };
     const Visit visits[] = {
-        {"nothing remembered yet", 0, a, announced},
+        {"nothing remembered yet: what the folder gains", 0, a, announced, "one two new: two"},
         {"the same list again", 0, a, unchanged},
         {"the same items under a new date", 5000, a, unchanged},
         {"a link changed", 0, linkChanged, announced},
         {"the same items in another order", 6000, reordered, unchanged},
         {"an item added", 7000, added, announced},
         {"items only removed", 8000, {added[2]}, silent},
-        {"a title differing only in case", 0, duplicate, announced},
+        {"a title differing only in case", 0, duplicate, announced, "two new: two"},
         {"a duplicate name whose winner changes", 0, winnerChanged, announced},
         {"its loser changes", 0, {{"Two", "http://x/9"}, winnerChanged[1]}, unchanged},
         {"a feed without items", 9000, {}, silent},
         {"still without items", 0, {}, unchanged},
+        {"a write that failed", 0, linkChanged, failed, "?"},
+        {"then whole: all new since before it", 0, linkChanged, announced, "one two new: one two"},
+        {"a title too long for a path", 0, {{std::string(21, 'L'), "L"}, a[0]}, silent, "one"},
+        {"a repeated title, where its link came from", 0, repeated, announced, "two one new: two"},
+        {"a duplicate code, as listed", 0, {{nec, "n"}}, announced, "\x81\xE0 new: \x81\xE0"},
+        {"a link that cannot be read back", 0, {{"q", wide + "1"}}, announced, "q new: q"},
+        {"counts as unchanged while the name stays", 0, {{"q", wide + "2"}}, silent, "q"},
     };
     RecordingHost host;
+    host.folders[0] = {{"one", "one", true, "http://x/1"}}; // as the last run left it
     PollCycle cycle(host);
     RunFirstPass(host, cycle, "unchanged");
     for (const Visit& visit : visits) {
         SCOPED_TRACE(visit.what);
         host.download = visit.download;
+        host.noFolder = visit.outcome == failed;
         FetchResult result = Outcome(0, "dateless");
         result.lastModified = visit.date;
         VisitSlot(host, cycle, result);
         // The response's time is kept either way, so that the next visit with
         // that date stops at the headers.
         EXPECT_EQ(host.stored[0], visit.date);
+        EXPECT_TRUE(visit.news.empty() || host.news == visit.news) << host.news;
         const std::string url = " http://feeds.test/0";
         if (visit.outcome == unchanged) {
             // The folder and the user are left alone.
@@ -387,61 +376,13 @@ TEST(PollCycle, EveryDownloadIsComparedByWhatItLeavesInTheFolder)
             EXPECT_EQ(host.actions, kUnchangedActions);
             continue;
         }
-        EXPECT_EQ(host.log.back(), "0 UPDATE" + url);
+        EXPECT_EQ(host.log.back(), (visit.outcome == failed ? "0 ERROR" : "0 UPDATE") + url);
         std::vector<std::string> actions = {
             "read", "store 0", "write 0:" + std::to_string(visit.download.size()), "delete"};
+        if (visit.outcome == failed) actions.insert(actions.begin() + 3, "store 0");
         if (visit.outcome == announced) actions.push_back("notify 0");
         actions.insert(actions.end(), {"log", "arm 300000", "release"});
         EXPECT_EQ(host.actions, actions);
-    }
-}
-
-TEST(PollCycle, TheNewsIsWhatTheFolderGains)
-{
-    const std::string nec = "\x87\x90", preferred = "\x81\xE0";    // "≒", two codes
-    const std::string wideA = "\x82\x60", wideSmallA = "\x82\x81"; // "Ａ", "ａ"
-    const std::string wide = "\x82\xA0";                           // "あ"
-    struct Visit {
-        const char* what;
-        std::string items;            // title=link ..., in feed order
-        bool lockedFile;              // the write fails: an ERROR, otherwise an UPDATE
-        std::string announced, order; // as the folder lists them; order "?": none kept
-    } visits[] = {
-        {"the folder as the last run left it, after a first pass that failed", "a=1 b=2", false, "",
-         "a.url b.url"},
-        {"a write that failed", "x=9 a=1 b=2", true, "", "?"},
-        {"then written whole: only the new one", "x=9 a=1 b=2", false, "x.url",
-         "x.url a.url b.url"},
-        {"a title too long for a path is not named", std::string(21, 'L') + "=3 y=4 x=9 a=1", false,
-         "y.url", "y.url x.url a.url"},
-        {"a repeated title gains only what changed, placed where its link came from",
-         "a=5 z=6 a=1 y=4", false, "z.url", "z.url a.url y.url"},
-        {"names sharing one file are one", wideA + "=7 " + wideSmallA + "=8 z=6", false,
-         wideA + ".url", wideA + ".url z.url"},
-        {"a duplicate code named as the folder lists it", nec + "=7 z=6", false, preferred + ".url",
-         preferred + ".url z.url"},
-        {"a link that cannot be read back", "q=" + wide + "1 z=6", false, "q.url", "q.url z.url"},
-        {"counts as unchanged while the name stays", "q=" + wide + "2 z=6", false, "",
-         "q.url z.url"},
-    };
-    RecordingHost host;
-    host.folders[0] = {{"a.url", "A.URL", true, "1"}, {"b.url", "B.URL", true, "2"}};
-    PollCycle cycle(host);
-    RunFirstPass(host, cycle, "error");
-    for (const Visit& visit : visits) {
-        SCOPED_TRACE(visit.what);
-        host.download.clear();
-        std::istringstream in(visit.items);
-        for (std::string item; in >> item;)
-            host.download.push_back(
-                {item.substr(0, item.find('=')), item.substr(item.find('=') + 1)});
-        host.lockedFile = visit.lockedFile;
-        host.announced.clear();
-        VisitSlot(host, cycle, Outcome(0, "dateless"));
-        EXPECT_EQ(host.log.back(),
-                  std::string(visit.lockedFile ? "0 ERROR" : "0 UPDATE") + " http://feeds.test/0");
-        EXPECT_EQ(host.announced, visit.announced);
-        EXPECT_EQ(host.order, visit.order);
     }
 }
 

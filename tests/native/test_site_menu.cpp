@@ -75,10 +75,8 @@ class QuietHost : public PollHost
     void StoreFeedTime(int, int64_t) override {}
     bool ReadDownloadItems(std::vector<ItemShortcut>&) override { return true; }
     bool WriteSiteItems(int, const std::vector<ItemShortcut>&) override { return true; }
-    std::vector<WantedShortcut> WantedShortcuts(int, const std::vector<ItemShortcut>&) override
-    {
-        return {};
-    }
+    using Items = std::vector<ItemShortcut>;
+    std::vector<WantedShortcut> WantedShortcuts(int, const Items&) override { return {}; }
     FolderListing ListSiteFolder(int) override { return {}; }
     void KeepItemOrder(int, const std::vector<CString>*) override {}
     void DeleteDownload() override {}
