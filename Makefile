@@ -127,7 +127,7 @@ bench-wine: deps win64
 
 # libFuzzer targets, built with clang in a tree of their own.
 FUZZ_SECONDS ?= 300
-FUZZ_SMOKE_SECONDS ?= 20
+FUZZ_SMOKE_SECONDS ?= 15
 # Longest input the fuzzers try, in bytes.
 export FUZZ_MAX_LEN ?= 4096
 # An input slower than this many seconds is a finding.

@@ -7,26 +7,10 @@
 
 #include "app/startup_link.h"
 #include "framework/com_win.h"
+#include "framework/find_handle_win.h"
 
 namespace
 {
-
-class FindHandle
-{
-  public:
-    explicit FindHandle(HANDLE h) : m_h(h) {}
-    ~FindHandle()
-    {
-        if (m_h != INVALID_HANDLE_VALUE) FindClose(m_h);
-    }
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
-    bool valid() const { return m_h != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return m_h; }
-
-  private:
-    HANDLE m_h;
-};
 
 class RegKey
 {

@@ -30,6 +30,20 @@ bool IsAsciiAlnum(char c)
     return IsAsciiLetter(c) || (c >= '0' && c <= '9');
 }
 
+// One character of a tag's inside: true for the '>' that closes it; a '>'
+// inside a quoted attribute value does not, and `quote` follows the quotes.
+bool ClosesTag(char c, char& quote)
+{
+    if (quote) {
+        if (c == quote) quote = 0;
+    } else if (c == '"' || c == '\'') {
+        quote = c;
+    } else if (c == '>') {
+        return true;
+    }
+    return false;
+}
+
 bool IsInlineTag(const std::string& s, size_t first, size_t last)
 {
     for (const char* tag : kInlineTags) {
@@ -85,14 +99,7 @@ class TagEndSearch
                 if (m_dead[i] & Bit(quote)) return std::string::npos;
                 if (mark) m_dead[i] |= Bit(quote);
             }
-            const char c = m_s[i];
-            if (quote) {
-                if (c == quote) quote = 0;
-            } else if (c == '"' || c == '\'') {
-                quote = c;
-            } else if (c == '>') {
-                return i;
-            }
+            if (ClosesTag(m_s[i], quote)) return i;
         }
         return std::string::npos;
     }
@@ -146,14 +153,7 @@ size_t FindTagEnd(const std::string& s, size_t i)
 {
     char quote = 0;
     for (; i < s.size(); i += sjis::CharLength(s.data(), i, s.size())) {
-        const char c = s[i];
-        if (quote) {
-            if (c == quote) quote = 0;
-        } else if (c == '"' || c == '\'') {
-            quote = c;
-        } else if (c == '>') {
-            return i;
-        }
+        if (ClosesTag(s[i], quote)) return i;
     }
     return std::string::npos;
 }
