@@ -369,6 +369,12 @@ class Tansy:
         """Waits until the log holds at least `count` messages; returns them."""
         return self.wait_for_log(lambda m: len(m) >= count, timeout=timeout)
 
+    def red_pixels(self):
+        """How many red pixels the tray shows (the alert icon); None when
+        tansyctl could not say (Wine now and then fails to start a process)."""
+        code, out = self.ctl("redpixels", "Wine System Tray")
+        return int(out) if code == 0 and out.strip().isdigit() else None
+
     def wait_blink_end(self, timeout=30):
         """Waits until the tray shows no red alert icon for a second: longer
         than the normal icon's phase of a blink, so the blink has ended."""
@@ -376,7 +382,7 @@ class Tansy:
         quiet_since = time.time()
         while time.time() - quiet_since < 1.0:
             assert time.time() < deadline, "the icon never stopped blinking"
-            if int(self.ctl("redpixels", "Wine System Tray")[1] or 0):
+            if self.red_pixels() != 0:  # a tansyctl that did not start tells nothing
                 quiet_since = time.time()
             time.sleep(0.05)
 

@@ -35,7 +35,7 @@ def utf8_feed(count, tag=""):
 
 def icon_blinks(tansy, timeout=4.0):
     """Whether the tray shows the red alert icon within `timeout` seconds."""
-    red = lambda: int(tansy.ctl("redpixels", "Wine System Tray")[1] or 0)  # noqa: E731
+    red = lambda: tansy.red_pixels() or 0  # noqa: E731
     try:
         return wait_until(red, "", timeout, 0.1) > 0
     except AssertionError:
