@@ -154,9 +154,9 @@ fuzz-smoke: fuzz-build
 		tools/fuzz.sh $(BUILD)/fuzz $(FUZZ_SMOKE_SECONDS) $(FUZZ_TARGETS)
 
 # Ten million executions per target (at most a day each), for a release,
-# and half an hour of the long inputs.
+# spread over the machine's cores, and half an hour of the long inputs.
 fuzz-long: fuzz-build
-	@TANSY_FEEDS=$(FEEDS_DIR) FUZZ_RUNS=10000000 FUZZ_LARGE_SECONDS=1800 \
+	@TANSY_FEEDS=$(FEEDS_DIR) FUZZ_RUNS=10000000 FUZZ_FORK=$(JOBS) FUZZ_LARGE_SECONDS=1800 \
 		tools/fuzz.sh $(BUILD)/fuzz 86400 $(FUZZ_TARGETS)
 
 # Long run under Wine: a thousand fetches and more, with the program's

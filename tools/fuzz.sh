@@ -12,7 +12,10 @@
 # Inputs are capped at FUZZ_MAX_LEN bytes (default 4096): a few KiB reach
 # every branch of the scan and the converters, and short inputs keep the rate
 # at thousands of executions per second. Seeds longer than that are cut.
-# With FUZZ_RUNS set, a target also stops after that many executions.
+# With FUZZ_RUNS set, a target also stops after that many executions. With
+# FUZZ_FORK=N the short-input runs spread over N processes (libFuzzer's fork
+# mode, which counts the executions of all of them); a child's time-out or
+# crash there does not stop the run but still fails the target.
 #
 # An input that takes longer than FUZZ_TIMEOUT seconds (default 2) is a
 # finding like a crash: a path whose cost grows with the square of the input
@@ -72,6 +75,7 @@ for run in "${runs[@]}"; do
         corpus=$build/corpus/$target
         options+=(-max_total_time="$seconds" -max_len="$max_len")
         [[ -n ${FUZZ_RUNS:-} ]] && options+=(-runs="$FUZZ_RUNS")
+        [[ -n ${FUZZ_FORK:-} ]] && options+=(-fork="$FUZZ_FORK")
         run_seconds=$seconds
     fi
     artifacts=$build/artifacts/$target
@@ -87,12 +91,22 @@ for run in "${runs[@]}"; do
     execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
     rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
     cov=$(grep -o 'cov: [0-9]*' "$log" | tail -1)
+    # Fork mode prints no final statistics: its last "#N: ... exec/s R ...
+    # oom/timeout/crash: O/T/C" line has them.
+    forked=$(grep -E '^#[0-9]+: cov: ' "$log" | tail -1)
+    if [[ -n $forked ]]; then
+        execs=${forked%%:*} execs=${execs#\#}
+        rate=$(sed -E 's/.* exec\/s ([0-9]+).*/\1/' <<<"$forked")
+        findings=$(sed -E 's/.*oom\/timeout\/crash: ([0-9\/]+).*/\1/' <<<"$forked")
+        [[ $findings != 0/0/0 ]] && code=1
+    fi
     units=$(find "$corpus" -type f | wc -l)
     outcome=ok
     if ((code != 0)); then
         failed=1
         outcome=CRASH
         grep -q 'ERROR: libFuzzer: timeout' "$log" && outcome="SLOW (over ${timeout}s)"
+        [[ -n $forked ]] && outcome="oom/timeout/crash $findings"
         echo "fuzz: $label FAILED (exit $code); the input is in $artifacts/" >&2
         grep -m1 -A12 -E '^==[0-9]+==ERROR|SUMMARY|deadly signal|ALARM|^[a-z].*\(slot' "$log" >&2
     fi
