@@ -91,13 +91,13 @@ for run in "${runs[@]}"; do
     execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
     rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
     cov=$(grep -o 'cov: [0-9]*' "$log" | tail -1)
-    # Fork mode prints no final statistics: its last "#N: ... exec/s R ...
-    # oom/timeout/crash: O/T/C" line has them.
+    # Fork mode prints no final statistics: its last "#N: ... oom/timeout/crash:
+    # O/T/C time: Ss" line has them (its exec/s is the last child's alone).
     forked=$(grep -E '^#[0-9]+: cov: ' "$log" | tail -1)
     if [[ -n $forked ]]; then
-        execs=${forked%%:*} execs=${execs#\#}
-        rate=$(sed -E 's/.* exec\/s ([0-9]+).*/\1/' <<<"$forked")
-        findings=$(sed -E 's/.*oom\/timeout\/crash: ([0-9\/]+).*/\1/' <<<"$forked")
+        read -r execs findings elapsed < <(sed -E \
+            's/^#([0-9]+):.* oom\/timeout\/crash: ([0-9/]+) time: ([0-9]+)s.*/\1 \2 \3/' <<<"$forked")
+        rate=$((execs / (elapsed > 0 ? elapsed : 1)))
         [[ $findings != 0/0/0 ]] && code=1
     fi
     units=$(find "$corpus" -type f | wc -l)
