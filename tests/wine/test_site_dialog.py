@@ -291,7 +291,8 @@ def test_browsing_the_chooser_elsewhere_keeps_the_download_in_the_program_folder
     # A folder typed into the name box and confirmed is browsed into.
     assert tansy.ctl("settext", CHOOSER, CMB13, unix_to_windows(sounds))[0] == 0
     tansy.ctl("click", CHOOSER, IDOK)
-    time.sleep(1)
+    # The click is posted: the chooser has browsed once it empties the box.
+    wait_until(lambda: not fields(tansy.ctl("show", CHOOSER)[1]).get(CMB13), "not browsed")
     assert tansy.ctl("settext", CHOOSER, CMB13, "chime.wav")[0] == 0
     tansy.ctl("click", CHOOSER, IDOK)
     assert tansy.ctl("gone", CHOOSER, 10000)[0] == 0
